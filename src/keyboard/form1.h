@@ -1,0 +1,241 @@
+// The main window: live keyboard and mouse playing, melody voices, tempo and
+// key, rhythm grid and chord accompaniment, the score box and the shell
+// around them. The class is split over several files by concern:
+//   form1_layout.cpp  controls and their design state
+//   form1_life.cpp    load, activation, settings file, device box, exit, pages
+//   form1_init.cpp    first-time initialisation (QDCSH)
+//   form1_play.cpp    computer-keyboard and mouse playing
+//   form1_clock.cpp   live accompaniment clock and drum accents
+//   form1_voices.cpp  melody voices, tempo and key
+//   form1_rhythm.cpp  rhythm grid, audition and pattern files
+//   form1_chords.cpp  chord models, chord order and chord accompaniment
+#pragma once
+
+#include "midi/state.h"
+#include "ui/controls.h"
+
+#include <QPixmap>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <vector>
+
+class KeyboardButton;
+class KeyStrip;
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    using i16 = int16_t;
+
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Window life (load runs from the constructor's caller through Show()).
+    void Show();              // shows the window: load on first show, then activation
+    void Hide();
+    void Unload();            // the window's unload (by exit button or close box)
+    bool loaded() const { return loaded_; }
+
+    // ---- Load, activation, device box, exit
+    void Form_Load();
+    void Form_Activate();
+    void ComDevies_Click();
+    void Command1_Click();
+    void Form_Unload();
+    void YXYZ();
+    void Form_Click();
+    void Xxk_Click(int index);
+    void Jiezhou_Click(int index);
+    void Timer2_Timer();
+
+    // ---- First-time initialisation
+    void QDCSH();
+
+    // ---- Live playing
+    void SFYXYZ_KeyDown(int keyCode, int shift);
+    void SFYXYZ_Click();
+    void SFYXYZ_GotFocus();
+    void SFYXYZ_LostFocus();
+    void Text3_Change();
+    void Picture1_DragOver(int index);
+    void Label1_MouseMove();
+    // Key picture of an on-screen key: pressed or released in its own colour.
+    void ShowKeyUp(int offset);
+    void ShowKeyDown(int offset);
+    // Which on-screen key lies under a point of the key strip (-1 none).
+    static int KeyAt(int x, int y);
+
+    // ---- Live accompaniment clock
+    void Timer1_Timer();
+    i16 DrumAccent() const;
+
+    // ---- Melody voices, tempo and key
+    void ComSounds_Click(int j);
+    void ComSounds_Change(int j);
+    void Zxlyl_Click(int j);
+    void Zxlyl_Change(int j);
+    void Check3_Click(int j);
+    void SD_Click();
+    void SD_LostFocus();
+    void YD_Click();
+    void YD_Change();
+
+    // ---- Rhythm grid, audition, pattern files
+    void BZXS();
+    void BZA_Click(int index);
+    void BZB_Click(int index);
+    void BZC_Click(int index);
+    void LblInst_Click(int index);
+    void VsbVol_Click();
+    void Option1_Click(int index);
+    void BzQd_Click();
+    void BZDS_Timer();
+    void Label11_MouseMove();
+    void Jiezhou_MouseMove(int index);
+    void SaveJZwj();
+    void OpenJZwj();
+    void File1_Click();
+    void Cmdcill_Click(int index);
+
+    // ---- Chord models, order and accompaniment
+    void CSHX();
+    void Command3_Click();
+    void HXCSH();
+    void HXYPSB();
+    void ZDHXSC();
+    void Text4_LostFocus();
+    void Text5_LostFocus();
+    void Text6_GotFocus();
+    void Text6_LostFocus();
+    void Command4_Click();
+    void BZHX();
+    void BZHX2();
+    void HX1K();
+    void HX2K();
+    void ZNHX();
+    void Timer4_Timer();
+    void Check6_Click();
+    void HXYS_Timer();
+    void HxYL_Click();
+    void Combo1_Click();
+    void Combo3_Click();
+    void xuanyue_Click();
+    void xuanyue_Change();
+    // The random source of the chord draws: a uniform number in [0, 1).
+    // Tests replace it.
+    std::function<double()> Rnd;
+
+    // ---- Controls (design names)
+    // Shell
+    std::array<ui::OptionButton*, 6> Xxk{};     // 3 is not used
+    std::array<QWidget*, 6> Jiezhou{};          // pages; 3 is not used
+    ui::Label* FJWZ = nullptr;                  // status line
+    ui::Label* XSWB = nullptr;                  // hint line
+    ui::Label* SjXs = nullptr;                  // date and time
+    ui::Label* Label8 = nullptr;                // scrolling line
+    ui::Label* Label3 = nullptr;                // line under the keyboard map
+    ui::PictureBox* Picture2 = nullptr;         // keyboard map
+    ui::CommandButton* Command1 = nullptr;      // "退出"
+    ui::CommandButton* BJCK = nullptr;          // "编辑"
+    ui::CommandButton* Command2 = nullptr;      // "效果欣赏"
+    ui::Timer* Timer2 = nullptr;                // clock label
+    // Playing
+    KeyboardButton* SFYXYZ = nullptr;           // "键盘"
+    KeyStrip* KeyRow = nullptr;                 // holds the 65 on-screen keys
+    std::array<ui::PictureBox*, 65> Picture1{};
+    ui::Label* Label1 = nullptr;                // mute pad
+    ui::TextBox* Text3 = nullptr;               // score box
+    std::array<ui::CommandButton*, 5> Yuepu{};  // score buttons
+    ui::CommandButton* XINJIAN = nullptr;       // "新建"
+    ui::Timer* Timer1 = nullptr;                // live accompaniment clock
+    ui::Timer* Timer3 = nullptr;                // score player clock
+    // Melody page
+    std::array<ui::CheckBox*, 3> Check3{};
+    std::array<ui::ComboBox*, 3> ComSounds{};
+    std::array<ui::ComboBox*, 3> Zxlyl{};
+    ui::ComboBox* SD = nullptr;
+    ui::ComboBox* YD = nullptr;
+    ui::ComboBox* ComDevies = nullptr;
+    // Chord page
+    ui::CheckBox* Check6 = nullptr;
+    ui::ComboBox* Combo1 = nullptr;
+    ui::ComboBox* Combo3 = nullptr;
+    ui::ComboBox* HxYL = nullptr;
+    ui::TextBox* Text4 = nullptr;
+    ui::TextBox* Text5 = nullptr;
+    ui::TextBox* Text2 = nullptr;
+    ui::TextBox* Text6 = nullptr;
+    ui::CheckBox* Check7 = nullptr;
+    ui::CheckBox* Check4 = nullptr;
+    ui::CheckBox* Check8 = nullptr;
+    ui::CommandButton* Command3 = nullptr;
+    ui::CommandButton* Command4 = nullptr;
+    ui::Timer* HXYS = nullptr;
+    ui::Timer* Timer4 = nullptr;
+    // Rhythm page
+    ui::FileListBox* File1 = nullptr;
+    ui::ComboBox* xuanyue = nullptr;
+    ui::ComboBox* VsbVol = nullptr;
+    std::array<ui::OptionButton*, 3> Option1{};
+    std::array<ui::ComboBox*, 3> LblInst{};
+    std::array<QWidget*, 3> PicTrack{};
+    std::vector<ui::CheckBox*> BZA, BZB, BZC;   // element 0 at design; 1..16 made by QDCSH
+    ui::CheckBox* BzQd = nullptr;
+    ui::CheckBox* Check5 = nullptr;             // "自动同步"
+    std::array<ui::CommandButton*, 2> Cmdcill{};
+    ui::Label* Label11 = nullptr;
+    ui::Timer* BZDS = nullptr;
+    // Key-settings page (the parts the playing pages use)
+    std::array<ui::ComboBox*, 4> YQSZ{};
+    ui::CheckBox* Check2 = nullptr;             // loop the sound effect
+    // Help page
+    std::array<ui::OptionButton*, 7> Option2{};
+    ui::TextBox* Text1 = nullptr;
+
+    // ---- Window fields
+    bool WasActivated = false;
+    bool MiniWindow = false;
+    bool KeyMapShown = false;
+    int32_t TextLen = 0;
+    bool AutoPlayRunning = false;
+    int32_t TokenTickCount = 0;
+    i16 ChordPos = 0;
+    i16 AccompTick = 0;
+    QString LastOpenedFile;
+    QString SelectedRhythmFile;
+    QString DialogFolder;  // start folder of the window's file dialogs
+    // Chord models
+    ui::FixedArray2<int32_t, 8, 65> ChordPatternGrid;
+    ui::FixedArray<QString, 101> ChordModelLines;
+    i16 ChordModelCount = 0;
+    i16 ChordWorkIndex = 0;
+    ui::FixedArray<QString, 7> ChordProgressions;
+    QString ChordOrderBackup;
+    ui::FixedArray<i16, 4> ChordTones;
+
+    // Key pictures (bitmaps 102..105)
+    QPixmap KeyWhiteUp, KeyWhiteDown, KeyBlackUp, KeyBlackDown;
+
+    // The rows' step boxes by row number 0..2.
+    std::vector<ui::CheckBox*>& StepRow(int row);
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+
+private:
+    void buildControls();
+    void buildMelodyPage(QWidget* page);
+    void buildChordPage(QWidget* page);
+    void buildRhythmPage(QWidget* page);
+    void buildHelpPage(QWidget* page);
+    void buildSettingsPage(QWidget* page);
+    void buildScoreArea();
+    void wireHandlers();
+    void ReadSettingsFile();
+    void SettingsReadError();
+    ui::CheckBox* NewStepBox(int row, int index);
+    bool loaded_ = false;
+    bool unloaded_ = false;
+};

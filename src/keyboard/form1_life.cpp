@@ -1,0 +1,179 @@
+// Load, activation (with the settings file), device box, exit and unload of
+// the main window; the page selector, the background click and the clock.
+#include "keyboard/form1.h"
+
+#include "keyboard/appfolder.h"
+#include "keyboard/form3.h"
+#include "keyboard/keyboardwidgets.h"
+#include "midi/midiout.h"
+#include "platform/dialogs.h"
+#include "platform/fileutil.h"
+#include "platform/sound.h"
+#include "platform/textcodec.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
+using namespace midi;
+
+void Form1::Show() {
+    if (!loaded_) {
+        loaded_ = true;
+        unloaded_ = false;
+        Form_Load();
+    }
+    show();
+    raise();
+    activateWindow();
+    Form_Activate();
+}
+
+void Form1::Hide() { hide(); }
+
+void Form1::Form_Load() {
+    G.AppPath = keyboard::ProgramFolder();
+    WasActivated = false;
+    plat::waveOutSetVolume(0, 0x90009000u);
+    FillMidiDeviceList(*ComDevies);
+    // An empty device list leaves the device closed: there is nothing to choose.
+    if (ComDevies->listCount() > 0) ComDevies->setListIndex(0);
+    const i16 pans[8] = {64, 40, 88, 20, 108, 30, 98, 64};
+    for (int c = 0; c < 8; ++c) G.ChannelPan(c) = pans[c];
+}
+
+void Form1::ComDevies_Click() {
+    if (ComDevies->listIndex() < 0) return;
+    OpenMidiOut(ui::toI16(ComDevies->itemData(ComDevies->listIndex())));
+    for (int ch = 0; ch <= 2; ++ch) {
+        if (G.ChannelProgram(ch) >= 1) ProgramChange(static_cast<i16>(ch), 0, ui::add16(G.ChannelProgram(ch), -1));
+    }
+    YXYZ();
+}
+
+void Form1::YXYZ() {
+    SFYXYZ->setEnabled(true);
+    BJCK->setEnabled(true);
+    if (isVisible()) SFYXYZ->setFocus(Qt::OtherFocusReason);
+}
+
+// Reads the 52 meaningful lines of vanto.ini into the presets, pads and
+// effect names. A short or bad file raises a run-time error.
+void Form1::ReadSettingsFile() {
+    const QString path = G.AppPath + QStringLiteral("vanto.ini");
+    const QString found = plat::resolvePath(path);
+    if (found.isEmpty() || !QFileInfo(found).isFile()) return;
+    QString text;
+    if (!plat::readGbkFile(found, &text)) ui::raise(ui::kErrFileIo, "vanto.ini");
+    const QStringList lines = plat::splitLines(text);
+    if (lines.size() < 52) ui::raise(ui::kErrInputPastEnd, "vanto.ini");
+    // Convert everything first, so a bad line changes nothing.
+    i16 presets[36];
+    i16 pads[10];
+    int32_t messages[10];
+    for (int i = 0; i < 36; ++i) presets[i] = ui::parseI16Strict(lines[i]);
+    for (int i = 36; i < 46; ++i) {
+        i16 v = ui::parseI16Strict(lines[i]);
+        pads[i - 36] = v;
+        // (value + 35) x 256 is a 16-bit product: 93 or more overflows.
+        messages[i - 36] = 0x99 + static_cast<int32_t>(ui::mul16(ui::add16(v, 35), 256)) + 100 * 65536;
+    }
+    for (int i = 0; i < 36; ++i) G.InstrumentPresets(i / 3, i % 3) = presets[i];
+    for (int p = 0; p < 10; ++p) {
+        G.DrumPadSounds(p) = pads[p];
+        G.RhythmPattern(5, p).Message = messages[p];
+    }
+    for (int i = 46; i < 52; ++i) G.SoundEffectNames(i - 46) = lines[i];
+}
+
+// The settings could not be read: keep the user's file as vanto.ini.bak,
+// write the defaults, say so, and end. The next start reads the defaults.
+void Form1::SettingsReadError() {
+    const QString path = G.AppPath + QStringLiteral("vanto.ini");
+    const QString found = plat::resolvePath(path);
+    if (!found.isEmpty()) {
+        const QString bak = G.AppPath + QStringLiteral("vanto.ini.bak");
+        QFile::remove(bak);
+        QFile::copy(found, bak);
+    }
+    keyboard::WriteDefaultSettings(found.isEmpty() ? path : found);
+    plat::msgBox(QStringLiteral("读取设置文件出错，软件需重新启动!"), plat::kOkOnly);
+    plat::endProgram(0);
+}
+
+void Form1::Form_Activate() {
+    try {
+        ReadSettingsFile();
+        Text3->setText(G.ScoreText);
+        if (!WasActivated) QDCSH();
+        if (isVisible()) Text3->focusEditor();
+        SFYXYZ->setEnabled(true);
+        if (isVisible()) SFYXYZ->setFocus(Qt::OtherFocusReason);
+        WasActivated = true;
+        Timer2->setEnabled(true);
+        MiniWindow = false;
+        G.EffectExpression = 127;
+    } catch (const plat::ProgramEnded&) {
+        throw;
+    } catch (const std::exception&) {
+        SettingsReadError();
+    }
+}
+
+void Form1::Command1_Click() {
+    CloseMidiOut();
+    Unload();
+    if (!G.Form3Instance) G.Form3Instance = new Form3();
+    G.Form3Instance->Show();
+}
+
+void Form1::Unload() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    Form_Unload();
+}
+
+void Form1::Form_Unload() {
+    CloseMidiOut();
+    char reply[2] = "0";
+    plat::mciSendStringA("CLOSE NN", reply, 0, 0);
+    // Unloaded: its clocks stop with it.
+    for (ui::Timer* t : {Timer1, Timer2, Timer3, Timer4, HXYS, BZDS}) t->setEnabled(false);
+    hide();
+    loaded_ = false;
+    if (!G.Form3Instance) G.Form3Instance = new Form3();
+    G.Form3Instance->Show();
+}
+
+void Form1::Form_Click() {
+    MiniWindow = !MiniWindow;
+    // 6210 x 3510 twips outside: 414 x 234 pixels; normal 994 x 376 outside.
+    if (MiniWindow) setFixedSize(414 - 6, 234 - 32);
+    else setFixedSize(988, 344);
+}
+
+void Form1::Xxk_Click(int index) {
+    static const char* status[6] = {"旋律调整。。。", "和弦调整。。。", "节奏调整。。。", "", "查看帮助。。。", "键位设置。。。"};
+    static const char* hints[6] = {"选择即将使用的乐器以及旋律的音调音量等参数！", "选择即将使用的乐器以及音量等参数！",
+                                   "选择即将使用的乐器以及设置节奏类型音量等参数！", "",
+                                   "了解本软件的各种功能及使用技巧等！",
+                                   "设置常用的快速切换按键值，保存以后下次使用本软件时将自动加载最后的设置！"};
+    if (index < 0 || index > 5 || index == 3) ui::raise(ui::kErrSubscript);
+    for (int i = 0; i < 6; ++i) {
+        if (Jiezhou[i]) Jiezhou[i]->setVisible(i == index);
+    }
+    FJWZ->setCaption(QString::fromUtf8(status[index]));
+    XSWB->setCaption(QString::fromUtf8(hints[index]));
+    SFYXYZ->setEnabled(true);
+    if (isVisible()) SFYXYZ->setFocus(Qt::OtherFocusReason);
+}
+
+void Form1::Jiezhou_Click(int) { YXYZ(); }
+
+void Form1::Timer2_Timer() {
+    SjXs->setCaption(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")));
+    SFYXYZ->setEnabled(true);
+    BJCK->setEnabled(true);
+    QString t = Label8->caption();
+    if (!t.isEmpty()) Label8->setCaption(t.mid(1) + t.left(1));
+}

@@ -1,0 +1,95 @@
+#include "keyboard/form3.h"
+
+#include "platform/dialogs.h"
+
+#include <QBitmap>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+
+namespace {
+
+// A Kai-style face for the characters; the installed AR PL UKai is one.
+QFont kaiFont(double points) {
+    QFont f;
+    const QStringList families = QFontDatabase::families();
+    for (const char* name : {"AR PL UKai CN", "AR PL UKai TW", "KaiTi", "楷体", "AR PL UMing CN", "WenQuanYi Micro Hei"}) {
+        if (families.contains(QString::fromUtf8(name))) {
+            f.setFamily(QString::fromUtf8(name));
+            break;
+        }
+    }
+    f.setPointSizeF(points);
+    return f;
+}
+
+}  // namespace
+
+Form3::Form3(QWidget* parent) : QWidget(parent) {
+    setWindowTitle(QStringLiteral("Morvela"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    // 7485 x 3795 twips: 499 x 253 pixels.
+    setFixedSize(499, 253);
+    Timer1 = new ui::Timer(this);
+    Timer1->onTimer = [this] { Timer1_Timer(); };
+}
+
+QRegion Form3::TextRegion(const QString& text, const QFont& font, const QSize& area) {
+    QPainterPath path;
+    QFontMetricsF fm(font);
+    path.addText(0, fm.ascent(), font, text);
+    QBitmap mask(area);
+    mask.fill(Qt::color0);
+    QPainter p(&mask);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.fillPath(path, Qt::color1);
+    p.end();
+    return QRegion(mask);
+}
+
+void Form3::Show() {
+    if (!loaded_) {
+        loaded_ = true;
+        Form_Load();
+    }
+    if (QScreen* s = QGuiApplication::primaryScreen()) {
+        QRect g = s->availableGeometry();
+        move(g.center() - rect().center());
+    }
+    show();
+    raise();
+}
+
+void Form3::Form_Load() {
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(128, 128, 128));
+    setPalette(pal);
+    setAutoFillBackground(true);
+    setFont(kaiFont(150));
+    shape_ = TextRegion(QStringLiteral("再 见"), font(), size());
+    setMask(shape_);
+    Timer1->setInterval(4000);
+    Timer1->setEnabled(true);
+}
+
+void Form3::paintEvent(QPaintEvent*) {
+    // Grey as its back colour, with a soft light from above so the two
+    // characters read as shapes of their own.
+    QPainter p(this);
+    QLinearGradient g(0, 0, 0, height());
+    g.setColorAt(0, QColor(150, 150, 150));
+    g.setColorAt(1, QColor(112, 112, 112));
+    p.fillRect(rect(), g);
+}
+
+void Form3::Form_Click() { plat::endProgram(0); }
+void Form3::Timer1_Timer() { plat::endProgram(0); }
+
+void Form3::mousePressEvent(QMouseEvent* e) {
+    QWidget::mousePressEvent(e);
+    ui::guard([this] { Form_Click(); });
+}

@@ -1,0 +1,31 @@
+// The goodbye window: shaped as the outline of the two large characters
+// "再 见"; it ends the program four seconds after it is shown, or at a click.
+#pragma once
+
+#include "ui/controls.h"
+
+#include <QRegion>
+#include <QWidget>
+
+class Form3 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form3(QWidget* parent = nullptr);
+    void Show();
+    void Form_Load();
+    void Form_Click();
+    void Timer1_Timer();
+
+    ui::Timer* Timer1 = nullptr;
+    QRegion shape() const { return shape_; }
+    // The outline of a text drawn at (0, 0) in a font, as a region.
+    static QRegion TextRegion(const QString& text, const QFont& font, const QSize& area);
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    bool loaded_ = false;
+    QRegion shape_;
+};

@@ -1,0 +1,124 @@
+#include "platform/audiooutput.h"
+
+#include <pthread.h>
+#include <pulse/error.h>
+#include <pulse/simple.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+namespace plat {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void announceSilentOutput() {
+    static std::atomic<bool> told{false};
+    if (!told.exchange(true)) {
+        std::fprintf(stderr, "morvela: no sound device could be opened; sound goes to a silent output\n");
+    }
+}
+
+pa_simple* openPulse(int sampleRate) {
+    pa_sample_spec spec{};
+    spec.format = PA_SAMPLE_FLOAT32NE;
+    spec.rate = static_cast<uint32_t>(sampleRate);
+    spec.channels = 2;
+    const uint32_t frameBytes = 2 * sizeof(float);
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<uint32_t>(-1);
+    // Total buffering of at most kServerBufferMs; the server asks for more
+    // once a block's worth has been played.
+    attr.tlength = static_cast<uint32_t>(sampleRate * kServerBufferMs / 1000.0) * frameBytes;
+    attr.prebuf = static_cast<uint32_t>(-1);
+    attr.minreq = kOutputBlockFrames * frameBytes;
+    attr.fragsize = static_cast<uint32_t>(-1);
+    int error = 0;
+    return pa_simple_new(nullptr, "Morvela", PA_STREAM_PLAYBACK, nullptr, "Keyboard", &spec,
+                         nullptr, &attr, &error);
+}
+
+// Best effort: a real-time priority where the user may have one.
+void raiseThreadPriority() {
+    sched_param param{};
+    param.sched_priority = 10;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+}
+
+}  // namespace
+
+struct AudioOutput::Impl {
+    int sampleRate = 44100;
+    RenderFn render;
+    pa_simple* pulse = nullptr;  // owned by the render thread once it runs
+    std::atomic<bool> usingPulse{false};
+    std::atomic<bool> quit{false};
+    std::thread thread;
+
+    void run() {
+        raiseThreadPriority();
+        std::vector<float> block(kOutputBlockFrames * 2);
+        const auto blockTime = std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(static_cast<double>(kOutputBlockFrames) / sampleRate));
+        auto next = Clock::now();
+        while (!quit.load(std::memory_order_relaxed)) {
+            render(block.data(), kOutputBlockFrames);
+            if (pulse) {
+                int error = 0;
+                if (pa_simple_write(pulse, block.data(), block.size() * sizeof(float), &error) >= 0) {
+                    continue;  // the write paces the loop
+                }
+                // The server went away: carry on silently at real-time pace.
+                pa_simple_free(pulse);
+                pulse = nullptr;
+                usingPulse.store(false);
+                announceSilentOutput();
+                next = Clock::now();
+            }
+            next += blockTime;
+            auto now = Clock::now();
+            if (now > next + std::chrono::milliseconds(100)) next = now;  // after a stall, do not race to catch up
+            std::this_thread::sleep_until(next);
+        }
+        if (pulse) {
+            int error = 0;
+            pa_simple_flush(pulse, &error);
+            pa_simple_free(pulse);
+            pulse = nullptr;
+        }
+    }
+};
+
+AudioOutput::AudioOutput(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
+
+std::unique_ptr<AudioOutput> AudioOutput::start(Kind kind, int sampleRate, RenderFn render) {
+    auto impl = std::make_unique<Impl>();
+    impl->sampleRate = sampleRate;
+    impl->render = std::move(render);
+    if (kind == Kind::Auto) {
+        impl->pulse = openPulse(sampleRate);
+        if (!impl->pulse) announceSilentOutput();
+    }
+    impl->usingPulse.store(impl->pulse != nullptr);
+    std::unique_ptr<AudioOutput> out(new AudioOutput(std::move(impl)));
+    Impl* d = out->d.get();
+    d->thread = std::thread([d] { d->run(); });
+    return out;
+}
+
+AudioOutput::~AudioOutput() {
+    d->quit.store(true);
+    if (d->thread.joinable()) d->thread.join();
+}
+
+std::string AudioOutput::name() const { return d->usingPulse.load() ? "pulse" : "null"; }
+
+double AudioOutput::bufferMs() const {
+    if (d->usingPulse.load()) return kServerBufferMs;
+    return 1000.0 * kOutputBlockFrames / d->sampleRate;
+}
+
+}  // namespace plat

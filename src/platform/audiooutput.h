@@ -1,0 +1,38 @@
+// Where the audio engine's mix goes: a render thread that pulls fixed blocks
+// from the mixer and writes them to the desktop's sound server, or — without
+// one — paces itself at real time into a silent output so that timing, taps
+// and recording behave the same.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace plat {
+
+// Frames per block the render thread asks of the mixer (about 1.45 ms).
+constexpr int kOutputBlockFrames = 64;
+// Output buffering asked of the sound server.
+constexpr double kServerBufferMs = 10.0;
+
+class AudioOutput {
+public:
+    enum class Kind { Auto, Null };
+    using RenderFn = std::function<void(float* interleaved, int frameCount)>;
+
+    // Auto: the sound server, else (after one line on stderr, once per
+    // process) the null output. Null: the null output. Starts the render
+    // thread, which calls render until the output is destroyed.
+    static std::unique_ptr<AudioOutput> start(Kind kind, int sampleRate, RenderFn render);
+    ~AudioOutput();  // stops the thread and closes the stream
+
+    std::string name() const;  // "pulse" or "null"
+    double bufferMs() const;
+
+private:
+    struct Impl;
+    explicit AudioOutput(std::unique_ptr<Impl> d);
+    std::unique_ptr<Impl> d;
+};
+
+}  // namespace plat

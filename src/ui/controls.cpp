@@ -1,0 +1,488 @@
+#include "ui/controls.h"
+
+#include <QAbstractItemView>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QRegularExpression>
+#include <QSignalBlocker>
+
+#include <algorithm>
+
+namespace ui {
+
+QColor paletteColor(int index) {
+    static const int rgb[16][3] = {{0, 0, 0},     {0, 0, 128},     {0, 128, 0},   {0, 128, 128},
+                                   {128, 0, 0},   {128, 0, 128},   {128, 128, 0}, {192, 192, 192},
+                                   {128, 128, 128}, {0, 0, 255},   {0, 255, 0},   {0, 255, 255},
+                                   {255, 0, 0},   {255, 0, 255},   {255, 255, 0}, {255, 255, 255}};
+    if (index < 0 || index > 15) ui::raise(kErrSubscript);
+    return QColor(rgb[index][0], rgb[index][1], rgb[index][2]);
+}
+
+void setBackColor(QWidget* w, const QColor& c) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, c);
+    p.setColor(QPalette::Base, c);
+    p.setColor(QPalette::Button, c);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+void setForeColor(QWidget* w, const QColor& c) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, c);
+    p.setColor(QPalette::Text, c);
+    p.setColor(QPalette::ButtonText, c);
+    w->setPalette(p);
+}
+
+// Focus moves caused by another application, a popup or a modal box are not
+// focus moves inside the window.
+static bool realFocusMove(QFocusEvent* e) {
+    return e->reason() != Qt::ActiveWindowFocusReason && e->reason() != Qt::PopupFocusReason;
+}
+
+void FocusHandlers::focusIn(QFocusEvent* e) {
+    if (onGotFocus && realFocusMove(e)) guard(onGotFocus);
+}
+void FocusHandlers::focusOut(QFocusEvent* e) {
+    if (onLostFocus && realFocusMove(e)) guard(onLostFocus);
+}
+
+// ---- Label
+Label::Label(QWidget* parent) : QLabel(parent) {}
+void Label::mousePressEvent(QMouseEvent* e) {
+    QLabel::mousePressEvent(e);
+    if (onClick && e->button() == Qt::LeftButton) guard(onClick);
+}
+void Label::mouseMoveEvent(QMouseEvent* e) {
+    QLabel::mouseMoveEvent(e);
+    if (onMouseMove) guard(onMouseMove);
+}
+
+// ---- CommandButton
+CommandButton::CommandButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {
+    connect(this, &QPushButton::clicked, this, [this] {
+        if (onClick) guard(onClick);
+    });
+}
+void CommandButton::click() {
+    if (onClick) onClick();
+}
+void CommandButton::focusInEvent(QFocusEvent* e) {
+    QPushButton::focusInEvent(e);
+    focusIn(e);
+}
+void CommandButton::focusOutEvent(QFocusEvent* e) {
+    QPushButton::focusOutEvent(e);
+    focusOut(e);
+}
+
+// ---- CheckBox
+CheckBox::CheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent) {
+    connect(this, &QCheckBox::clicked, this, [this](bool checked) {
+        int v = checked ? 1 : 0;
+        if (v == value_) return;
+        value_ = v;
+        if (onClick) guard(onClick);
+    });
+}
+void CheckBox::setValue(int v) {
+    if (v < 0 || v > 2) ui::raise(kErrInvalidCall);
+    if (v == value_) return;
+    value_ = v;
+    applyToWidget();
+    if (onClick) onClick();
+}
+void CheckBox::applyToWidget() {
+    QSignalBlocker b(this);
+    setTristate(value_ == 2);
+    setCheckState(value_ == 1 ? Qt::Checked : value_ == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+}
+void CheckBox::focusInEvent(QFocusEvent* e) {
+    QCheckBox::focusInEvent(e);
+    focusIn(e);
+}
+void CheckBox::focusOutEvent(QFocusEvent* e) {
+    QCheckBox::focusOutEvent(e);
+    focusOut(e);
+}
+
+// ---- OptionButton
+OptionButton::OptionButton(const QString& caption, QWidget* parent) : QRadioButton(caption, parent) {
+    setAutoExclusive(false);
+    connect(this, &QRadioButton::clicked, this, [this] {
+        if (value_) {  // clicking the selected option: Qt would untick it
+            applyToWidget();
+            return;
+        }
+        guard([this] { setValue(true); });
+    });
+}
+void OptionButton::setValue(bool v) {
+    if (v == value_) return;
+    value_ = v;
+    applyToWidget();
+    if (!v) return;
+    if (QWidget* p = parentWidget()) {
+        for (OptionButton* o : p->findChildren<OptionButton*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (o != this && o->value_) {
+                o->value_ = false;
+                o->applyToWidget();
+            }
+        }
+    }
+    if (onClick) onClick();
+}
+void OptionButton::applyToWidget() {
+    QSignalBlocker b(this);
+    setChecked(value_);
+}
+
+// ---- ComboBox
+ComboBox::ComboBox(Style style, QWidget* parent) : QComboBox(parent), style_(style) {
+    setEditable(style == Editable);
+    setInsertPolicy(QComboBox::NoInsert);
+    setMaxVisibleItems(16);
+    connect(this, QOverload<int>::of(&QComboBox::activated), this, [this](int row) { userActivated(row); });
+    if (style == Editable) {
+        connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& t) { userEdited(t); });
+    }
+    syncWidget();
+}
+
+void ComboBox::addItem(const QString& text) {
+    items_ << text;
+    data_ << 0;
+    syncing_ = true;
+    {
+        QSignalBlocker b(this);
+        QComboBox::addItem(text);
+    }
+    syncing_ = false;
+    syncWidget();
+}
+
+void ComboBox::clear() {
+    items_.clear();
+    data_.clear();
+    bool changed = index_ != -1;
+    index_ = -1;
+    {
+        QSignalBlocker b(this);
+        QComboBox::clear();
+    }
+    if (style_ == PickList) text_.clear();
+    syncWidget();
+    (void)changed;
+}
+
+QString ComboBox::list(int i) const {
+    if (i < 0 || i >= items_.size()) return QString();
+    return items_[i];
+}
+int ComboBox::itemData(int i) const {
+    if (i < 0 || i >= data_.size()) ui::raise(kErrInvalidCall);
+    return data_[i];
+}
+void ComboBox::setItemData(int i, int value) {
+    if (i < 0 || i >= data_.size()) ui::raise(kErrInvalidCall);
+    data_[i] = value;
+}
+
+void ComboBox::setListIndex(int i) {
+    if (i < -1 || i >= items_.size()) ui::raise(kErrInvalidCall, "ListIndex");
+    if (i == index_) return;
+    index_ = i;
+    text_ = i >= 0 ? items_[i] : (style_ == PickList ? QString() : text_);
+    syncWidget();
+    if (onClick) onClick();
+}
+
+void ComboBox::setText(const QString& t) {
+    if (style_ == PickList) {
+        // A pick list takes only the text of one of its items.
+        int i = static_cast<int>(items_.indexOf(t));
+        if (i < 0) ui::raise(kErrInvalidCall, "Text");
+        setListIndex(i);
+        return;
+    }
+    if (t == text_) return;
+    text_ = t;
+    index_ = static_cast<int>(items_.indexOf(t));
+    syncWidget();
+    if (onChange) onChange();
+}
+
+void ComboBox::syncWidget() {
+    QSignalBlocker b(this);
+    QComboBox::setCurrentIndex(index_);
+    if (style_ == Editable && lineEdit()) {
+        if (lineEdit()->text() != text_) lineEdit()->setText(text_);
+    }
+}
+
+void ComboBox::userActivated(int row) {
+    if (row < 0 || row >= items_.size()) return;
+    guard([this, row] {
+        bool changed = row != index_;
+        index_ = row;
+        QString before = text_;
+        text_ = items_[row];
+        syncWidget();
+        // A choice from the list always counts as a click, even of the same item.
+        (void)changed;
+        (void)before;
+        if (onClick) onClick();
+    });
+}
+
+void ComboBox::userEdited(const QString& t) {
+    guard([this, t] {
+        text_ = t;
+        index_ = -1;  // typed text selects no item
+        if (onChange) onChange();
+    });
+}
+
+void ComboBox::focusInEvent(QFocusEvent* e) {
+    QComboBox::focusInEvent(e);
+    focusIn(e);
+}
+void ComboBox::focusOutEvent(QFocusEvent* e) {
+    QComboBox::focusOutEvent(e);
+    focusOut(e);
+}
+
+// ---- TextBox
+TextBox::TextBox(bool multiLine, QWidget* parent) : QWidget(parent), multiLine_(multiLine) {
+    QWidget* ed;
+    if (multiLine) {
+        plain_ = new QPlainTextEdit(this);
+        plain_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        connect(plain_, &QPlainTextEdit::textChanged, this, [this] { userChanged(); });
+        ed = plain_;
+    } else {
+        line_ = new QLineEdit(this);
+        connect(line_, &QLineEdit::textChanged, this, [this] { userChanged(); });
+        ed = line_;
+    }
+    ed->installEventFilter(this);
+    setFocusProxy(ed);
+}
+
+QWidget* TextBox::editor() const { return line_ ? static_cast<QWidget*>(line_) : plain_; }
+void TextBox::focusEditor() { editor()->setFocus(Qt::OtherFocusReason); }
+
+void TextBox::setFont(const QFont& f) {
+    QWidget::setFont(f);
+    editor()->setFont(f);
+}
+
+bool TextBox::eventFilter(QObject* o, QEvent* e) {
+    if (o == editor()) {
+        if (e->type() == QEvent::Resize || e->type() == QEvent::Show) {
+        } else if (e->type() == QEvent::FocusIn) {
+            focusIn(static_cast<QFocusEvent*>(e));
+        } else if (e->type() == QEvent::FocusOut) {
+            focusOut(static_cast<QFocusEvent*>(e));
+        } else if (e->type() == QEvent::KeyPress && onKeyPress) {
+            auto* k = static_cast<QKeyEvent*>(e);
+            if (!k->text().isEmpty()) {
+                int ascii = k->text().at(0).unicode();
+                guard([this, ascii] { onKeyPress(ascii); });
+            }
+        }
+    }
+    return QWidget::eventFilter(o, e);
+}
+
+void TextBox::userChanged() {
+    if (syncing_) return;
+    QString t = line_ ? line_->text() : plain_->toPlainText();
+    if (!line_) t.replace(u'\n', QStringLiteral("\r\n"));
+    if (t == text_) return;
+    text_ = t;
+    if (onChange) guard(onChange);
+}
+
+void TextBox::setText(const QString& t) {
+    QString v = t;
+    if (maxLength_ > 0 && v.size() > maxLength_ && !multiLine_) v = v.left(maxLength_);
+    if (v == text_) return;
+    text_ = v;
+    syncing_ = true;
+    if (line_) {
+        line_->setText(v);
+    } else {
+        QString shown = v;
+        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        plain_->setPlainText(shown);
+    }
+    syncing_ = false;
+    if (onChange) onChange();
+}
+
+int TextBox::selStart() const {
+    if (line_) return line_->cursorPosition();
+    // The multi-line editor shows CR LF as one line break: count it as two.
+    QTextCursor c = plain_->textCursor();
+    QString before = plain_->toPlainText().left(c.position());
+    return static_cast<int>(c.position() + before.count(u'\n'));
+}
+
+void TextBox::setSelStart(int pos) {
+    pos = std::clamp(pos, 0, static_cast<int>(text_.size()));
+    if (line_) {
+        line_->setCursorPosition(pos);
+        return;
+    }
+    QString left = text_.left(pos);
+    int shownPos = static_cast<int>(pos - left.count(QStringLiteral("\r\n")));
+    QTextCursor c = plain_->textCursor();
+    c.setPosition(shownPos);
+    plain_->setTextCursor(c);
+}
+
+void TextBox::setSelText(const QString& t) {
+    int pos = selStart();
+    int selLen = 0;
+    if (line_ && line_->hasSelectedText()) {
+        pos = line_->selectionStart();
+        selLen = static_cast<int>(line_->selectedText().size());
+    }
+    QString next = text_.left(pos) + t + text_.mid(pos + selLen);
+    setText(next);
+    setSelStart(pos + static_cast<int>(t.size()));
+}
+
+void TextBox::setMaxLength(int n) {
+    maxLength_ = n;
+    if (line_) line_->setMaxLength(n > 0 ? n : 32767);
+}
+
+void TextBox::setLocked(bool locked) {
+    if (line_) line_->setReadOnly(locked);
+    else plain_->setReadOnly(locked);
+}
+
+// ---- PictureBox
+PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {
+    setScaledContents(true);
+}
+void PictureBox::setPicture(const QPixmap& p) { setPixmap(p); }
+void PictureBox::mousePressEvent(QMouseEvent* e) {
+    QLabel::mousePressEvent(e);
+    if (onMouseDown) guard([&] { onMouseDown(e); });
+    if (onClick && e->button() == Qt::LeftButton) guard(onClick);
+}
+void PictureBox::mouseMoveEvent(QMouseEvent* e) {
+    QLabel::mouseMoveEvent(e);
+    if (onMouseMove) guard([&] { onMouseMove(e); });
+}
+void PictureBox::mouseReleaseEvent(QMouseEvent* e) {
+    QLabel::mouseReleaseEvent(e);
+    if (onMouseUp) guard([&] { onMouseUp(e); });
+}
+
+// ---- FileListBox
+FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
+    connect(this, &QListWidget::itemClicked, this, [this] {
+        if (onClick) guard(onClick);
+    });
+}
+
+void FileListBox::setPath(const QString& folder) {
+    if (!QDir(folder).exists()) ui::raise(kErrPathNotFound, folder.toStdString());
+    path_ = folder;
+    refresh();
+}
+
+void FileListBox::setPattern(const QString& pattern) {
+    pattern_ = pattern;
+    refresh();
+}
+
+void FileListBox::refresh() {
+    QSignalBlocker b(this);
+    QListWidget::clear();
+    if (path_.isEmpty()) return;
+    QDir dir(path_);
+    QStringList patterns = pattern_.split(u';', Qt::SkipEmptyParts);
+    dir.setNameFilters(patterns);
+    dir.setFilter(QDir::Files | QDir::CaseSensitive);
+    // Patterns match without regard to case, as file names do on the desktop.
+    QDir all(path_);
+    all.setFilter(QDir::Files);
+    QStringList names;
+    for (const QString& n : all.entryList()) {
+        for (const QString& p : patterns) {
+            QRegularExpression re(QRegularExpression::wildcardToRegularExpression(p),
+                                  QRegularExpression::CaseInsensitiveOption);
+            if (re.match(n).hasMatch()) {
+                names << n;
+                break;
+            }
+        }
+    }
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        int c = QString::compare(a, b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    addItems(names);
+}
+
+QString FileListBox::list(int i) const {
+    if (i < 0 || i >= count()) return QString();
+    return item(i)->text();
+}
+
+void FileListBox::setListIndex(int i) {
+    if (i < -1 || i >= count()) ui::raise(kErrInvalidCall);
+    {
+        QSignalBlocker b(this);
+        setCurrentRow(i);
+    }
+    if (onClick) onClick();
+}
+
+QString FileListBox::fileName() const {
+    QListWidgetItem* it = currentItem();
+    return it && it->isSelected() ? it->text() : QString();
+}
+
+// ---- Timer
+Timer::Timer(QObject* parent) : QObject(parent) {
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
+}
+
+void Timer::setInterval(int ms) {
+    if (ms < 0 || ms > 65535) ui::raise(kErrInvalidCall, "Interval");
+    interval_ = ms;
+    apply(true);
+}
+
+void Timer::setEnabled(bool on) {
+    if (on == enabled_) return;
+    enabled_ = on;
+    apply(true);
+}
+
+void Timer::apply(bool restart) {
+    if (!enabled_ || interval_ == 0) {
+        timer_.stop();
+        return;
+    }
+    if (restart || !timer_.isActive()) timer_.start(interval_);
+}
+
+void Timer::tick() {
+    if (inTick_ || !onTimer) return;
+    inTick_ = true;
+    guard(onTimer);
+    inTick_ = false;
+}
+
+}  // namespace ui

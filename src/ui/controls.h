@@ -1,0 +1,238 @@
+// Controls with the behaviour the program's windows are written against:
+// setting a value from code runs the control's handler at once, but only
+// when the value really changes; a combo box stays unselected after it is
+// filled; check boxes hold 0 or 1; focus handlers see only real focus moves
+// inside the window; timers follow Interval/Enabled rules. Handlers run by a
+// user action go through ui::guard; handlers run by a setting from code run
+// directly, so an error in them reaches the code that made the setting.
+#pragma once
+
+#include "ui/runtime.h"
+
+#include <QCheckBox>
+#include <QColor>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+namespace ui {
+
+using Handler = std::function<void()>;
+
+// The 16-colour palette the windows choose their colours from.
+QColor paletteColor(int index);
+
+// Common focus handling: GotFocus / LostFocus for real moves inside a window.
+class FocusHandlers {
+public:
+    Handler onGotFocus;
+    Handler onLostFocus;
+
+protected:
+    void focusIn(QFocusEvent* e);
+    void focusOut(QFocusEvent* e);
+};
+
+void setBackColor(QWidget* w, const QColor& c);
+void setForeColor(QWidget* w, const QColor& c);
+
+class Label : public QLabel {
+    Q_OBJECT
+public:
+    explicit Label(QWidget* parent = nullptr);
+    QString caption() const { return text(); }
+    void setCaption(const QString& c) { setText(c); }
+    Handler onClick;
+    Handler onMouseMove;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+};
+
+class CommandButton : public QPushButton, public FocusHandlers {
+    Q_OBJECT
+public:
+    explicit CommandButton(const QString& caption = QString(), QWidget* parent = nullptr);
+    Handler onClick;
+    void click();  // runs the handler as a press would (from code: not guarded)
+
+protected:
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+};
+
+class CheckBox : public QCheckBox, public FocusHandlers {
+    Q_OBJECT
+public:
+    explicit CheckBox(const QString& caption = QString(), QWidget* parent = nullptr);
+    int value() const { return value_; }
+    void setValue(int v);  // 0 unticked, 1 ticked, 2 greyed; Click on a change
+    Handler onClick;
+
+protected:
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+
+private:
+    void applyToWidget();
+    int value_ = 0;
+};
+
+// Option buttons of one group (same parent widget) exclude each other.
+class OptionButton : public QRadioButton {
+    Q_OBJECT
+public:
+    explicit OptionButton(const QString& caption = QString(), QWidget* parent = nullptr);
+    bool value() const { return value_; }
+    // Selecting runs Click (when it was not selected) and unselects the
+    // others of the group without running theirs; unselecting runs nothing.
+    void setValue(bool v);
+    Handler onClick;
+
+private:
+    void applyToWidget();
+    bool value_ = false;
+};
+
+class ComboBox : public QComboBox, public FocusHandlers {
+    Q_OBJECT
+public:
+    // PickList: choose from the list only; Editable: text may be typed.
+    enum Style { PickList, Editable };
+    explicit ComboBox(Style style = PickList, QWidget* parent = nullptr);
+
+    void addItem(const QString& text);
+    void clear();
+    int listCount() const { return static_cast<int>(items_.size()); }
+    QString list(int i) const;
+    int itemData(int i) const;
+    void setItemData(int i, int value);
+
+    int listIndex() const { return index_; }
+    void setListIndex(int i);   // -1..listCount-1; Click on a change (subscript error outside)
+    QString text() const { return text_; }
+    void setText(const QString& t);  // Change on a change; the list index follows an exact match (editable) 
+
+    Handler onClick;
+    Handler onChange;
+
+protected:
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+
+private:
+    void syncWidget();
+    void userActivated(int row);
+    void userEdited(const QString& t);
+    Style style_;
+    QStringList items_;
+    QList<int> data_;
+    int index_ = -1;
+    QString text_;
+    bool syncing_ = false;
+};
+
+class TextBox : public QWidget, public FocusHandlers {
+    Q_OBJECT
+public:
+    explicit TextBox(bool multiLine = false, QWidget* parent = nullptr);
+    QString text() const { return text_; }
+    void setText(const QString& t);   // Change on a change
+    int selStart() const;
+    void setSelStart(int pos);
+    void setSelText(const QString& t);  // replaces the selection (none: inserts at the caret)
+    void setMaxLength(int n);
+    int maxLength() const { return maxLength_; }
+    void setLocked(bool locked);
+    void setFont(const QFont& f);
+    QWidget* editor() const;
+    void focusEditor();
+
+    Handler onChange;
+    std::function<void(int keyAscii)> onKeyPress;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override;
+
+private:
+    void userChanged();
+    bool multiLine_;
+    QLineEdit* line_ = nullptr;
+    QPlainTextEdit* plain_ = nullptr;
+    QString text_;
+    int maxLength_ = 0;
+    bool syncing_ = false;
+};
+
+class PictureBox : public QLabel {
+    Q_OBJECT
+public:
+    explicit PictureBox(QWidget* parent = nullptr);
+    void setPicture(const QPixmap& p);
+    Handler onClick;
+    std::function<void(QMouseEvent*)> onMouseDown;
+    std::function<void(QMouseEvent*)> onMouseMove;
+    std::function<void(QMouseEvent*)> onMouseUp;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+};
+
+// A file list box: the files of a folder matching a pattern, sorted by name
+// without regard to case (the pattern is matched without regard to case).
+class FileListBox : public QListWidget {
+    Q_OBJECT
+public:
+    explicit FileListBox(QWidget* parent = nullptr);
+    void setPath(const QString& folder);  // raises a path error when the folder is missing
+    QString path() const { return path_; }
+    void setPattern(const QString& pattern);
+    void refresh();
+    int listCount() const { return count(); }
+    QString list(int i) const;
+    int listIndex() const { return currentRow(); }
+    void setListIndex(int i);
+    QString fileName() const;  // the selected name, or "" 
+    Handler onClick;
+
+private:
+    QString path_;
+    QString pattern_ = QStringLiteral("*.*");
+};
+
+// A timer: Interval 0 never fires; setting Interval of an enabled timer
+// restarts its countdown; enabling an enabled timer changes nothing. A tick
+// never runs inside itself (a message box opened by a tick runs a nested
+// event loop in which the timer goes on firing).
+class Timer : public QObject {
+    Q_OBJECT
+public:
+    explicit Timer(QObject* parent = nullptr);
+    int interval() const { return interval_; }
+    void setInterval(int ms);
+    bool enabled() const { return enabled_; }
+    void setEnabled(bool on);
+    Handler onTimer;
+    void tick();  // one tick as the clock would run it (tests call this)
+
+private:
+    void apply(bool restart);
+    QTimer timer_;
+    int interval_ = 0;
+    bool enabled_ = false;
+    bool inTick_ = false;
+};
+
+}  // namespace ui

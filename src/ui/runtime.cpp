@@ -1,0 +1,152 @@
+#include "ui/runtime.h"
+
+#include "platform/dialogs.h"
+
+#include <QCoreApplication>
+#include <cctype>
+#include <cmath>
+#include <limits>
+
+namespace ui {
+
+namespace {
+bool g_endRequested = false;
+int g_endCode = 0;
+
+QString errorText(int number) {
+    switch (number) {
+    case kErrOverflow: return QStringLiteral("溢出");
+    case kErrSubscript: return QStringLiteral("下标越界");
+    case kErrTypeMismatch: return QStringLiteral("类型不匹配");
+    case kErrFileNotFound: return QStringLiteral("文件未找到");
+    case kErrPathNotFound: return QStringLiteral("路径未找到");
+    case kErrInputPastEnd: return QStringLiteral("输入超出文件尾");
+    case kErrFileIo: return QStringLiteral("路径/文件访问错误");
+    case kErrInvalidCall: return QStringLiteral("无效的过程调用或参数");
+    case kErrCancel: return QStringLiteral("选定了“取消”");
+    default: return QStringLiteral("运行时错误");
+    }
+}
+}  // namespace
+
+void raise(int number, const std::string& detail) {
+    std::string text = errorText(number).toStdString();
+    if (!detail.empty()) text += "：" + detail;
+    throw RuntimeError(number, text);
+}
+
+i16 toI16(long long v) {
+    if (v < std::numeric_limits<i16>::min() || v > std::numeric_limits<i16>::max()) raise(kErrOverflow);
+    return static_cast<i16>(v);
+}
+i16 add16(long long a, long long b) { return toI16(a + b); }
+i16 mul16(long long a, long long b) { return toI16(a * b); }
+
+double roundHalfEven(double v) { return std::nearbyint(v); }  // default rounding mode: to nearest, ties to even
+
+i16 CInt(double v) {
+    if (!std::isfinite(v)) raise(kErrOverflow);
+    double r = roundHalfEven(v);
+    if (r < -32768.0 || r > 32767.0) raise(kErrOverflow);
+    return static_cast<i16>(r);
+}
+
+int32_t CLng(double v) {
+    if (!std::isfinite(v)) raise(kErrOverflow);
+    double r = roundHalfEven(v);
+    if (r < -2147483648.0 || r > 2147483647.0) raise(kErrOverflow);
+    return static_cast<int32_t>(r);
+}
+
+long long Int(double v) { return static_cast<long long>(std::floor(v)); }
+
+double Val(const QString& text) {
+    // Blanks and tabs are skipped anywhere before and inside the number.
+    QString s;
+    for (QChar c : text) {
+        if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r') continue;
+        s += c;
+    }
+    int i = 0;
+    const int n = static_cast<int>(s.size());
+    if (i + 1 < n && s[i] == u'&' && (s[i + 1] == u'H' || s[i + 1] == u'h')) {
+        long long v = 0;
+        int j = i + 2;
+        bool any = false;
+        while (j < n && std::isxdigit(s[j].toLatin1())) {
+            v = v * 16 + QString(s[j]).toInt(nullptr, 16);
+            ++j;
+            any = true;
+        }
+        return any ? static_cast<double>(static_cast<int16_t>(v & 0xFFFF)) : 0.0;
+    }
+    int start = i;
+    if (i < n && (s[i] == u'+' || s[i] == u'-')) ++i;
+    int digits = 0;
+    while (i < n && s[i].isDigit() && s[i].unicode() < 128) { ++i; ++digits; }
+    if (i < n && s[i] == u'.') {
+        ++i;
+        while (i < n && s[i].isDigit() && s[i].unicode() < 128) { ++i; ++digits; }
+    }
+    if (digits == 0) return 0.0;
+    int end = i;
+    if (i < n && (s[i] == u'e' || s[i] == u'E' || s[i] == u'd' || s[i] == u'D')) {
+        int j = i + 1;
+        if (j < n && (s[j] == u'+' || s[j] == u'-')) ++j;
+        int expDigits = 0;
+        while (j < n && s[j].isDigit() && s[j].unicode() < 128) { ++j; ++expDigits; }
+        if (expDigits > 0) end = j;
+    }
+    QString num = s.mid(start, end - start);
+    num.replace(u'd', u'e').replace(u'D', u'e');
+    return num.toDouble();
+}
+
+i16 parseI16Strict(const QString& text) {
+    QString t = text.trimmed();
+    bool ok = false;
+    double v = t.toDouble(&ok);
+    if (!ok || t.isEmpty()) raise(kErrTypeMismatch, text.toStdString());
+    return CInt(v);
+}
+
+QString printNumber(long long v) {
+    if (v < 0) return QString::number(v) + u' ';
+    return u' ' + QString::number(v) + u' ';
+}
+
+QString Hex(long long v) {
+    if (v < 0) {
+        // Negative 16-bit values print as their 16-bit pattern, larger ones as 32-bit.
+        if (v >= -32768) return QString::number(static_cast<uint16_t>(v), 16).toUpper();
+        return QString::number(static_cast<uint32_t>(v), 16).toUpper();
+    }
+    return QString::number(v, 16).toUpper();
+}
+
+void guard(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const plat::ProgramEnded& e) {
+        g_endRequested = true;
+        g_endCode = e.code;
+    } catch (const RuntimeError& e) {
+        plat::msgBox(QStringLiteral("运行时错误 '%1'：\n\n%2\n\n程序将继续运行。")
+                         .arg(e.number())
+                         .arg(QString::fromStdString(e.what())),
+                     plat::kOkOnly | plat::kExclamation);
+    } catch (const std::exception& e) {
+        plat::msgBox(QStringLiteral("意外错误：%1\n\n程序将继续运行。").arg(QString::fromStdString(e.what())),
+                     plat::kOkOnly | plat::kExclamation);
+    } catch (...) {
+        plat::msgBox(QStringLiteral("意外错误。\n\n程序将继续运行。"), plat::kOkOnly | plat::kExclamation);
+    }
+}
+
+bool programEndRequested() { return g_endRequested; }
+int programEndCode() { return g_endCode; }
+void clearProgramEndRequest() { g_endRequested = false; g_endCode = 0; }
+
+void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+}  // namespace ui

@@ -1,0 +1,63 @@
+// Shared test aids: dialogs that tests answer, a capture MIDI device table,
+// and a scratch program folder.
+#pragma once
+
+#include "platform/dialogs.h"
+#include "platform/midiout.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <memory>
+
+namespace testing_support {
+
+// Records every message box and answers from queues; the program's end
+// throws plat::ProgramEnded.
+class TestDialogs : public plat::Dialogs {
+public:
+    TestDialogs();
+    ~TestDialogs() override;
+    int messageBox(QWidget*, const QString& text, int style, const QString& title) override;
+    bool inputBox(QWidget*, const QString& prompt, const QString& title, const QString& defaultText,
+                  QString* answer) override;
+    plat::FileDialogResult fileDialog(QWidget*, const plat::FileDialogRequest& request) override;
+    [[noreturn]] void endProgram(int exitCode) override;
+
+    QStringList messages;                 // texts of the message boxes shown
+    std::deque<int> messageAnswers;       // answers (default: OK)
+    std::deque<QString> inputAnswers;     // answers of input boxes (empty queue: cancelled)
+    std::deque<QString> fileAnswers;      // full paths chosen (empty queue: cancelled)
+    QList<plat::FileDialogRequest> fileRequests;
+    int ends = 0;
+};
+
+// Replaces the MIDI device table with capture devices for a test's life:
+// the mapper and device 0 are one capture device, device 1 another.
+class CaptureDevices {
+public:
+    CaptureDevices();
+    ~CaptureDevices();
+    std::shared_ptr<plat::CaptureMidiDevice> mapper;
+    std::shared_ptr<plat::CaptureMidiDevice> second;
+    // Messages sent to the mapper since the last take().
+    std::vector<uint32_t> take();
+};
+
+// A scratch program folder with optional "演奏记录" and "音效" folders.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(bool withRecordFolder = true, bool withEffectFolder = true);
+    QString path() const;  // with trailing '/'
+    QString file(const QString& name) const { return path() + name; }
+    void write(const QString& name, const QByteArray& bytes) const;
+    QByteArray read(const QString& name) const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Formats messages as upper-case hex for readable failures.
+std::string hexList(const std::vector<uint32_t>& messages);
+
+}  // namespace testing_support

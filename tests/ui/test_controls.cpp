@@ -1,0 +1,123 @@
+// Controls run their handlers when code sets a value, only on a real change;
+// combo boxes stay unselected when filled; timers follow Interval/Enabled.
+#include "support/testsupport.h"
+#include "ui/controls.h"
+
+#include <gtest/gtest.h>
+
+using namespace ui;
+
+TEST(ComboBoxRules, FillingSelectsNothingAndRunsNothing) {
+    ComboBox box(ComboBox::PickList);
+    int clicks = 0;
+    box.onClick = [&] { ++clicks; };
+    box.addItem(QStringLiteral("a"));
+    box.addItem(QStringLiteral("b"));
+    EXPECT_EQ(box.listIndex(), -1);
+    EXPECT_EQ(clicks, 0);
+    box.setListIndex(1);
+    box.setListIndex(1);  // no change: no handler
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(box.text(), QStringLiteral("b"));
+    EXPECT_THROW(box.setListIndex(2), RuntimeError);
+}
+
+TEST(ComboBoxRules, MirroredBoxesDoNotRecurse) {
+    ComboBox a(ComboBox::PickList), b(ComboBox::PickList);
+    for (int i = 0; i < 30; ++i) {
+        a.addItem(QString::number(i));
+        b.addItem(QString::number(i));
+    }
+    int runs = 0;
+    a.onClick = [&] { ++runs; b.setListIndex(a.listIndex()); };
+    b.onClick = [&] { ++runs; a.setListIndex(b.listIndex()); };
+    a.setListIndex(25);
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(b.listIndex(), 25);
+}
+
+TEST(ComboBoxRules, EditableTextAndItemData) {
+    ComboBox box(ComboBox::Editable);
+    int changes = 0;
+    box.onChange = [&] { ++changes; };
+    box.addItem(QStringLiteral("70"));
+    box.setText(QStringLiteral("150"));
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(box.listIndex(), -1);
+    box.setItemData(0, -1);
+    EXPECT_EQ(box.itemData(0), -1);
+}
+
+TEST(ComboBoxRules, AnErrorInAHandlerRunByCodeReachesTheCaller) {
+    ComboBox box(ComboBox::PickList);
+    box.addItem(QStringLiteral("a"));
+    box.onClick = [] { ui::raise(kErrOverflow); };
+    EXPECT_THROW(box.setListIndex(0), RuntimeError);
+}
+
+TEST(CheckAndOption, ValuesAndGroupRules) {
+    CheckBox c;
+    int clicks = 0;
+    c.onClick = [&] { ++clicks; };
+    c.setValue(1);
+    c.setValue(1);
+    c.setValue(0);
+    EXPECT_EQ(clicks, 2);
+
+    QWidget group;
+    OptionButton o0(QStringLiteral("0"), &group), o1(QStringLiteral("1"), &group);
+    int c0 = 0, c1 = 0;
+    o0.onClick = [&] { ++c0; };
+    o1.onClick = [&] { ++c1; };
+    o0.setValue(true);
+    o1.setValue(true);  // unselects o0 without running its handler
+    EXPECT_FALSE(o0.value());
+    EXPECT_EQ(c0, 1);
+    EXPECT_EQ(c1, 1);
+    o1.setValue(false);
+    EXPECT_EQ(c1, 1);
+}
+
+TEST(TextBoxRules, ChangeRunsOnEveryRealChangeAndSelTextInserts) {
+    TextBox t(true);
+    int changes = 0;
+    t.onChange = [&] { ++changes; };
+    t.setText(QStringLiteral("KC"));
+    t.setText(QStringLiteral("KC"));
+    EXPECT_EQ(changes, 1);
+    t.setSelStart(2);
+    t.setSelText(QStringLiteral("4KD"));
+    EXPECT_EQ(t.text(), QStringLiteral("KC4KD"));
+    EXPECT_EQ(changes, 2);
+    t.setText(QStringLiteral("a\r\nb"));
+    EXPECT_EQ(t.text(), QStringLiteral("a\r\nb"));
+    t.setSelStart(4);
+    EXPECT_EQ(t.selStart(), 4);
+}
+
+TEST(TimerRules, IntervalZeroNeverRunsAndTicksDoNotNest) {
+    Timer t;
+    int ticks = 0;
+    t.onTimer = [&] {
+        ++ticks;
+        t.tick();  // a nested tick (a box opened inside) does not run
+    };
+    t.setEnabled(true);
+    t.tick();
+    EXPECT_EQ(ticks, 1);
+    EXPECT_THROW(t.setInterval(-1), RuntimeError);
+}
+
+TEST(FileList, SortsWithoutCaseAndMatchesPatternWithoutCase) {
+    testing_support::ScratchFolder folder;
+    folder.write(QStringLiteral("演奏记录/b.bin"), "x");
+    folder.write(QStringLiteral("演奏记录/A.BIN"), "x");
+    folder.write(QStringLiteral("演奏记录/c.txt"), "x");
+    FileListBox list;
+    list.setPattern(QStringLiteral("*.bin"));
+    list.setPath(folder.file(QStringLiteral("演奏记录")));
+    ASSERT_EQ(list.listCount(), 2);
+    EXPECT_EQ(list.list(0), QStringLiteral("A.BIN"));
+    EXPECT_EQ(list.list(1), QStringLiteral("b.bin"));
+    EXPECT_THROW(list.setPath(folder.file(QStringLiteral("none"))), RuntimeError);
+}
