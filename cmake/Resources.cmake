@@ -42,3 +42,9 @@ if(MORVELA_BUILD_TOOLS)
     COMMENT "Drawing resources/images"
     VERBATIM)
 endif()
+
+if(MORVELA_BUILD_TOOLS)
+  add_executable(snapshot tools/snapshot.cpp)
+  target_link_libraries(snapshot PRIVATE morvela_keyboard)
+  set_target_properties(snapshot PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+endif()

@@ -10,7 +10,7 @@ PACKAGES=(
   libsndfile1-dev libpulse-dev libasound2-dev
   googletest libgtest-dev libgmock-dev
   fonts-arphic-ukai fonts-wqy-microhei
-  xvfb xauth
+  xvfb xauth xdotool
 )
 
 missing=()

@@ -36,7 +36,7 @@ QString DZQQD::WelcomeText() {
     return QStringLiteral(
                "     欢迎使用Tesmir软件,本软件可使用电脑键盘以任意几种乐器进行旋律演奏及节奏伴奏,并新增音乐编辑功能,"
                "可以使用多种乐器演奏旋律和节奏，同时支持各小节各乐器的随意编辑，并由电脑自动演奏，还支持实时演奏和自动演奏的录音和重放！") +
-           QStringLiteral("\n      Morvela 开发组 · 声音由 FluidSynth 合成");
+           QStringLiteral("\n            —— Morvela 开发组");
 }
 
 DZQQD::DZQQD(QWidget* parent) : QWidget(parent) {
@@ -47,11 +47,11 @@ DZQQD::DZQQD(QWidget* parent) : QWidget(parent) {
     Picture = new ui::PictureBox(this);
     Picture->setGeometry(0, 0, 400, 291);
     Label1 = new ui::Label(this);
-    Label1->setGeometry(8, 16, 257, 137);
+    Label1->setGeometry(8, 14, 262, 160);
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QFont kai(QStringLiteral("AR PL UKai CN"));
-    kai.setPointSize(12);
+    kai.setPointSize(11);
     Label1->setFont(kai);
     ui::setForeColor(Label1, ui::paletteColor(9));
     Label1->setCaption(WelcomeText());

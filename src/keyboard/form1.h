@@ -97,6 +97,12 @@ public:
     void OpenJZwj();
     void File1_Click();
     void Cmdcill_Click(int index);
+    // Velocity of a rhythm hit from the velocity box's number: rounded (halves
+    // to even) and held to 0..127, so typed text cannot spill into the other
+    // bytes of the message.
+    static i16 RhythmVelocity(double typed);
+    // The ready note-on of a rhythm hit (channel 9).
+    static int32_t RhythmHitMessage(i16 key, i16 velocity);
 
     // ---- Chord models, order and accompaniment
     void CSHX();

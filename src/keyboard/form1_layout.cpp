@@ -4,6 +4,7 @@
 
 #include "keyboard/keyboardwidgets.h"
 #include "midi/gestures.h"
+#include "platform/resources.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
@@ -160,6 +161,8 @@ void Form1::buildScoreArea() {
     Label3->setAlignment(Qt::AlignCenter);
     Picture2 = place(new ui::PictureBox(this), 408, 148, 175, 51);
     Picture2->setFrameShape(QFrame::Box);
+    Picture2->setPicture(plat::LoadResPicture(120));
+    Picture2->setToolTip(QStringLiteral("电脑键盘上各键对应的音符"));
     XSWB = label(this, QString(), 592, 128, 390, 40);
     XSWB->setWordWrap(true);
     ui::setForeColor(XSWB, ui::paletteColor(1));
@@ -238,15 +241,15 @@ void Form1::buildChordPage(QWidget* page) {
 
 void Form1::buildRhythmPage(QWidget* page) {
     label(page, QStringLiteral("和弦乐器"), 6, 6, 52, 18);
-    xuanyue = place(new ui::ComboBox(ui::ComboBox::PickList, page), 58, 3, 130, 22);
-    label(page, QStringLiteral("音量"), 194, 6, 30, 18);
-    VsbVol = place(new ui::ComboBox(ui::ComboBox::Editable, page), 224, 3, 56, 22);
+    xuanyue = place(new ui::ComboBox(ui::ComboBox::PickList, page), 58, 3, 116, 22);
+    label(page, QStringLiteral("音量"), 178, 6, 28, 18);
+    VsbVol = place(new ui::ComboBox(ui::ComboBox::Editable, page), 206, 3, 56, 22);
     for (int v = 50; v <= 120; v += 10) VsbVol->addItem(QString::number(v));
     VsbVol->setText(QStringLiteral("100"));
-    auto* meters = place(new QWidget(page), 284, 3, 106, 22);
+    auto* meters = place(new QWidget(page), 266, 3, 124, 22);
     const char* meterNames[3] = {"2/4", "3/4", "4/4"};
     for (int i = 0; i < 3; ++i) {
-        Option1[i] = place(new ui::OptionButton(QString::fromUtf8(meterNames[i]), meters), 35 * i, 1, 36, 20);
+        Option1[i] = place(new ui::OptionButton(QString::fromUtf8(meterNames[i]), meters), 41 * i, 1, 41, 20);
     }
     {
         QSignalBlocker b(Option1[0]);

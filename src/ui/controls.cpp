@@ -4,6 +4,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QRegularExpression>
 #include <QSignalBlocker>
 
@@ -270,6 +271,11 @@ TextBox::TextBox(bool multiLine, QWidget* parent) : QWidget(parent), multiLine_(
     }
     ed->installEventFilter(this);
     setFocusProxy(ed);
+}
+
+void TextBox::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    editor()->setGeometry(rect());
 }
 
 QWidget* TextBox::editor() const { return line_ ? static_cast<QWidget*>(line_) : plain_; }

@@ -163,6 +163,7 @@ public:
 
 protected:
     bool eventFilter(QObject* o, QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     void userChanged();

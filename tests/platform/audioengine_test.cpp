@@ -90,7 +90,7 @@ TEST_F(EngineSynth, ChannelMessagesReachTheSynth) {
     int sfont = 0, bank = 0, program = 0;
     fluid_synth_get_program(s, 2, &sfont, &bank, &program);
     EXPECT_EQ(program, 25);
-    ASSERT_TRUE(engine.midiShortMessage(0x002000E2));  // bend back to the centre
+    ASSERT_TRUE(engine.midiShortMessage(0x004000E2));  // bend back to the centre
     fluid_synth_get_pitch_bend(s, 2, &value);
     EXPECT_EQ(value, 0x2000);
 }

@@ -4,6 +4,7 @@
 
 #include "platform/audioengine.h"
 
+#include <fluidsynth.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
@@ -66,6 +67,8 @@ protected:
     void SetUp() override {
         engine.stop();
         ASSERT_TRUE(engine.start(plat::AudioEngine::Output::Manual));
+        // Channel state (programs, pedals) outlives a stop; begin from the defaults.
+        fluid_synth_system_reset(engine.synth());
         engine.setWaveGain(1.0f, 1.0f);
         tapId_ = engine.addTap([this](const float* f, int n) {
             tapped.insert(tapped.end(), f, f + 2 * n);

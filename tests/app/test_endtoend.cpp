@@ -1,0 +1,160 @@
+// The real program, started from a copy of its program folder on a virtual
+// X display (Xvfb), driven with real key and mouse input (xdotool), and
+// observed through its MIDI log (MORVELA_MIDI_LOG).
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+bool copyTree(const QString& from, const QString& to) {
+    QDir().mkpath(to);
+    QDirIterator it(from, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString src = it.next();
+        const QString rel = QDir(from).relativeFilePath(src);
+        if (rel == QLatin1String("vanto.ini")) continue;
+        if (it.fileInfo().isDir()) QDir().mkpath(to + u'/' + rel);
+        else if (!QFile::copy(src, to + u'/' + rel)) return false;
+    }
+    QFile::setPermissions(to + QStringLiteral("/morvela"),
+                          QFile::permissions(from + QStringLiteral("/morvela")));
+    return true;
+}
+
+bool waitFor(const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        if (done()) return true;
+        QThread::msleep(50);
+    }
+    return done();
+}
+
+QStringList logLines(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return QString::fromLatin1(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+// The 8-digit messages of the log, in order.
+QStringList logMessages(const QString& path) {
+    QStringList out;
+    for (const QString& l : logLines(path)) out << l.section(u' ', 1, 1);
+    return out;
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
+            QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            GTEST_SKIP() << "Xvfb or xdotool is not installed";
+        ASSERT_TRUE(copyTree(QStringLiteral(MORVELA_APP_DIR), dir.path() + QStringLiteral("/app")));
+        // A display of our own.
+        xvfb.setProgram(QStringLiteral("Xvfb"));
+        xvfb.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                           QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                           QStringLiteral("tcp")});
+        xvfb.start();
+        ASSERT_TRUE(xvfb.waitForStarted(5000));
+        ASSERT_TRUE(waitFor([&] { return xvfb.canReadLine() || xvfb.waitForReadyRead(100); }, 10000));
+        display = QStringLiteral(":") + QString::fromLatin1(xvfb.readLine()).trimmed();
+        env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), display);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("HOME"), dir.path());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+        env.insert(QStringLiteral("MORVELA_MIDI_LOG"), log());
+    }
+    void TearDown() override {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished(3000);
+        }
+        if (xvfb.state() != QProcess::NotRunning) {
+            xvfb.terminate();
+            xvfb.waitForFinished(3000);
+        }
+    }
+    QString log() const { return dir.path() + QStringLiteral("/midi.log"); }
+    QString xdotool(const QStringList& args) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral("xdotool"), args);
+        p.waitForFinished(10000);
+        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    }
+    // The id of the newest visible window named Morvela.
+    QString window() {
+        QStringList ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                   QStringLiteral("^Morvela$")})
+                              .split(u'\n', Qt::SkipEmptyParts);
+        return ids.isEmpty() ? QString() : ids.last();
+    }
+
+    QTemporaryDir dir;
+    QProcess xvfb;
+    QProcess program;
+    QString display;
+    QProcessEnvironment env;
+};
+
+}  // namespace
+
+TEST_F(EndToEnd, PlaysKeysThroughTheDeviceAndEndsThroughTheGoodbyeWindow) {
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(dir.path());
+    program.start(dir.path() + QStringLiteral("/app/morvela"), {});
+    ASSERT_TRUE(program.waitForStarted(5000));
+
+    // The splash: press "知道了".
+    QString splash;
+    ASSERT_TRUE(waitFor([&] { return !(splash = window()).isEmpty(); }, 15000)) << "no splash window";
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), splash, QStringLiteral("276"),
+             QStringLiteral("260"), QStringLiteral("click"), QStringLiteral("1")});
+
+    // The first activation sends the programs of channels 0..5.
+    ASSERT_TRUE(waitFor([&] { return logMessages(log()).contains(QStringLiteral("000003C5")); }, 15000))
+        << logMessages(log()).join(u' ').toStdString();
+    QStringList start = logMessages(log());
+    EXPECT_TRUE(start.contains(QStringLiteral("000033C0")));  // program 51 on channel 0
+    EXPECT_TRUE(QFile::exists(dir.path() + QStringLiteral("/app/vanto.ini")));
+    const int before = static_cast<int>(start.size());
+
+    // Key G: middle C on the three voices, voice 2 also an octave lower.
+    const QString main = window();
+    ASSERT_FALSE(main.isEmpty());
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
+    xdotool({QStringLiteral("key"), QStringLiteral("--window"), main, QStringLiteral("g")});
+    ASSERT_TRUE(waitFor([&] { return logMessages(log()).contains(QStringLiteral("00373092")); }, 10000))
+        << logMessages(log()).mid(before).join(u' ').toStdString();
+    QStringList played = logMessages(log()).mid(before);
+    EXPECT_TRUE(played.contains(QStringLiteral("00553C90")));  // channel 0, velocity 85
+    EXPECT_TRUE(played.contains(QStringLiteral("00400AB1")));  // channel 1's pan by pitch
+    EXPECT_TRUE(played.contains(QStringLiteral("00463C91")));
+    EXPECT_TRUE(played.contains(QStringLiteral("00373C92")));
+
+    // Every log line: microseconds, a blank, eight upper-case hex digits.
+    for (const QString& line : logLines(log())) {
+        ASSERT_TRUE(QRegularExpression(QStringLiteral("^\\d+ [0-9A-F]{8}$")).match(line).hasMatch())
+            << line.toStdString();
+    }
+
+    // Exit button "退出": the goodbye window ends the program 4 s later.
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("947"),
+             QStringLiteral("109"), QStringLiteral("click"), QStringLiteral("1")});
+    ASSERT_TRUE(program.waitForFinished(20000)) << "the program did not end";
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+}

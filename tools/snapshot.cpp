@@ -1,0 +1,61 @@
+// Draws the program's windows offscreen into PNG files, for looking at the
+// layout without a display: snapshot <output folder> [program folder].
+#include "keyboard/appfolder.h"
+#include "keyboard/dzqqd.h"
+#include "keyboard/form1.h"
+#include "keyboard/form3.h"
+#include "midi/state.h"
+#include "platform/dialogs.h"
+#include "platform/midiout.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPainter>
+
+namespace {
+class QuietDialogs : public plat::Dialogs {
+public:
+    int messageBox(QWidget*, const QString& text, int, const QString&) override {
+        fprintf(stderr, "message: %s\n", qPrintable(text));
+        return plat::kAnsOk;
+    }
+    bool inputBox(QWidget*, const QString&, const QString&, const QString&, QString*) override { return false; }
+    plat::FileDialogResult fileDialog(QWidget*, const plat::FileDialogRequest&) override { return {}; }
+    [[noreturn]] void endProgram(int code) override { std::exit(code); }
+};
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    if (argc < 2) return 2;
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(out);
+    if (argc > 2) keyboard::SetProgramFolder(QString::fromLocal8Bit(argv[2]));
+    QuietDialogs dialogs;
+    plat::setDialogs(&dialogs);
+    auto capture = std::make_shared<plat::CaptureMidiDevice>("Snapshot");
+    plat::setMidiDeviceTable(capture, {capture});
+    DZQQD::OtherInstanceRunning = [] { return false; };
+
+    auto* splash = new DZQQD();
+    splash->Show();
+    splash->grab().save(out + QStringLiteral("/splash.png"));
+    splash->Command1_Click();
+    Form1* form = midi::G.Form1Instance;
+    for (int page : {0, 1, 2}) {
+        form->Xxk[page]->setValue(true);
+        app.processEvents();
+        form->grab().save(out + QStringLiteral("/main-page%1.png").arg(page));
+    }
+    Form3 bye;
+    bye.Form_Load();
+    QImage shape(bye.size(), QImage::Format_RGB32);
+    shape.fill(Qt::white);
+    QPainter p(&shape);
+    p.setClipRegion(bye.shape());
+    p.fillRect(shape.rect(), QColor(128, 128, 128));
+    p.end();
+    shape.save(out + QStringLiteral("/goodbye-shape.png"));
+    return 0;
+}
