@@ -5,8 +5,29 @@
 // it, with the engine on its real output (the sound server, or the null
 // output on a machine without one). output_buffer_ms: the buffering the
 // output adds after that, as asked of the sound server.
+//
+// startup_ms: from the start of main() to the main window shown, with the
+// start-up window dismissed at once. key_to_frame_ms_*: from a key event
+// delivered to the keyboard button to the note's first frames in the mixer.
+//
+// The output is warmed up for a second before any note is timed: a sound
+// server may hold the first writes of a new stream while it settles.
+#include "keyboard/appfolder.h"
+#include "keyboard/dzqqd.h"
+#include "keyboard/form1.h"
+#include "keyboard/keyboardwidgets.h"
+#include "midi/state.h"
 #include "platform/audioengine.h"
+#include "platform/dialogs.h"
 #include "platform/midiout.h"
+#include "platform/textcodec.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <fluidsynth.h>
 
 #include <algorithm>
 #include <atomic>
@@ -62,18 +83,88 @@ bool waitFor(Pred pred, std::chrono::milliseconds limit) {
     return true;
 }
 
+// Dialogs that answer at once, so nothing waits for a person.
+class QuietDialogs : public plat::Dialogs {
+public:
+    int messageBox(QWidget*, const QString& text, int, const QString&) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        return plat::kAnsOk;
+    }
+    bool inputBox(QWidget*, const QString&, const QString&, const QString&, QString*) override { return false; }
+    plat::FileDialogResult fileDialog(QWidget*, const plat::FileDialogRequest&) override { return {}; }
+    [[noreturn]] void endProgram(int code) override { std::exit(code); }
+};
+
+// Shows the main window as the program does at start, the splash dismissed
+// at once; returns the window.
+Form1* startProgram(const Clock::time_point& t0, std::vector<Figure>& figures, const QString& folder) {
+    keyboard::SetProgramFolder(folder);
+    DZQQD::OtherInstanceRunning = [] { return false; };
+    auto* splash = new DZQQD();
+    splash->Show();
+    splash->Command1_Click();
+    Form1* form = midi::G.Form1Instance;
+    QCoreApplication::processEvents();
+    if (form && form->isVisible()) {
+        figures.push_back({"startup_ms", std::chrono::duration<double, std::milli>(Clock::now() - t0).count()});
+    }
+    return form;
+}
+
+std::vector<Figure> keyLatencyFigures(Form1* form) {
+    plat::AudioEngine& engine = plat::AudioEngine::instance();
+    OnsetTap tap;
+    int tapId = engine.addTap([&tap](const float* f, int n) { tap(f, n); });
+    fluid_synth_reverb_on(engine.synth(), -1, 0);
+    fluid_synth_chorus_on(engine.synth(), -1, 0);
+    // One voice, an organ: sound from the first frame.
+    form->ComSounds[1]->setListIndex(0);
+    form->ComSounds[2]->setListIndex(0);
+    form->ComSounds[0]->setListIndex(17);
+    const Qt::Key keys[] = {Qt::Key_G, Qt::Key_H, Qt::Key_J, Qt::Key_K, Qt::Key_L, Qt::Key_T, Qt::Key_Y, Qt::Key_U};
+    std::mt19937 rng(2);
+    std::uniform_int_distribution<int> jitterUs(0, 3000);
+    std::vector<double> latencies;
+    for (int i = 0; i < kNotes; ++i) {
+        // Silence first: the stop key releases every note.
+        QKeyEvent stop(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QCoreApplication::sendEvent(form->SFYXYZ, &stop);
+        plat::AudioEngine::instance().midiShortMessage(0x000078B0);
+        if (!waitFor([&] { return tap.quietBlocks >= 3; }, std::chrono::seconds(2))) continue;
+        std::this_thread::sleep_for(std::chrono::microseconds(jitterUs(rng)));
+        QKeyEvent press(QEvent::KeyPress, keys[i % 8], Qt::NoModifier);
+        tap.armed = true;
+        const auto sent = Clock::now();
+        QCoreApplication::sendEvent(form->SFYXYZ, &press);
+        bool heard = waitFor([&] { return !tap.armed; }, std::chrono::seconds(1));
+        tap.armed = false;
+        if (heard) {
+            auto onset = Clock::time_point(Clock::duration(tap.onsetNs.load()));
+            latencies.push_back(std::chrono::duration<double, std::milli>(onset - sent).count());
+        }
+    }
+    engine.removeTap(tapId);
+    return {
+        {"key_to_frame_ms_median", median(latencies)},
+        {"key_to_frame_ms_max", latencies.empty() ? -1 : *std::max_element(latencies.begin(), latencies.end())},
+    };
+}
+
 std::vector<Figure> noteLatencyFigures() {
     plat::MidiOutHandleValue h = 0;
     if (plat::midiOutOpen(&h, 0xFFFFFFFF, 0, 0, 0) != plat::kMidiOk) return {};
     plat::AudioEngine& engine = plat::AudioEngine::instance();
     OnsetTap tap;
     int tapId = engine.addTap([&tap](const float* f, int n) { tap(f, n); });
+    std::this_thread::sleep_for(std::chrono::seconds(1));  // let the output settle
 
     // Dry sound only: without reverb and chorus tails the silence between
-    // notes comes at once after "all sound off".
-    plat::midiOutShortMsg(h, 0x00005BB0);  // reverb send 0
-    plat::midiOutShortMsg(h, 0x00005DB0);  // chorus send 0
-    plat::midiOutShortMsg(h, 0x000000C0);  // piano
+    // notes comes at once after "all sound off". The organ's samples sound
+    // from their first frame (some piano samples begin with a few
+    // milliseconds of near silence, which would be measured as latency).
+    fluid_synth_reverb_on(engine.synth(), -1, 0);
+    fluid_synth_chorus_on(engine.synth(), -1, 0);
+    plat::midiOutShortMsg(h, 0x000010C0);  // drawbar organ on channel 0
 
     std::mt19937 rng(1);
     std::uniform_int_distribution<int> jitterUs(0, 3000);  // notes land anywhere within a block
@@ -107,12 +198,24 @@ std::vector<Figure> noteLatencyFigures() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const auto t0 = Clock::now();
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    QuietDialogs dialogs;
+    plat::setDialogs(&dialogs);
+    QTemporaryDir folder;
+    {
+        QFile ini(folder.path() + QStringLiteral("/vanto.ini"));
+        if (ini.open(QIODevice::WriteOnly)) ini.write(plat::toGbk(keyboard::DefaultSettingsText() + QStringLiteral("\r\n")));
+    }
     std::vector<Figure> figures;
     auto add = [&figures](std::vector<Figure> more) {
         figures.insert(figures.end(), more.begin(), more.end());
     };
+    Form1* form = startProgram(t0, figures, folder.path());
     add(noteLatencyFigures());
+    if (form) add(keyLatencyFigures(form));
     for (const auto& [name, value] : figures) std::printf("%s: %.3f\n", name.c_str(), value);
     plat::AudioEngine::instance().stop();
     return figures.empty() ? 1 : 0;

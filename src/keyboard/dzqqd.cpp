@@ -7,6 +7,7 @@
 #include "platform/fileutil.h"
 #include "platform/resources.h"
 
+#include <QCloseEvent>
 #include <QDir>
 #include <QGuiApplication>
 #include <QLockFile>
@@ -94,6 +95,8 @@ void DZQQD::Form_Load() {
 }
 
 void DZQQD::EndSplash() {
+    if (ended_) return;
+    ended_ = true;
     Timer1->setEnabled(false);
     if (!midi::G.Form1Instance) midi::G.Form1Instance = new Form1();
     midi::G.Form1Instance->Show();
@@ -102,4 +105,11 @@ void DZQQD::EndSplash() {
 }
 
 void DZQQD::Timer1_Timer() { EndSplash(); }
+
+// Closing the start-up window is taken as "知道了": the program goes on to its
+// main window rather than running on with no window at all.
+void DZQQD::closeEvent(QCloseEvent* e) {
+    e->ignore();
+    ui::guard([this] { EndSplash(); });
+}
 void DZQQD::Command1_Click() { EndSplash(); }

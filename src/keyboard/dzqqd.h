@@ -28,6 +28,10 @@ public:
     static std::function<bool()> OtherInstanceRunning;
     static QString WelcomeText();
 
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
 private:
     void EndSplash();
+    bool ended_ = false;
 };

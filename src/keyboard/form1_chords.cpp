@@ -1,26 +1,409 @@
-// Chord models, chord order and chord accompaniment. (being written)
+// Chord pattern models, chord order and chord accompaniment of the main
+// window.
+//
+// The user writes one 32-cell pattern for chord 1 (Text4: cells 0..15, every
+// bar; Text5: cells 16..31, every two bars); HXYPSB parses it into row 1 of
+// ChordPatternGrid and ZDHXSC moves each chord-1 tone to the matching tone of
+// chords 2..6. Text6 holds the chord order. The model file HxJzMx.txt is a
+// library of pattern lines from which the boxes are filled at random and to
+// which Command4 appends the current boxes.
+//
+// Playback: track 1 (BZHX) plays cells 0..15 on channel 3, track 2 (BZHX2)
+// cells 16..31 on channels 3 and 4, and ZNHX sounds the bar triad on
+// channel 5, which Timer4 fades out.
 #include "keyboard/form1.h"
 
-void Form1::CSHX() {}
-void Form1::Command3_Click() {}
-void Form1::HXCSH() {}
-void Form1::HXYPSB() {}
-void Form1::ZDHXSC() {}
-void Form1::Text4_LostFocus() {}
-void Form1::Text5_LostFocus() {}
-void Form1::Text6_GotFocus() {}
-void Form1::Text6_LostFocus() {}
-void Form1::Command4_Click() {}
-void Form1::BZHX() {}
-void Form1::BZHX2() {}
-void Form1::HX1K() {}
-void Form1::HX2K() {}
-void Form1::ZNHX() {}
-void Form1::Timer4_Timer() {}
-void Form1::Check6_Click() {}
-void Form1::HXYS_Timer() {}
-void Form1::HxYL_Click() {}
-void Form1::Combo1_Click() {}
-void Form1::Combo3_Click() {}
-void Form1::xuanyue_Click() {}
-void Form1::xuanyue_Change() {}
+#include "midi/gestures.h"
+#include "midi/midiout.h"
+#include "platform/fileutil.h"
+#include "platform/resources.h"
+#include "platform/textcodec.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+using namespace midi;
+
+namespace {
+
+constexpr int kModelTableSize = 100;  // ChordModelLines 1..100
+constexpr int kPatternCells = 32;
+constexpr int kHold = 255;
+constexpr int kRest = 254;
+
+const char* const kDefaultEveryBar = "CC--WG--KC--WG--CE--WG--LB--WG--";
+const char* const kDefaultEveryTwoBars = "LG--WC----------LG--WC----------";
+
+QString modelFilePath() { return G.AppPath + QStringLiteral("HxJzMx.txt"); }
+
+// The whole number nearest to x (a half to the even neighbour), 0 taken as 1.
+int drawIndex(double x) {
+    int n = static_cast<int>(ui::roundHalfEven(x));
+    return n == 0 ? 1 : n;
+}
+
+// Pitch code of a two-character cell: an exact, case-sensitive lookup.
+int pitchCode(const QString& token) {
+    if (token.size() != 2) return kHold;
+    static const char kNotes[] = "CDEFGAB";
+    static const int kNoteOffsets[] = {0, 2, 4, 5, 7, 9, 11};
+    static const char kOctaves[] = "LWKHM";
+    const char16_t o = token.at(0).unicode(), n = token.at(1).unicode();
+    for (int oi = 0; oi < 5; ++oi) {
+        if (o != static_cast<char16_t>(kOctaves[oi])) continue;
+        for (int ni = 0; ni < 7; ++ni) {
+            if (n != static_cast<char16_t>(kNotes[ni])) continue;
+            if (oi == 4 && ni > 4) return kHold;  // the top octave ends at G
+            return oi * 12 + kNoteOffsets[ni];
+        }
+    }
+    static const char* const kChords[] = {"CC", "DM", "EM", "FF", "GM", "AM"};
+    for (int c = 0; c < 6; ++c)
+        if (token == QLatin1String(kChords[c])) return 65 + c;
+    if (token == QLatin1String("XZ")) return kRest;
+    return kHold;
+}
+
+// A pattern box's text as kept: upper case, filled with "-" to 32 cells, a
+// blank written as "-".
+QString normalisePattern(const QString& boxText) {
+    QString text;
+    text.reserve(boxText.size());
+    for (QChar c : boxText) text += c.toUpper();
+    if (text.size() < kPatternCells) text = text.leftJustified(kPatternCells, u'-');
+    for (int i = 1; i <= kPatternCells; ++i) {
+        if (text.at(i - 1) == u' ') text = text.left(i - 1) + u'-' + text.right(kPatternCells - i);
+    }
+    return text;
+}
+
+// Chord numbers of an order text, 1-based in ChordSequence.
+void takeChordOrder(const QString& order) {
+    G.ChordCount = ui::toI16(order.size());
+    for (int i = 1; i <= G.ChordCount; ++i) G.ChordSequence(i) = ui::CInt(ui::Val(order.mid(i - 1, 1)));
+}
+
+bool readModelFile(const QString& path, QStringList* lines, QByteArray* raw = nullptr) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError) return false;
+    *lines = plat::splitLines(plat::fromGbk(bytes));
+    if (raw) *raw = bytes;
+    return true;
+}
+
+// Program of a chord channel from an instrument box. Position 0 ("0.无声")
+// has no instrument and nothing selected has none either: no message then.
+void chordProgram(int channel, int listPosition) {
+    if (listPosition < 1) return;
+    ProgramChange(static_cast<Form1::i16>(channel), 0, static_cast<Form1::i16>(listPosition - 1));
+}
+
+}  // namespace
+
+// ---- Chord order and models
+
+void Form1::CSHX() {
+    static const char* const kOrders[] = {"145", "1645", "1625", "125", "13625", "1365"};
+    for (int i = 1; i <= 6; ++i) ChordProgressions(i) = QString::fromLatin1(kOrders[i - 1]);
+    const int n = drawIndex(6 * Rnd());  // order 1 with 1/4, 2..5 with 1/6, 6 with 1/12
+    ChordWorkIndex = static_cast<i16>(n);
+    Text6->setText(ChordProgressions(n));
+    takeChordOrder(Text6->text());
+    G.ChordIndex = 1;
+    ChordPos = 1;
+    ChordWorkIndex = 1;
+    HXCSH();
+    HXYPSB();
+    ZDHXSC();
+}
+
+void Form1::Command3_Click() { CSHX(); }
+
+void Form1::HXCSH() {
+    const QString path = modelFilePath();
+    const QString found = plat::resolvePath(path);
+    if (found.isEmpty()) {
+        // First run: the library starts as the built-in patterns.
+        const QString text = plat::LoadResString(plat::kStrDefaultChordModels) + QStringLiteral("\r\n");
+        plat::writeFileAtomic(path, plat::toGbk(text));
+        Text2->setText(QString::fromLatin1(kDefaultEveryBar));
+        Text4->setText(QString::fromLatin1(kDefaultEveryBar));
+        Text5->setText(QString::fromLatin1(kDefaultEveryTwoBars));
+        return;
+    }
+    QStringList lines;
+    // A file that cannot be read leaves the boxes as they are.
+    if (!readModelFile(found, &lines)) return;
+    // Only the table's 100 lines are read; further lines are ignored.
+    for (const QString& line : lines) {
+        if (ChordWorkIndex > kModelTableSize) break;
+        ChordModelLines(ChordWorkIndex) = line;
+        ChordWorkIndex = ui::add16(ChordWorkIndex, 1);
+    }
+    ChordModelCount = ui::add16(ChordWorkIndex, -1);
+
+    // Two independent draws; a file with no lines gives empty text.
+    int k = drawIndex(ChordModelCount * Rnd());
+    if (Check7->value() != 1) {
+        const QString line = ChordModelCount > 0 ? ChordModelLines(k) : QString();
+        Text2->setText(line);
+        Text4->setText(line);
+    }
+    k = drawIndex(ChordModelCount * Rnd());
+    if (Check4->value() != 1) Text5->setText(ChordModelCount > 0 ? ChordModelLines(k) : QString());
+}
+
+void Form1::HXYPSB() {
+    const QString s = Text4->text() + Text5->text();
+    for (int k = 0; k < kPatternCells; ++k) ChordPatternGrid(1, k) = pitchCode(s.mid(2 * k, 2));
+}
+
+void Form1::ZDHXSC() {
+    // Semitones from a C or G tone, and from an E tone, to the matching tone
+    // of chords 2..6.
+    static const int kFromCG[7] = {0, 0, 2, 4, 5, 7, 9};
+    static const int kFromE[7] = {0, 0, 1, 3, 5, 7, 8};
+    for (int k = 0; k < kPatternCells; ++k) {
+        const int32_t c = ChordPatternGrid(1, k);
+        const bool cg = c == 0 || c == 7 || c == 12 || c == 19 || c == 24 || c == 31 || c == 36 || c == 43;
+        const bool e = c == 4 || c == 16 || c == 28 || c == 40;
+        for (int chord = 2; chord <= 6; ++chord) {
+            int32_t v = c;
+            if (cg) v = c + kFromCG[chord];
+            else if (e) v = c + kFromE[chord];
+            else if (c == 65) v = 64 + chord;
+            ChordPatternGrid(chord, k) = v;
+        }
+    }
+}
+
+void Form1::Text4_LostFocus() {
+    Text4->setText(normalisePattern(Text4->text()));
+    Text2->setText(Text4->text());
+}
+
+void Form1::Text5_LostFocus() { Text5->setText(normalisePattern(Text5->text())); }
+
+void Form1::Text6_GotFocus() { ChordOrderBackup = Text6->text(); }
+
+void Form1::Text6_LostFocus() {
+    const QString order = Text6->text();
+    for (QChar c : order) {
+        if (c < u'1' || c > u'6') {
+            Text6->setText(ChordOrderBackup);
+            return;
+        }
+    }
+    takeChordOrder(order);
+    G.ChordIndex = 1;
+    ChordPos = 1;
+    ChordWorkIndex = 1;
+    HXYPSB();
+    ZDHXSC();
+}
+
+void Form1::Command4_Click() {
+    ChordWorkIndex = 1;
+    const QString found = plat::resolvePath(modelFilePath());
+    if (found.isEmpty()) return;
+    QStringList lines;
+    QByteArray raw;
+    if (!readModelFile(found, &lines, &raw)) return;
+    for (const QString& line : lines) {
+        if (ChordWorkIndex > kModelTableSize) break;
+        ChordModelLines(ChordWorkIndex) = line;
+        ChordWorkIndex = ui::add16(ChordWorkIndex, 1);
+    }
+    ChordModelCount = ui::add16(ChordWorkIndex, -1);
+
+    // Every line of the file counts, also those past the table's 100.
+    const bool everyBarFound = lines.contains(Text4->text());
+    const bool everyTwoBarsFound = lines.contains(Text5->text());
+    if (everyBarFound && everyTwoBarsFound) return;
+
+    // Appended in memory and written whole, so a failed write leaves the
+    // library as it was.
+    QByteArray out = raw;
+    if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r')) out += "\r\n";
+    if (!everyBarFound) out += plat::toGbk(Text4->text()) + "\r\n";
+    if (!everyTwoBarsFound) out += plat::toGbk(Text5->text()) + "\r\n";
+    plat::writeFileAtomic(found, out);
+}
+
+// ---- Chord tracks
+
+void Form1::BZHX() {
+    G.ChordChannel = 3;
+    G.ChannelVelocity(3) = G.PartVelocity(3);
+    const int32_t c = ChordPatternGrid(G.ChordSequence(G.ChordIndex), G.RhythmStep);
+    if (c != kHold) HX1K();
+    if (c >= 64) {
+        if (c >= 65 && c <= 70) {
+            G.ChordKey = static_cast<i16>(c);
+            PlayChordNotes();
+            G.AccompToken(1) = static_cast<i16>(c);
+        }
+    } else {
+        if (Combo3->listIndex() >= 1) NoteOn(3, ui::add16(G.BaseNote, c), G.PartVelocity(3));
+        G.AccompToken(1) = static_cast<i16>(c);
+    }
+}
+
+void Form1::BZHX2() {
+    G.ChordChannel = 4;
+    G.ChannelVelocity(4) = G.PartVelocity(3);
+    const int32_t c = ChordPatternGrid(G.ChordSequence(G.ChordIndex), ui::add16(G.RhythmStep, 16));
+    if (c != kHold) HX2K();
+    if (c >= 64) {
+        if (c >= 65 && c <= 70) {
+            G.ChordKey = static_cast<i16>(c);
+            PlayChordNotes();
+            G.AccompToken(2) = static_cast<i16>(c);
+        }
+    } else {
+        if (Combo3->listIndex() >= 1) {
+            const i16 note = ui::add16(G.BaseNote, c);
+            NoteOn(3, note, G.PartVelocity(3));
+            NoteOn(4, note, G.PartVelocity(3));
+        }
+        G.AccompToken(2) = static_cast<i16>(c);
+    }
+}
+
+void Form1::HX1K() {
+    const i16 t = G.AccompToken(1);
+    if (t >= 65 && t <= 70) {
+        for (int i = 0; i <= 64; ++i) NoteOff(3, ui::add16(G.BaseNote, i));
+    } else {
+        NoteOff(3, ui::add16(G.BaseNote, t));
+    }
+}
+
+void Form1::HX2K() {
+    const i16 t = G.AccompToken(2);
+    if (t >= 65 && t <= 70) {
+        // A chord of track 2 also ends what track 1 sounds on channel 3.
+        for (int i = 0; i <= 64; ++i) {
+            NoteOff(3, ui::add16(G.BaseNote, i));
+            NoteOff(4, ui::add16(G.BaseNote, i));
+        }
+    } else {
+        NoteOff(3, ui::add16(G.BaseNote, t));
+        NoteOff(4, ui::add16(G.BaseNote, t));
+    }
+}
+
+void Form1::ZNHX() {
+    // Every bar start silences channel 5, also a chord effect still sounding.
+    Timer4->setEnabled(false);
+    for (int i = 0; i <= 63; ++i) NoteOff(5, ui::add16(G.BaseNote, i));
+    G.EffectExpression = 127;
+    if (Check8->value() != 1 || Check5->value() != 1) return;
+
+    const i16 n = G.ChordSequence(ChordPos);
+    SendShortMessage(0xB5, 11, 127);
+    if (n >= 1 && n <= 6) {
+        const int* tones = TriadOffsets(n);
+        for (int j = 1; j <= 3; ++j) ChordTones(j) = static_cast<i16>(tones[j - 1]);
+    }
+    for (int j = 1; j <= 3; ++j) NoteOn(5, ui::add16(G.BaseNote, ChordTones(j)), G.PartVelocity(3));
+    G.EffectFadeTicks = 0;
+    Timer4->setEnabled(true);  // at the interval Timer4 already has
+}
+
+void Form1::Timer4_Timer() {
+    ui::DoEvents();
+    if (!Timer4->enabled()) return;  // stopped while the pending events ran
+    if (G.EffectFadeTicks <= 32) {
+        SendShortMessage(0xB5, 11, std::max<i16>(G.EffectExpression, 0));
+    } else {
+        Timer4->setEnabled(false);
+        for (int i = 0; i <= 63; ++i) NoteOff(5, ui::add16(G.BaseNote, i));
+        G.EffectExpression = 127;
+    }
+    G.EffectExpression = ui::add16(G.EffectExpression, -5);
+    G.EffectFadeTicks = ui::add16(G.EffectFadeTicks, 1);
+}
+
+// ---- Chord audition
+
+void Form1::Check6_Click() {
+    G.RhythmStep = 0;
+    G.DrumStep = 0;
+    TokenTickCount = 0;
+    G.ChordIndex = 1;
+    ChordPos = 1;
+    HXYPSB();
+    ZDHXSC();
+    if (Check6->value() == 1) {
+        HXYS->setInterval(ui::mul16(2, G.BeatInterval));
+        HXYS->setEnabled(true);
+        Check6->setText(QStringLiteral("停止"));
+    } else {
+        HXYS->setEnabled(false);
+        HX1K();
+        HX2K();
+        Check6->setText(QStringLiteral("启动"));
+    }
+}
+
+void Form1::HXYS_Timer() {
+    if (xuanyue->listIndex() >= 1) BZHX();
+    if (xuanyue->listIndex() >= 1) BZHX2();
+    G.RhythmStep = ui::add16(G.RhythmStep, 1);
+    if (G.RhythmStep > G.RhythmLastStep) {
+        HX2K();
+        G.ChordIndex = ui::add16(G.ChordIndex, 1);
+        if (G.ChordIndex > G.ChordCount) {
+            // The order is done: the audition stops by itself.
+            G.ChordIndex = 1;
+            ChordPos = 1;
+            HXYS->setEnabled(false);
+            HX1K();
+            HX2K();
+            Check6->setText(QStringLiteral("启动"));
+            Check6->setValue(0);
+        }
+        G.RhythmStep = 0;
+    }
+}
+
+// ---- Chord settings
+
+void Form1::HxYL_Click() {
+    // A velocity outside 1..127 is held to it: 0 would end notes, more is no
+    // MIDI velocity.
+    double v = ui::roundHalfEven(ui::Val(HxYL->text()));
+    if (!(v >= 1)) v = 1;
+    if (v > 127) v = 127;
+    G.PartVelocity(3) = static_cast<i16>(v);
+    YXYZ();
+}
+
+void Form1::Combo1_Click() {
+    chordProgram(4, Combo1->listIndex());
+    chordProgram(5, Combo1->listIndex());
+}
+
+void Form1::Combo3_Click() {
+    chordProgram(3, Combo3->listIndex());
+    xuanyue->setListIndex(Combo3->listIndex());
+    YXYZ();
+}
+
+void Form1::xuanyue_Click() {
+    chordProgram(3, xuanyue->listIndex());
+    chordProgram(4, xuanyue->listIndex());
+    Combo1->setListIndex(xuanyue->listIndex());
+    Combo3->setListIndex(xuanyue->listIndex());
+    YXYZ();
+}
+
+void Form1::xuanyue_Change() {
+    chordProgram(3, xuanyue->listIndex());
+    Combo3->setListIndex(xuanyue->listIndex());
+    YXYZ();
+}

@@ -24,6 +24,27 @@ ui::Label* label(QWidget* parent, const QString& text, int x, int y, int w, int 
     return place(l, x, y, w, h);
 }
 
+// Mouse moves over a page's own background (not over its controls, which
+// take their own moves) run the page's MouseMove handler.
+class PageMouseMove : public QObject {
+public:
+    PageMouseMove(QWidget* page, ui::Handler handler) : QObject(page), page_(page), handler_(std::move(handler)) {
+        page->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (o == page_ && e->type() == QEvent::MouseMove &&
+            !page_->childAt(static_cast<QMouseEvent*>(e)->position().toPoint()))
+            ui::guard(handler_);
+        return false;
+    }
+
+private:
+    QWidget* page_;
+    ui::Handler handler_;
+};
+
 
 }  // namespace
 
@@ -354,6 +375,7 @@ void Form1::wireHandlers() {
     BzQd->onClick = [this] { BzQd_Click(); };
     BZDS->onTimer = [this] { BZDS_Timer(); };
     Label11->onMouseMove = [this] { Label11_MouseMove(); };
+    new PageMouseMove(Jiezhou[2], [this] { Jiezhou_MouseMove(2); });
     File1->onClick = [this] { File1_Click(); };
     for (int i = 0; i < 2; ++i) Cmdcill[i]->onClick = [this, i] { Cmdcill_Click(i); };
     // Chord page

@@ -1,18 +1,401 @@
-// Rhythm grid, audition and pattern files. (being written)
+// Rhythm grid, rhythm audition and rhythm pattern files of the main window.
+//
+// The grid (rows BZA, BZB, BZC, one percussion sound per row, one velocity,
+// a meter) is mirrored at once into rows 0..2 of the shared RhythmPattern,
+// which the drum step players read. The audition clock BZDS plays the
+// pattern with the chord accompaniment. A pattern is stored as one GBK line
+// of 77 characters:
+//   1-2 velocity position, 3-4 meter, 5-10 row sounds (hexadecimal),
+//   11-12 "00", 13-61 the 49 step marks, 62-77 the file name in 16 characters.
 #include "keyboard/form1.h"
 
-void Form1::BZXS() {}
-void Form1::BZA_Click(int) {}
-void Form1::BZB_Click(int) {}
-void Form1::BZC_Click(int) {}
-void Form1::LblInst_Click(int) {}
-void Form1::VsbVol_Click() {}
-void Form1::Option1_Click(int) {}
-void Form1::BzQd_Click() {}
-void Form1::BZDS_Timer() {}
-void Form1::Label11_MouseMove() {}
-void Form1::Jiezhou_MouseMove(int) {}
-void Form1::SaveJZwj() {}
-void Form1::OpenJZwj() {}
-void Form1::File1_Click() {}
-void Form1::Cmdcill_Click(int) {}
+#include "midi/gestures.h"
+#include "midi/midiout.h"
+#include "platform/dialogs.h"
+#include "platform/fileutil.h"
+#include "platform/textcodec.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cmath>
+
+using namespace midi;
+
+namespace {
+
+const char* const kRhythmFileError = "打开节奏文件出错，请检查！";
+
+// Fields of the pattern line (0-based character positions).
+constexpr int kMarksStart = 12;
+constexpr int kMarkCount = 49;
+constexpr int kMinLineLength = 62;
+constexpr int kNameWidth = 16;
+// Larger files are no pattern files (the start-up load refuses them too).
+constexpr qint64 kMaxRhythmFileSize = 32767;
+
+void reportBadRhythmFile() { plat::msgBox(QString::fromUtf8(kRhythmFileError), plat::kOkOnly); }
+
+// A value as a two-character upper-case hexadecimal field.
+QString hexField(int v) {
+    QString s = ui::Hex(v);
+    if (s.size() < 2) s.prepend(u'0');
+    return s;
+}
+
+int hexDigit(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9') return u - u'0';
+    if (u >= u'A' && u <= u'F') return u - u'A' + 10;
+    if (u >= u'a' && u <= u'f') return u - u'a' + 10;
+    return -1;
+}
+
+// The two-character hexadecimal field at pos; -1 when it is not one.
+int readHexField(const QString& text, int pos) {
+    int hi = hexDigit(text.at(pos));
+    int lo = hexDigit(text.at(pos + 1));
+    if (hi < 0 || lo < 0) return -1;
+    return hi * 16 + lo;
+}
+
+// The two-digit decimal field at pos; -1 when it is not one.
+int readDecimalField(const QString& text, int pos) {
+    QChar a = text.at(pos), b = text.at(pos + 1);
+    if (a < u'0' || a > u'9' || b < u'0' || b > u'9') return -1;
+    return (a.unicode() - u'0') * 10 + (b.unicode() - u'0');
+}
+
+// The file title as stored: what GBK can hold of it (one character for each
+// character it cannot, so the line keeps its width), blanks trimmed from both
+// ends, left-aligned in 16 characters.
+QString nameField(const QString& title) {
+    QString t = plat::fromGbk(plat::toGbk(title));
+    int b = 0, e = static_cast<int>(t.size());
+    while (b < e && t.at(b) == u' ') ++b;
+    while (e > b && t.at(e - 1) == u' ') --e;
+    t = t.mid(b, e - b);
+    if (t.size() > kNameWidth) t.truncate(kNameWidth);
+    return t.leftJustified(kNameWidth, u' ');
+}
+
+// Reads a pattern file; false when it is missing, unreadable or too large.
+bool readRhythmFile(const QString& path, QString* text) {
+    const QString found = plat::resolvePath(path);
+    if (found.isEmpty() || !QFileInfo(found).isFile()) return false;
+    if (QFileInfo(found).size() > kMaxRhythmFileSize) return false;
+    return plat::readGbkFile(found, text);
+}
+
+}  // namespace
+
+Form1::i16 Form1::RhythmVelocity(double typed) {
+    if (!(typed > 0)) return 0;  // negative, zero or not a number
+    double r = ui::roundHalfEven(typed);
+    return static_cast<i16>(r > 127 ? 127 : r);
+}
+
+int32_t Form1::RhythmHitMessage(i16 key, i16 velocity) {
+    return static_cast<int32_t>(velocity) * 65536 + static_cast<int32_t>(key) * 256 + 0x99;
+}
+
+namespace {
+
+// The percussion key of a row. A row with no sound chosen plays the first
+// sound of the list, which is also what a save of it writes.
+Form1::i16 rowKey(const Form1& f, int row) {
+    int pos = f.LblInst[row]->listIndex();
+    if (pos < 0) pos = 0;
+    return static_cast<Form1::i16>(pos + 35);
+}
+
+Form1::i16 gridVelocity(const Form1& f) { return Form1::RhythmVelocity(ui::Val(f.VsbVol->text())); }
+
+// The velocity position written to a file: the selected entry, or for typed
+// text the entry nearest to the velocity it plays at.
+int velocityField(const Form1& f) {
+    const ui::ComboBox* box = f.VsbVol;
+    if (box->listIndex() >= 0) return box->listIndex();
+    const double v = Form1::RhythmVelocity(ui::Val(box->text()));
+    int best = 0;
+    double bestDistance = -1;
+    for (int i = 0; i < box->listCount(); ++i) {
+        double d = std::fabs(ui::Val(box->list(i)) - v);
+        if (bestDistance < 0 || d < bestDistance) {
+            best = i;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+void setColumnsVisible(Form1& f, int first, int last, bool visible) {
+    for (int r = 0; r < 3; ++r) {
+        std::vector<ui::CheckBox*>& row = f.StepRow(r);
+        for (int c = first; c <= last && c < static_cast<int>(row.size()); ++c) row[c]->setVisible(visible);
+    }
+}
+
+void colourColumns(Form1& f, int first, int last) {
+    for (int r = 0; r < 3; ++r) {
+        std::vector<ui::CheckBox*>& row = f.StepRow(r);
+        for (int c = first; c <= last && c < static_cast<int>(row.size()); ++c) {
+            // One red or yellow pair of columns is one beat.
+            ui::setBackColor(row[c], (c / 2) % 2 == 0 ? QColor(255, 0, 0) : QColor(255, 255, 0));
+        }
+    }
+}
+
+bool boxTicked(const std::vector<ui::CheckBox*>& row, int column) {
+    return column < static_cast<int>(row.size()) && row[column]->value() == 1;
+}
+
+}  // namespace
+
+// ---- Grid
+
+void Form1::BZXS() {
+    if (Option1[0]->value() || Option1[2]->value()) {
+        setColumnsVisible(*this, 12, 15, true);
+        colourColumns(*this, 1, 15);
+    } else if (Option1[1]->value()) {
+        colourColumns(*this, 1, G.RhythmLastStep);
+        setColumnsVisible(*this, 12, 15, false);
+    }
+}
+
+void Form1::BZA_Click(int index) {
+    G.RhythmPattern(0, index).Enabled = boxTicked(BZA, index) ? True : False;
+}
+
+void Form1::BZB_Click(int index) {
+    G.RhythmPattern(1, index).Enabled = boxTicked(BZB, index) ? True : False;
+}
+
+void Form1::BZC_Click(int index) {
+    G.RhythmPattern(2, index).Enabled = boxTicked(BZC, index) ? True : False;
+}
+
+void Form1::LblInst_Click(int index) {
+    if (index < 0 || index > 2) ui::raise(ui::kErrSubscript);
+    const i16 key = rowKey(*this, index);
+    const i16 velocity = gridVelocity(*this);
+    // Always the 16 steps, whatever the meter.
+    for (int s = 0; s <= 15; ++s) {
+        RhythmHit& hit = G.RhythmPattern(index, s);
+        hit.DrumNote = key;
+        hit.Message = RhythmHitMessage(key, velocity);
+    }
+}
+
+void Form1::VsbVol_Click() {
+    const i16 velocity = gridVelocity(*this);
+    for (int r = 0; r <= 2; ++r) {
+        const i16 key = rowKey(*this, r);
+        for (int s = 0; s <= G.RhythmLastStep; ++s) {
+            RhythmHit& hit = G.RhythmPattern(r, s);
+            hit.Volume = velocity;
+            hit.Message = RhythmHitMessage(key, velocity);
+        }
+    }
+}
+
+void Form1::Option1_Click(int) {
+    if (Option1[0]->value() || Option1[2]->value()) {
+        G.RhythmLastStep = 15;
+        setColumnsVisible(*this, 12, 15, true);
+    } else if (Option1[1]->value()) {
+        G.RhythmLastStep = 11;
+        setColumnsVisible(*this, 12, 15, false);
+    }
+}
+
+// ---- Audition
+
+void Form1::BzQd_Click() {
+    BZDS->setInterval(ui::mul16(2, G.BeatInterval));
+    if (BzQd->value() == 1) {
+        G.RhythmStep = 0;
+        G.DrumStep = 0;
+        TokenTickCount = 0;
+        G.ChordIndex = 1;
+        ChordPos = 1;
+        AccompTick = 0;
+        BZDS->setEnabled(true);
+        BzQd->setText(QStringLiteral("停止"));
+    } else {
+        BZDS->setEnabled(false);
+        BzQd->setText(QStringLiteral("启动"));
+        HX1K();
+        HX2K();
+    }
+    YXYZ();
+}
+
+void Form1::BZDS_Timer() {
+    ui::DoEvents();
+    if (!BZDS->enabled()) return;  // stopped while the pending events ran
+
+    if (AccompTick == 0) {
+        ZNHX();
+        ChordPos = ui::add16(ChordPos, 1);
+        if (ChordPos > Text6->text().size()) ChordPos = 1;
+    }
+    if (xuanyue->listIndex() >= 1) BZHX();
+    if (xuanyue->listIndex() >= 1) BZHX2();
+
+    if (G.RhythmStep % 2 == 0) {
+        SendShortMessage(0xB9, 11, DrumAccent());
+        PlayDrumStep();
+        G.DrumStep = ui::add16(G.DrumStep, 1);
+        if (G.DrumStep > G.RhythmLastStep) G.DrumStep = 0;
+    }
+
+    G.RhythmStep = ui::add16(G.RhythmStep, 1);
+    if (G.RhythmStep > G.RhythmLastStep) {
+        HX2K();
+        G.ChordIndex = ui::add16(G.ChordIndex, 1);
+        if (G.ChordIndex > G.ChordCount) G.ChordIndex = 1;
+        G.RhythmStep = 0;
+    }
+
+    AccompTick = ui::add16(AccompTick, 1);
+    if (AccompTick > G.RhythmLastStep) AccompTick = 0;
+}
+
+// ---- File list
+
+void Form1::Label11_MouseMove() {
+    File1->refresh();
+    File1->setVisible(true);
+    File1->raise();
+}
+
+void Form1::Jiezhou_MouseMove(int index) {
+    if (index == 2) File1->setVisible(false);
+}
+
+// ---- Pattern files
+
+void Form1::SaveJZwj() {
+    const QString path = LastOpenedFile;
+    int meter = 0;
+    for (int i = 0; i <= 2; ++i)
+        if (Option1[i]->value()) meter = i;
+
+    QString line;
+    line += hexField(velocityField(*this));
+    line += hexField(meter);
+    for (int r = 0; r <= 2; ++r) line += hexField(std::max(LblInst[r]->listIndex(), 0));
+    line += QStringLiteral("00");
+    for (int c = 0; c <= 15; ++c) line += boxTicked(BZA, c) ? u'*' : u'-';
+    for (int c = 0; c <= 15; ++c) line += boxTicked(BZB, c) ? u'*' : u'-';
+    for (int c = 0; c <= 16; ++c) line += boxTicked(BZC, c) ? u'*' : u'-';
+    line += nameField(QFileInfo(path).fileName());
+
+    // An existing file of the same name in another case is replaced.
+    const QString existing = plat::resolvePath(path);
+    const QString target = existing.isEmpty() ? path : existing;
+    if (!plat::writeFileAtomic(target, plat::toGbk(line) + QByteArrayLiteral("\r\n")))
+        ui::raise(ui::kErrFileIo, QFileInfo(path).fileName().toStdString());
+}
+
+void Form1::OpenJZwj() {
+    const QString text = G.RhythmFileText;
+    if (text.size() < kMinLineLength) {
+        reportBadRhythmFile();
+        return;
+    }
+    // Every field is checked before anything changes, so a bad file leaves
+    // the grid as it was.
+    const int volume = readHexField(text, 0);
+    const int meter = readDecimalField(text, 2);
+    int sounds[3];
+    for (int r = 0; r <= 2; ++r) sounds[r] = readHexField(text, 4 + 2 * r);
+    bool valid = volume >= 0 && volume < VsbVol->listCount() && meter >= 0 && meter <= 2;
+    for (int r = 0; r <= 2; ++r) valid = valid && sounds[r] >= 0 && sounds[r] < LblInst[r]->listCount();
+    if (!valid) {
+        reportBadRhythmFile();
+        return;
+    }
+
+    VsbVol->setListIndex(volume);   // velocity of rows 0..2 (row sounds as before)
+    Option1[meter]->setValue(true); // meter: last step and visible columns
+    for (int r = 0; r <= 2; ++r) LblInst[r]->setListIndex(sounds[r]);
+    for (int i = 1; i <= kMarkCount; ++i) {
+        const bool ticked = text.at(kMarksStart + i - 1) == u'*';
+        std::vector<ui::CheckBox*>& row = i <= 16 ? BZA : i <= 32 ? BZB : BZC;
+        const int column = i <= 16 ? i - 1 : i <= 32 ? i - 17 : i - 33;
+        if (column < static_cast<int>(row.size())) row[column]->setValue(ticked ? 1 : 0);
+    }
+
+    const i16 velocity = gridVelocity(*this);
+    for (int r = 0; r <= 2; ++r) {
+        const i16 key = rowKey(*this, r);
+        for (int s = 0; s <= G.RhythmLastStep; ++s) {
+            RhythmHit& hit = G.RhythmPattern(r, s);
+            hit.Volume = velocity;
+            hit.Message = RhythmHitMessage(key, velocity);
+        }
+    }
+    for (int s = 0; s <= G.RhythmLastStep; ++s) {
+        G.RhythmPattern(0, s).Enabled = boxTicked(BZA, s) ? True : False;
+        G.RhythmPattern(1, s).Enabled = boxTicked(BZB, s) ? True : False;
+        G.RhythmPattern(2, s).Enabled = boxTicked(BZC, s) ? True : False;
+        // The music editor's rows 3 and 4 fall silent here.
+        G.RhythmPattern(3, s).Enabled = False;
+        G.RhythmPattern(4, s).Enabled = False;
+    }
+}
+
+void Form1::File1_Click() {
+    G.RhythmFileText.clear();
+    const QString name = File1->fileName();
+    if (name.isEmpty()) return;
+    QString text;
+    if (!readRhythmFile(File1->path() + u'/' + name, &text)) {
+        File1->setVisible(false);
+        reportBadRhythmFile();
+        return;
+    }
+    Label11->setCaption(QString::number(File1->listIndex() + 1) + QStringLiteral("★") + name);
+    // The pattern is the first line; a comma in the file name does not cut it.
+    const QStringList lines = plat::splitLines(text);
+    G.RhythmFileText = lines.isEmpty() ? QString() : lines.first();
+    OpenJZwj();
+    File1->setVisible(false);
+}
+
+void Form1::Cmdcill_Click(int index) {
+    if (index == 0) {
+        const QString selected = File1->fileName();
+        SelectedRhythmFile = File1->path() + u'/' + selected;
+        if (!selected.isEmpty()) QFile::remove(SelectedRhythmFile);
+        File1->refresh();
+        if (File1->listCount() >= 1) {
+            const QString first = File1->list(0);
+            QString text;
+            if (!readRhythmFile(File1->path() + u'/' + first, &text)) {
+                reportBadRhythmFile();
+                return;
+            }
+            G.RhythmFileText = text;
+            Label11->setCaption(first);
+            OpenJZwj();
+        }
+    } else if (index == 1) {
+        // From the dialog on, a failure ends the save without a message.
+        try {
+            plat::FileDialogRequest request;
+            request.save = true;
+            request.filter = QStringLiteral("节奏bin|*.bin");
+            request.flags = 2;
+            request.initDir = DialogFolder;
+            const plat::FileDialogResult chosen = plat::dialogs().fileDialog(this, request);
+            if (chosen.cancelled) return;
+            LastOpenedFile = chosen.fileName;
+            SaveJZwj();
+        } catch (const ui::RuntimeError&) {
+        }
+    }
+}

@@ -1,12 +1,96 @@
-// Melody voices, tempo and key. (being written)
+// The melody page: the three voices' instruments, velocities and vibrato,
+// the tempo (BeatInterval and the clocks' intervals) and the key (BaseNote).
 #include "keyboard/form1.h"
 
-void Form1::ComSounds_Click(int) {}
-void Form1::ComSounds_Change(int) {}
-void Form1::Zxlyl_Click(int) {}
-void Form1::Zxlyl_Change(int) {}
-void Form1::Check3_Click(int) {}
-void Form1::SD_Click() {}
-void Form1::SD_LostFocus() {}
-void Form1::YD_Click() {}
-void Form1::YD_Change() {}
+#include "midi/midiout.h"
+
+using namespace midi;
+using ui::add16;
+
+namespace {
+
+// Program change of a voice, only for a real General MIDI program: the
+// silent entry (program -1) and typed text that names no entry (-2) send
+// nothing.
+void voiceProgram(int16_t channel, int program) {
+    if (program >= 0 && program <= 127) ProgramChange(channel, 0, static_cast<int16_t>(program));
+}
+
+}  // namespace
+
+void Form1::ComSounds_Click(int j) {
+    const int position = ComSounds[j]->listIndex();
+    if (position > 0) {
+        G.ChannelProgram(j) = ui::toI16(position);
+        voiceProgram(static_cast<int16_t>(j), position - 1);
+    } else {
+        // Silent or nothing chosen: the voice's sounding note stops.
+        NoteOff(static_cast<int16_t>(j), add16(G.LastNoteOffset, G.BaseNote));
+    }
+    YXYZ();
+}
+
+void Form1::ComSounds_Change(int j) {
+    G.ChannelProgram(j) = ui::toI16(ComSounds[j]->listIndex());
+    voiceProgram(static_cast<int16_t>(j), G.ChannelProgram(j) - 1);
+}
+
+void Form1::Zxlyl_Click(int j) {
+    G.PartVelocity(j) = ui::CInt(ui::Val(Zxlyl[j]->text()));
+    YXYZ();
+}
+
+void Form1::Zxlyl_Change(int j) { G.PartVelocity(j) = ui::CInt(ui::Val(Zxlyl[j]->text())); }
+
+void Form1::Check3_Click(int j) {
+    // Modulation, portamento switch, sostenuto and reverb depth.
+    static const int16_t controllers[4] = {1, 65, 66, 91};
+    static const int16_t on[4] = {75, 100, 100, 100};
+    static const int16_t off[4] = {0, 20, 20, 20};
+    const bool ticked = Check3[j]->value() == 1;
+    const int16_t status = add16(176, j);
+    for (int k = 0; k < 4; ++k) SendShortMessage(status, controllers[k], ticked ? on[k] : off[k]);
+    YXYZ();
+}
+
+void Form1::SD_Click() {
+    // One tick is an eighth of a beat.
+    G.BeatInterval = ui::CInt(7500.0 / ui::Val(SD->text()));
+    BZDS->setInterval(ui::mul16(2, G.BeatInterval));
+    Timer1->setInterval(G.BeatInterval);
+    YXYZ();
+}
+
+void Form1::SD_LostFocus() {
+    const double t = ui::roundHalfEven(ui::Val(SD->text()));
+    if (t >= 40 && t <= 140) {
+        SD_Click();
+        return;
+    }
+    // Not a tempo: show the one the clocks still run at.
+    if (G.BeatInterval > 0) SD->setText(QString::number(ui::Int(7500.0 / G.BeatInterval)));
+}
+
+void Form1::YD_Click() {
+    const int16_t baseNote = add16(YD->listIndex(), 36);
+    if (WasActivated && baseNote != G.BaseNote) {
+        // Later note-offs use the new key: release what sounds in the old
+        // one first (the melody note and the chord tracks).
+        const int16_t note = add16(G.LastNoteOffset, G.BaseNote);
+        NoteOff(0, note);
+        NoteOff(1, note);
+        NoteOff(2, note);
+        NoteOff(2, add16(note, -12));
+        HX1K();
+        HX2K();
+    }
+    G.BaseNote = baseNote;
+    YXYZ();
+}
+
+void Form1::YD_Change() {
+    // A typed key is not taken: the box goes back to its first entry. The
+    // box runs this handler again only when its text really changes, so
+    // the second run finds "C" and stops.
+    YD->setText(QStringLiteral("C"));
+}

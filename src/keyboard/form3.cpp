@@ -3,6 +3,7 @@
 #include "platform/dialogs.h"
 
 #include <QBitmap>
+#include <QCloseEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLinearGradient>
@@ -88,6 +89,12 @@ void Form3::paintEvent(QPaintEvent*) {
 
 void Form3::Form_Click() { plat::endProgram(0); }
 void Form3::Timer1_Timer() { plat::endProgram(0); }
+
+// Closing the goodbye window by the window system ends the program too.
+void Form3::closeEvent(QCloseEvent* e) {
+    e->ignore();
+    ui::guard([] { plat::endProgram(0); });
+}
 
 void Form3::mousePressEvent(QMouseEvent* e) {
     QWidget::mousePressEvent(e);

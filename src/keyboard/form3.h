@@ -24,6 +24,7 @@ public:
 protected:
     void mousePressEvent(QMouseEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     bool loaded_ = false;

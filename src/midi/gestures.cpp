@@ -30,6 +30,9 @@ void setStatus(const QString& text) {
     if (Main.XSWB) Main.XSWB->setCaption(text);
 }
 
+// Velocity boxes accept any number; a note-on carries 0..127.
+i16 noteVelocity(i16 v) { return v < 0 ? i16(0) : v > 127 ? i16(127) : v; }
+
 }  // namespace
 
 const int* TriadOffsets(int chordNumber) {
@@ -50,7 +53,7 @@ void PlayChordNotes() {
     for (int k = 1; k <= 3; ++k) G.ChordOffsets(k) = QString::number(offsets[k - 1]);
     for (int k = 1; k <= 3; ++k) {
         i16 note = ui::add16(G.BaseNote, static_cast<long long>(ui::Val(G.ChordOffsets(k))));
-        SendShortMessage(ui::add16(0x90, G.ChordChannel), note, G.ChannelVelocity(G.ChordChannel));
+        SendShortMessage(ui::add16(0x90, G.ChordChannel), note, noteVelocity(G.ChannelVelocity(G.ChordChannel)));
     }
 }
 
@@ -79,7 +82,7 @@ void PlayChordEffect() {
     // up first, or the effect would be silent until the fade's first tick.
     SendShortMessage(0xB5, 11, 127);
     for (int k = 1; k <= 3; ++k) {
-        NoteOn(5, ui::add16(G.BaseNote, static_cast<long long>(ui::Val(G.ChordOffsets(k)))), G.PartVelocity(1));
+        NoteOn(5, ui::add16(G.BaseNote, static_cast<long long>(ui::Val(G.ChordOffsets(k)))), noteVelocity(G.PartVelocity(1)));
     }
     setStatus(QStringLiteral("和弦音效\r\n         ") + QString::fromLatin1(name));
     if (Main.Timer4) Main.Timer4->setEnabled(true);

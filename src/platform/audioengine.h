@@ -43,7 +43,7 @@ public:
 
     int sampleRate() const;          // 44100
     double outputBufferMs() const;   // buffering asked of the sound server
-    std::string outputName() const;  // "pulse", "null", "manual"
+    std::string outputName() const;  // "pulse", "null", "manual"; "stopped" before start / after stop
     std::string soundFontPath() const;
 
     // Synthesizer. Returns false when the synthesizer refused the event

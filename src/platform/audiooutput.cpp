@@ -59,7 +59,9 @@ struct AudioOutput::Impl {
     std::thread thread;
 
     void run() {
-        raiseThreadPriority();
+        // Only a thread feeding a real device needs to win against the rest
+        // of the desktop; the silent output just keeps time.
+        if (pulse) raiseThreadPriority();
         std::vector<float> block(kOutputBlockFrames * 2);
         const auto blockTime = std::chrono::duration_cast<Clock::duration>(
             std::chrono::duration<double>(static_cast<double>(kOutputBlockFrames) / sampleRate));

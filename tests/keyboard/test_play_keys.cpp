@@ -1,0 +1,80 @@
+// Key codes from physical keys: the note keys of a standard keyboard, the
+// keypad with Num Lock on and off, and Qt's key values where no scan code
+// is given.
+#include "keyboard/vkeys.h"
+
+#include <QKeyEvent>
+#include <gtest/gtest.h>
+
+TEST(VirtualKeys, NoteKeysByPhysicalPosition) {
+    // evdev code -> the key code of the note table.
+    const int pairs[][2] = {
+        {7, '6'}, {8, '7'}, {9, '8'}, {10, '9'}, {11, '0'}, {12, 189}, {13, 187},
+        {20, 'T'}, {21, 'Y'}, {22, 'U'}, {23, 'I'}, {24, 'O'}, {25, 'P'}, {26, 219},
+        {34, 'G'}, {35, 'H'}, {36, 'J'}, {37, 'K'}, {38, 'L'}, {39, 186}, {40, 222},
+        {47, 'V'}, {48, 'B'}, {49, 'N'}, {50, 'M'}, {51, 188}, {52, 190}, {53, 191},
+        {2, '1'}, {3, '2'}, {4, '3'}, {5, '4'}, {6, '5'},
+    };
+    for (const auto& p : pairs) EXPECT_EQ(vk::fromEvdev(p[0], true), p[1]) << p[0];
+}
+
+TEST(VirtualKeys, CommandKeys) {
+    EXPECT_EQ(vk::fromEvdev(57, true), vk::Space);
+    EXPECT_EQ(vk::fromEvdev(14, true), vk::Back);
+    EXPECT_EQ(vk::fromEvdev(59, true), 112);   // F1
+    EXPECT_EQ(vk::fromEvdev(68, true), 121);   // F10
+    EXPECT_EQ(vk::fromEvdev(87, true), 122);   // F11
+    EXPECT_EQ(vk::fromEvdev(88, true), 123);   // F12
+    EXPECT_EQ(vk::fromEvdev(30, true), 'A');
+    EXPECT_EQ(vk::fromEvdev(44, true), 'Z');
+    EXPECT_EQ(vk::fromEvdev(110, true), vk::Insert);
+    EXPECT_EQ(vk::fromEvdev(102, false), vk::Home);
+    EXPECT_EQ(vk::fromEvdev(104, true), vk::Prior);
+    EXPECT_EQ(vk::fromEvdev(111, true), vk::Delete);
+    EXPECT_EQ(vk::fromEvdev(107, true), vk::End);
+    EXPECT_EQ(vk::fromEvdev(109, true), vk::Next);
+    EXPECT_EQ(vk::fromEvdev(0, true), 0);
+    EXPECT_EQ(vk::fromEvdev(-4, true), 0);
+    EXPECT_EQ(vk::fromEvdev(500, true), 0);
+}
+
+TEST(VirtualKeys, KeypadFollowsNumLock) {
+    // evdev, Num Lock on, Num Lock off
+    const int keys[][3] = {
+        {82, 96, vk::Insert}, {79, 97, vk::End},  {80, 98, vk::Down}, {81, 99, vk::Next},
+        {75, 100, vk::Left},  {76, 101, 12},      {77, 102, vk::Right}, {71, 103, vk::Home},
+        {72, 104, vk::Up},    {73, 105, vk::Prior}, {83, 110, vk::Delete},
+        {78, 107, 107},       {74, 109, 109},
+    };
+    for (const auto& k : keys) {
+        EXPECT_EQ(vk::fromEvdev(k[0], true), k[1]) << k[0];
+        EXPECT_EQ(vk::fromEvdev(k[0], false), k[2]) << k[0];
+    }
+}
+
+TEST(VirtualKeys, QtKeyValuesWithoutScanCode) {
+    auto code = [](int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent e(QEvent::KeyPress, key, mods);
+        return vk::fromKeyEvent(e);
+    };
+    EXPECT_EQ(code(Qt::Key_G), 'G');
+    EXPECT_EQ(code(Qt::Key_Exclam, Qt::ShiftModifier), '1');  // shifted 1 is still the note key MC
+    EXPECT_EQ(code(Qt::Key_Colon, Qt::ShiftModifier), 186);
+    EXPECT_EQ(code(Qt::Key_Plus), 187);
+    EXPECT_EQ(code(Qt::Key_Plus, Qt::KeypadModifier), 107);
+    EXPECT_EQ(code(Qt::Key_Minus, Qt::KeypadModifier), 109);
+    EXPECT_EQ(code(Qt::Key_Minus), 189);
+    EXPECT_EQ(code(Qt::Key_5, Qt::KeypadModifier), 101);
+    EXPECT_EQ(code(Qt::Key_Period, Qt::KeypadModifier), 110);
+    EXPECT_EQ(code(Qt::Key_End, Qt::KeypadModifier), vk::End);  // Num Lock off
+    EXPECT_EQ(code(Qt::Key_Backspace), vk::Back);
+    EXPECT_EQ(code(Qt::Key_F6), 117);
+    EXPECT_EQ(code(Qt::Key_unknown), 0);
+}
+
+TEST(VirtualKeys, ShiftState) {
+    QKeyEvent e(QEvent::KeyPress, Qt::Key_G, Qt::ShiftModifier | Qt::ControlModifier);
+    EXPECT_EQ(vk::shiftState(e), 3);
+    QKeyEvent a(QEvent::KeyPress, Qt::Key_G, Qt::AltModifier);
+    EXPECT_EQ(vk::shiftState(a), 4);
+}
