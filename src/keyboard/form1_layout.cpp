@@ -210,8 +210,10 @@ void Form1::buildMelodyPage(QWidget* page) {
     }
     label(page, QStringLiteral("速度"), 6, 99, 40, 18);
     SD = place(new ui::ComboBox(ui::ComboBox::Editable, page), 48, 96, 64, 24);
-    for (int t = 40; t <= 130; t += 5) SD->addItem(QString::number(t));
+    // Design text first: the box shows "70" with no entry selected, so the
+    // first activation's choice of "70" runs its handler.
     SD->setText(QStringLiteral("70"));
+    for (int t = 40; t <= 130; t += 5) SD->addItem(QString::number(t));
     SD->setToolTip(QStringLiteral("选取或直接输入需要的演奏速度（请输入40-140之间的整数）！"));
     label(page, QStringLiteral("拍/分钟"), 116, 99, 50, 18);
     label(page, QStringLiteral("音调"), 170, 99, 32, 18);
@@ -265,8 +267,10 @@ void Form1::buildRhythmPage(QWidget* page) {
     xuanyue = place(new ui::ComboBox(ui::ComboBox::PickList, page), 58, 3, 116, 22);
     label(page, QStringLiteral("音量"), 178, 6, 28, 18);
     VsbVol = place(new ui::ComboBox(ui::ComboBox::Editable, page), 206, 3, 56, 22);
-    for (int v = 50; v <= 120; v += 10) VsbVol->addItem(QString::number(v));
+    // Design text first: no entry selected, so the first activation's choice
+    // of "100" runs its handler and gives the rhythm rows their velocity.
     VsbVol->setText(QStringLiteral("100"));
+    for (int v = 50; v <= 120; v += 10) VsbVol->addItem(QString::number(v));
     auto* meters = place(new QWidget(page), 266, 3, 124, 22);
     const char* meterNames[3] = {"2/4", "3/4", "4/4"};
     for (int i = 0; i < 3; ++i) {

@@ -87,19 +87,6 @@ void sweepNotesOff(int16_t lastChannel) {
 // below 2 (no tick since the last key) would never end when played back.
 QString lengthDigits() { return QString::number(std::max<int16_t>(G.NoteLength, 2)); }
 
-}  // namespace
-
-void Form1::ShowKeyUp(int offset) {
-    if (offset < 0 || offset > 64) ui::raise(ui::kErrSubscript);
-    Picture1[offset]->setPicture(G.KeyIsWhite(offset) ? KeyWhiteUp : KeyBlackUp);
-}
-
-void Form1::ShowKeyDown(int offset) {
-    if (offset < 0 || offset > 64) ui::raise(ui::kErrSubscript);
-    Picture1[offset]->setPicture(G.KeyIsWhite(offset) ? KeyWhiteDown : KeyBlackDown);
-}
-
-namespace {
 // Resets the accompaniment counters as every start and stop of play does.
 void resetSteps(Form1& f) {
     G.RhythmStep = 0;
@@ -114,7 +101,18 @@ void appendToScore(Form1& f, const QString& text) {
     f.Text3->setSelStart(f.TextLen);
     f.Text3->setSelText(text);
 }
+
 }  // namespace
+
+void Form1::ShowKeyUp(int offset) {
+    if (offset < 0 || offset > 64) ui::raise(ui::kErrSubscript);
+    Picture1[offset]->setPicture(G.KeyIsWhite(offset) ? KeyWhiteUp : KeyBlackUp);
+}
+
+void Form1::ShowKeyDown(int offset) {
+    if (offset < 0 || offset > 64) ui::raise(ui::kErrSubscript);
+    Picture1[offset]->setPicture(G.KeyIsWhite(offset) ? KeyWhiteDown : KeyBlackDown);
+}
 
 void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
     G.LastKeyCode = ui::toI16(keyCode);

@@ -24,8 +24,11 @@ void Form1::ComSounds_Click(int j) {
         G.ChannelProgram(j) = ui::toI16(position);
         voiceProgram(static_cast<int16_t>(j), position - 1);
     } else {
-        // Silent or nothing chosen: the voice's sounding note stops.
-        NoteOff(static_cast<int16_t>(j), add16(G.LastNoteOffset, G.BaseNote));
+        // Silent or nothing chosen: the voice's sounding note stops, for
+        // voice 2 with its octave below.
+        const int16_t note = add16(G.LastNoteOffset, G.BaseNote);
+        NoteOff(static_cast<int16_t>(j), note);
+        if (j == 2) NoteOff(2, add16(note, -12));
     }
     YXYZ();
 }

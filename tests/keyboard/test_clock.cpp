@@ -85,15 +85,6 @@ TEST_F(ClockTest, LongPauseClosesTheTakeAndSilencesTheVoices) {
     EXPECT_EQ(form->Text3->text(), QStringLiteral("KC99TZ"));
 }
 
-TEST_F(ClockTest, IdleCloseOfAnEmptyBoxAppendsNothing) {
-    key(kG);
-    form->Text3->setText(QString());
-    tick(99);
-    EXPECT_FALSE(form->Timer1->enabled());
-    EXPECT_TRUE(form->Text3->text().isEmpty());
-    EXPECT_TRUE(G.ScoreText.isEmpty());
-}
-
 TEST_F(ClockTest, WithoutAutoSyncTicksOnlyCount) {
     patternOnEveryStep();
     key(kG);
@@ -155,21 +146,4 @@ TEST_F(ClockTest, ChordPositionWrapsAtTheOrderLength) {
     EXPECT_EQ(form->ChordPos, 2);
     tick();
     EXPECT_EQ(form->ChordPos, 1);
-}
-
-TEST_F(ClockTest, ThreeFourBarIsTwentyFourTicks) {
-    form->Option1[1]->setValue(true);
-    ASSERT_EQ(G.RhythmLastStep, 11);
-    key(kG);
-    tick(22);
-    EXPECT_EQ(form->AccompTick, 23);
-    tick();
-    EXPECT_EQ(form->AccompTick, 0);
-}
-
-TEST_F(ClockTest, TempoChangeReachesARunningClock) {
-    key(kG);
-    form->SD->setListIndex(16);  // 120
-    EXPECT_EQ(form->Timer1->interval(), 62);
-    EXPECT_TRUE(form->Timer1->enabled());
 }

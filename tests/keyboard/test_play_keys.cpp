@@ -18,26 +18,6 @@ TEST(VirtualKeys, NoteKeysByPhysicalPosition) {
     for (const auto& p : pairs) EXPECT_EQ(vk::fromEvdev(p[0], true), p[1]) << p[0];
 }
 
-TEST(VirtualKeys, CommandKeys) {
-    EXPECT_EQ(vk::fromEvdev(57, true), vk::Space);
-    EXPECT_EQ(vk::fromEvdev(14, true), vk::Back);
-    EXPECT_EQ(vk::fromEvdev(59, true), 112);   // F1
-    EXPECT_EQ(vk::fromEvdev(68, true), 121);   // F10
-    EXPECT_EQ(vk::fromEvdev(87, true), 122);   // F11
-    EXPECT_EQ(vk::fromEvdev(88, true), 123);   // F12
-    EXPECT_EQ(vk::fromEvdev(30, true), 'A');
-    EXPECT_EQ(vk::fromEvdev(44, true), 'Z');
-    EXPECT_EQ(vk::fromEvdev(110, true), vk::Insert);
-    EXPECT_EQ(vk::fromEvdev(102, false), vk::Home);
-    EXPECT_EQ(vk::fromEvdev(104, true), vk::Prior);
-    EXPECT_EQ(vk::fromEvdev(111, true), vk::Delete);
-    EXPECT_EQ(vk::fromEvdev(107, true), vk::End);
-    EXPECT_EQ(vk::fromEvdev(109, true), vk::Next);
-    EXPECT_EQ(vk::fromEvdev(0, true), 0);
-    EXPECT_EQ(vk::fromEvdev(-4, true), 0);
-    EXPECT_EQ(vk::fromEvdev(500, true), 0);
-}
-
 TEST(VirtualKeys, KeypadFollowsNumLock) {
     // evdev, Num Lock on, Num Lock off
     const int keys[][3] = {
@@ -70,11 +50,4 @@ TEST(VirtualKeys, QtKeyValuesWithoutScanCode) {
     EXPECT_EQ(code(Qt::Key_Backspace), vk::Back);
     EXPECT_EQ(code(Qt::Key_F6), 117);
     EXPECT_EQ(code(Qt::Key_unknown), 0);
-}
-
-TEST(VirtualKeys, ShiftState) {
-    QKeyEvent e(QEvent::KeyPress, Qt::Key_G, Qt::ShiftModifier | Qt::ControlModifier);
-    EXPECT_EQ(vk::shiftState(e), 3);
-    QKeyEvent a(QEvent::KeyPress, Qt::Key_G, Qt::AltModifier);
-    EXPECT_EQ(vk::shiftState(a), 4);
 }

@@ -140,12 +140,10 @@ TEST_F(RhythmFile, BadTextIsReportedAndLeavesTheGridAlone) {
     const QString state = gridState();
 
     const QString bad[] = {QStringLiteral("020201020300") + marks({}, {}, {}),  // 61
-                           QString(),
                            QStringLiteral("080201020300") + tail,  // velocity position 8
                            QStringLiteral("020301020300") + tail,  // meter 3
                            QStringLiteral("02022F020300") + tail,  // row sound 47
                            QStringLiteral("0202010G0300") + tail,  // no hexadecimal number
-                           QStringLiteral(" 20201020300") + tail,
                            QStringLiteral("02 101020300") + tail};
     for (const QString& text : bad) {
         G.RhythmFileText = text;

@@ -36,6 +36,9 @@ TEST_F(VoicesTest, SilentEntryStopsTheVoiceAndSendsNoProgram) {
     EXPECT_EQ(G.ChannelProgram(1), 15);  // kept
     key('H');
     EXPECT_TRUE(only(take(), 0x91, 0x91).empty());
+    // Voice 2 also stops its octave below.
+    form->ComSounds[2]->setListIndex(0);
+    EXPECT_EQ(take(), (Msgs{msg(0x82, 62, 0), msg(0x82, 50, 0)}));
 }
 
 TEST_F(VoicesTest, TypedInstrumentTextSendsOnlyRealPrograms) {
@@ -48,15 +51,6 @@ TEST_F(VoicesTest, TypedInstrumentTextSendsOnlyRealPrograms) {
     form->ComSounds[0]->setText(QStringLiteral("3.酒吧钢琴"));
     EXPECT_EQ(take(), (Msgs{msg(0xB0, 0, 0), msg(0xC0, 2, 0)}));
     EXPECT_EQ(G.ChannelProgram(0), 3);
-}
-
-TEST_F(VoicesTest, VelocityBoxesSetThePartVelocity) {
-    form->Zxlyl[1]->setListIndex(6);
-    EXPECT_EQ(G.PartVelocity(1), 120);
-    form->Zxlyl[0]->setText(QStringLiteral("64.5"));
-    EXPECT_EQ(G.PartVelocity(0), 64);  // halves to even
-    form->Zxlyl[2]->setText(QStringLiteral("33abc"));
-    EXPECT_EQ(G.PartVelocity(2), 33);
 }
 
 TEST_F(VoicesTest, VelocityOutsideTheMidiRangeIsSentClamped) {
