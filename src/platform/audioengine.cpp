@@ -136,7 +136,8 @@ struct AudioEngine::Impl {
         fluid_settings_setint(settings, "synth.cpu-cores", 1);
         fluid_settings_setint(settings, "synth.lock-memory", 0);
         fluid_settings_setint(settings, "synth.dynamic-sample-loading", dynamic ? 1 : 0);
-        fluid_settings_setnum(settings, "synth.gain", 0.3);
+        // Loud enough to play along with: the mix is soft-limited below full scale.
+        fluid_settings_setnum(settings, "synth.gain", 0.8);
         fluid_synth_t* s = new_fluid_synth(settings);
         if (!s) {
             delete_fluid_settings(settings);
@@ -152,6 +153,17 @@ struct AudioEngine::Impl {
         return true;
     }
 
+    // Full chords on three voices over drums can pass full scale: above the
+    // knee the level bends smoothly towards 1 instead of clipping hard.
+    static void softLimit(float* samples, int count) {
+        constexpr float knee = 0.8f;
+        constexpr float room = 1.0f - knee;
+        for (int i = 0; i < count; ++i) {
+            const float a = std::fabs(samples[i]);
+            if (a > knee) samples[i] = std::copysign(knee + room * std::tanh((a - knee) / room), samples[i]);
+        }
+    }
+
     void renderBlock(float* out, int frameCount) {
         if (fluid_synth_t* s = synth.load(std::memory_order_acquire)) {
             fluid_synth_write_float(s, frameCount, out, 0, 2, out, 1, 2);
@@ -164,6 +176,7 @@ struct AudioEngine::Impl {
             const float r = gainR.load(std::memory_order_relaxed);
             for (const auto& v : voices) v->mixInto(out, frameCount, l, r);
         }
+        softLimit(out, frameCount * 2);
         {
             std::lock_guard<std::mutex> lock(tapMutex);
             for (auto& t : taps) t.second(out, frameCount);
