@@ -48,6 +48,12 @@ int main(int argc, char** argv) {
         app.processEvents();
         form->grab().save(out + QStringLiteral("/main-page%1.png").arg(page));
     }
+    // A chord pressed with the mouse on the keys, a note from the keyboard.
+    form->Xxk[0]->setValue(true);
+    form->SFYXYZ_KeyDown('G', 0);
+    form->Picture1_DragOver(25);
+    app.processEvents();
+    form->grab().save(out + QStringLiteral("/main-playing.png"));
     Form3 bye;
     bye.Form_Load();
     QImage shape(bye.size(), QImage::Format_RGB32);

@@ -98,7 +98,7 @@ void Form1::buildControls() {
     buildScoreArea();
 
     // The mute pad: a long strip right above the keys.
-    Label1 = label(this, QString(), 0, 200, 988, 15);
+    Label1 = label(this, QString(), 0, 201, 988, 14);
     {
         QString pad = QStringLiteral("消    音    板");
         Label1->setCaption(pad + QString(108, u' ') + pad);
@@ -184,15 +184,15 @@ void Form1::buildScoreArea() {
     Picture2->setFrameShape(QFrame::Box);
     Picture2->setPicture(plat::LoadResPicture(120));
     Picture2->setToolTip(QStringLiteral("电脑键盘上各键对应的音符"));
-    XSWB = label(this, QString(), 592, 128, 390, 40);
+    XSWB = label(this, QString(), 592, 123, 390, 48);
     XSWB->setWordWrap(true);
     ui::setForeColor(XSWB, ui::paletteColor(1));
-    FJWZ = label(this, QString(), 592, 168, 200, 16);
+    FJWZ = label(this, QString(), 592, 171, 200, 15);
     ui::setForeColor(FJWZ, ui::paletteColor(4));
-    SjXs = label(this, QStringLiteral("2011-12-30 23-59-59"), 836, 168, 146, 16);
+    SjXs = label(this, QStringLiteral("2011-12-30 23-59-59"), 836, 171, 146, 15);
     SjXs->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label8 = label(this, QStringLiteral("Morvela 电子琴 —— 用电脑键盘弹奏旋律、节奏与和弦，录下你的每一段灵感。    "),
-                   592, 184, 390, 15);
+                   592, 186, 390, 14);
     ui::setForeColor(Label8, ui::paletteColor(8));
 }
 
@@ -232,34 +232,36 @@ void Form1::buildChordPage(QWidget* page) {
     Combo3 = place(new ui::ComboBox(ui::ComboBox::PickList, page), 110, 3, 118, 22);
     label(page, QStringLiteral("伴奏2"), 232, 6, 36, 18);
     Combo1 = place(new ui::ComboBox(ui::ComboBox::PickList, page), 268, 3, 118, 22);
-    label(page, QStringLiteral("每小节"), 6, 32, 46, 18);
-    Text4 = place(new ui::TextBox(false, page), 52, 29, 248, 22);
+    label(page, QStringLiteral("每小节"), 6, 32, 52, 18);
+    Text4 = place(new ui::TextBox(false, page), 60, 29, 240, 22);
     Text4->setMaxLength(32);
     Text4->setToolTip(QStringLiteral("此处使用1和弦中最低到最高音里的任意 135 音符或 CC和弦音符！对其他和弦软件会自动计算给出！同时本处音符为每小节发声！"));
     Check7 = place(new ui::CheckBox(QStringLiteral("锁定音符"), page), 306, 31, 82, 20);
-    label(page, QStringLiteral("每两小节"), 6, 58, 46, 18);
-    Text5 = place(new ui::TextBox(false, page), 52, 55, 248, 22);
+    label(page, QStringLiteral("每两小节"), 6, 58, 54, 18);
+    Text5 = place(new ui::TextBox(false, page), 60, 55, 240, 22);
     Text5->setMaxLength(32);
     Text5->setText(QStringLiteral("CC--WG--KC--WG--CE--WG--LB--WG--"));
     Text5->setToolTip(QStringLiteral("此处使用1和弦中最低到最高音里的任意 135 音符或 CC和弦音符！对其他和弦软件会自动计算给出！同时本处音符为每两小节发声一次！"));
     Check4 = place(new ui::CheckBox(QStringLiteral("锁定音符"), page), 306, 57, 82, 20);
-    Text2 = place(new ui::TextBox(false, page), 52, 81, 248, 20);
+    label(page, QStringLiteral("当前模板"), 6, 83, 54, 18);
+    Text2 = place(new ui::TextBox(false, page), 60, 81, 240, 22);
     Text2->setMaxLength(32);
     Text2->setLocked(true);
     label(page, QStringLiteral("和弦顺序"), 6, 108, 52, 18);
-    Text6 = place(new ui::TextBox(false, page), 60, 105, 110, 22);
+    Text6 = place(new ui::TextBox(false, page), 60, 105, 80, 22);
     Text6->setMaxLength(17);
     Text6->setToolTip(QStringLiteral("在此输入17位以下 1_6之间数字可以改变和弦循环顺序！"));
-    label(page, QStringLiteral("音量"), 176, 108, 30, 18);
-    HxYL = place(new ui::ComboBox(ui::ComboBox::Editable, page), 206, 105, 56, 22);
+    label(page, QStringLiteral("音量"), 146, 108, 28, 18);
+    HxYL = place(new ui::ComboBox(ui::ComboBox::Editable, page), 174, 105, 56, 22);
     HxYL->setToolTip(QStringLiteral("和弦演奏音量！"));
     static const char* velocities[7] = {"25", "40", "55", "70", "85", "100", "120"};
     for (const char* v : velocities) HxYL->addItem(QString::fromUtf8(v));
-    Check8 = place(new ui::CheckBox(QStringLiteral("小节和弦"), page), 268, 107, 90, 20);
+    Check8 = place(new ui::CheckBox(QStringLiteral("小节和弦"), page), 236, 107, 86, 20);
     Check8->setToolTip(QStringLiteral("勾选后软件将自动在每小节插入和弦！"));
     Command3 = place(new ui::CommandButton(QStringLiteral("生成随机节奏"), page), 306, 79, 82, 24);
     Command3->setToolTip(QStringLiteral("在这里生成新的节奏模板和演奏顺序！"));
-    Command4 = place(new ui::CommandButton(QStringLiteral("保 存"), page), 6, 82, 44, 22);
+    Command4 = place(new ui::CommandButton(QStringLiteral("保 存"), page), 330, 105, 58, 24);
+    Command4->setToolTip(QStringLiteral("把当前的和弦模板保存到模板库中！"));
 }
 
 void Form1::buildRhythmPage(QWidget* page) {
