@@ -10,6 +10,7 @@
 // messages_per_tick: short messages one such tick sends.
 // tick_us_median, tick_us_max: wall time of one tick, yield to pending
 // window events included.
+#include "quietdialogs.h"
 #include "keyboard/appfolder.h"
 #include "keyboard/form1.h"
 #include "midi/midiout.h"
@@ -35,17 +36,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kWarmUp = 200;
 constexpr int kTicks = 5000;
 
-// Dialogs that answer at once, so nothing waits for a person.
-class QuietDialogs : public plat::Dialogs {
-public:
-    int messageBox(QWidget*, const QString& text, int, const QString&) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return plat::kAnsOk;
-    }
-    bool inputBox(QWidget*, const QString&, const QString&, const QString&, QString*) override { return false; }
-    plat::FileDialogResult fileDialog(QWidget*, const plat::FileDialogRequest&) override { return {}; }
-    [[noreturn]] void endProgram(int code) override { std::exit(code); }
-};
 
 double median(std::vector<double> v) {
     if (v.empty()) return -1;

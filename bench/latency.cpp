@@ -12,6 +12,7 @@
 //
 // The output is warmed up for a second before any note is timed: a sound
 // server may hold the first writes of a new stream while it settles.
+#include "quietdialogs.h"
 #include "keyboard/appfolder.h"
 #include "keyboard/dzqqd.h"
 #include "keyboard/form1.h"
@@ -83,17 +84,6 @@ bool waitFor(Pred pred, std::chrono::milliseconds limit) {
     return true;
 }
 
-// Dialogs that answer at once, so nothing waits for a person.
-class QuietDialogs : public plat::Dialogs {
-public:
-    int messageBox(QWidget*, const QString& text, int, const QString&) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return plat::kAnsOk;
-    }
-    bool inputBox(QWidget*, const QString&, const QString&, const QString&, QString*) override { return false; }
-    plat::FileDialogResult fileDialog(QWidget*, const plat::FileDialogRequest&) override { return {}; }
-    [[noreturn]] void endProgram(int code) override { std::exit(code); }
-};
 
 // Shows the main window as the program does at start, the splash dismissed
 // at once; returns the window.

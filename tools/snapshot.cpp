@@ -1,5 +1,6 @@
 // Draws the program's windows offscreen into PNG files, for looking at the
 // layout without a display: snapshot <output folder> [program folder].
+#include "../bench/quietdialogs.h"
 #include "keyboard/appfolder.h"
 #include "keyboard/dzqqd.h"
 #include "keyboard/form1.h"
@@ -11,19 +12,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QPainter>
-
-namespace {
-class QuietDialogs : public plat::Dialogs {
-public:
-    int messageBox(QWidget*, const QString& text, int, const QString&) override {
-        fprintf(stderr, "message: %s\n", qPrintable(text));
-        return plat::kAnsOk;
-    }
-    bool inputBox(QWidget*, const QString&, const QString&, const QString&, QString*) override { return false; }
-    plat::FileDialogResult fileDialog(QWidget*, const plat::FileDialogRequest&) override { return {}; }
-    [[noreturn]] void endProgram(int code) override { std::exit(code); }
-};
-}  // namespace
 
 int main(int argc, char** argv) {
     if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);

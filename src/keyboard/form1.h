@@ -63,6 +63,9 @@ public:
     // Key picture of an on-screen key: pressed or released in its own colour.
     void ShowKeyUp(int offset);
     void ShowKeyDown(int offset);
+    // Note-offs of the melody note at an offset: channels 0, 1, 2 and the
+    // octave below on channel 2.
+    static void ReleaseMelodyNote(i16 offset);
     // Which on-screen key lies under a point of the key strip (-1 none).
     static int KeyAt(int x, int y);
 
@@ -88,6 +91,7 @@ public:
     void BZC_Click(int index);
     void LblInst_Click(int index);
     void VsbVol_Click();
+    void ApplyRhythmVelocity();
     void Option1_Click(int index);
     void BzQd_Click();
     void BZDS_Timer();

@@ -57,11 +57,7 @@ void Form1::Timer1_Timer() {
         if (!Text3->text().isEmpty()) Text3->setSelText(QString::number(G.NoteTicks) + QStringLiteral("TZ"));
         G.ScoreText = Text3->text();
         Timer1->setEnabled(false);
-        const int16_t note = add16(G.LastNoteOffset, G.BaseNote);
-        NoteOff(0, note);
-        NoteOff(1, note);
-        NoteOff(2, note);
-        NoteOff(2, add16(note, -12));
+        ReleaseMelodyNote(G.LastNoteOffset);
         HX1K();
         HX2K();
     }

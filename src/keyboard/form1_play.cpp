@@ -50,16 +50,6 @@ int noteKeyIndex(int code) {
 // MIDI data byte holds 0..127.
 int16_t sentVelocity(int16_t v) { return std::clamp<int16_t>(v, 0, 127); }
 
-// Note-offs of the melody note at offset L: channels 0, 1, 2 and the octave
-// below on channel 2.
-void releaseMelody(int16_t L) {
-    const int16_t note = add16(G.BaseNote, L);
-    NoteOff(0, note);
-    NoteOff(1, note);
-    NoteOff(2, note);
-    NoteOff(2, add16(note, -12));
-}
-
 // The melody voices strike offset K: each voice with an instrument, then
 // voice 2's octave below.
 void strikeMelody(const Form1& f, int16_t K) {
@@ -217,7 +207,7 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
         AutoPlayRunning = false;
         Timer1->setInterval(G.BeatInterval);
         G.NoteTicks = 0;
-        releaseMelody(L);
+        Form1::ReleaseMelodyNote(L);
         strikeMelody(*this, K);
 
         if (!Timer1->enabled()) {
@@ -276,7 +266,7 @@ void Form1::Picture1_DragOver(int index) {
     if (index < 0 || index > 64) ui::raise(ui::kErrSubscript);
     const int16_t K = static_cast<int16_t>(index);
     const int16_t L = G.LastNoteOffset;
-    releaseMelody(L);
+    Form1::ReleaseMelodyNote(L);
     HX1K();
     HX2K();
     strikeMelody(*this, K);
@@ -287,7 +277,7 @@ void Form1::Picture1_DragOver(int index) {
 
 void Form1::Label1_MouseMove() {
     const int16_t L = G.LastNoteOffset;
-    releaseMelody(L);
+    Form1::ReleaseMelodyNote(L);
     ShowKeyUp(L);
 }
 
@@ -313,4 +303,12 @@ int Form1::KeyAt(int x, int y) {
     static const int whiteOffset[7] = {0, 2, 4, 5, 7, 9, 11};
     const int key = octave * 12 + whiteOffset[inOctave / kWhiteWidth];
     return key <= 64 ? key : -1;
+}
+
+void Form1::ReleaseMelodyNote(i16 offset) {
+    const int16_t note = add16(G.BaseNote, offset);
+    NoteOff(0, note);
+    NoteOff(1, note);
+    NoteOff(2, note);
+    NoteOff(2, add16(note, -12));
 }

@@ -188,7 +188,9 @@ void Form1::LblInst_Click(int index) {
     }
 }
 
-void Form1::VsbVol_Click() {
+// Rows 0..2, steps 0..RhythmLastStep: the velocity of the box, each row
+// with its own sound.
+void Form1::ApplyRhythmVelocity() {
     const i16 velocity = gridVelocity(*this);
     for (int r = 0; r <= 2; ++r) {
         const i16 key = rowKey(*this, r);
@@ -198,6 +200,10 @@ void Form1::VsbVol_Click() {
             hit.Message = RhythmHitMessage(key, velocity);
         }
     }
+}
+
+void Form1::VsbVol_Click() {
+    ApplyRhythmVelocity();
 }
 
 void Form1::Option1_Click(int) {
@@ -329,15 +335,7 @@ void Form1::OpenJZwj() {
         if (column < static_cast<int>(row.size())) row[column]->setValue(ticked ? 1 : 0);
     }
 
-    const i16 velocity = gridVelocity(*this);
-    for (int r = 0; r <= 2; ++r) {
-        const i16 key = rowKey(*this, r);
-        for (int s = 0; s <= G.RhythmLastStep; ++s) {
-            RhythmHit& hit = G.RhythmPattern(r, s);
-            hit.Volume = velocity;
-            hit.Message = RhythmHitMessage(key, velocity);
-        }
-    }
+    ApplyRhythmVelocity();
     for (int s = 0; s <= G.RhythmLastStep; ++s) {
         G.RhythmPattern(0, s).Enabled = boxTicked(BZA, s) ? True : False;
         G.RhythmPattern(1, s).Enabled = boxTicked(BZB, s) ? True : False;

@@ -79,11 +79,7 @@ void Form1::YD_Click() {
     if (WasActivated && baseNote != G.BaseNote) {
         // Later note-offs use the new key: release what sounds in the old
         // one first (the melody note and the chord tracks).
-        const int16_t note = add16(G.LastNoteOffset, G.BaseNote);
-        NoteOff(0, note);
-        NoteOff(1, note);
-        NoteOff(2, note);
-        NoteOff(2, add16(note, -12));
+        ReleaseMelodyNote(G.LastNoteOffset);
         HX1K();
         HX2K();
     }

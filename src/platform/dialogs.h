@@ -12,9 +12,9 @@ class QWidget;
 namespace plat {
 
 // Buttons and answers of the message box (values of our own).
-enum : int { kOkOnly = 0, kOkCancel = 1, kYesNoCancel = 3, kYesNo = 4 };
-enum : int { kNoIcon = 0, kCritical = 16, kQuestion = 32, kExclamation = 48, kInformation = 64 };
-enum : int { kAnsOk = 1, kAnsCancel = 2, kAnsYes = 6, kAnsNo = 7 };
+inline constexpr int kOkOnly = 0, kOkCancel = 1, kYesNoCancel = 3, kYesNo = 4;
+inline constexpr int kNoIcon = 0, kCritical = 16, kQuestion = 32, kExclamation = 48, kInformation = 64;
+inline constexpr int kAnsOk = 1, kAnsCancel = 2, kAnsYes = 6, kAnsNo = 7;
 
 struct FileDialogRequest {
     bool save = false;
