@@ -4,6 +4,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QRegularExpression>
 #include <QSignalBlocker>
@@ -377,7 +378,20 @@ void TextBox::setLocked(bool locked) {
 PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {
     setScaledContents(true);
 }
-void PictureBox::setPicture(const QPixmap& p) { setPixmap(p); }
+void PictureBox::setPicture(const QPixmap& p) {
+    picture_ = p;
+    update();
+}
+
+void PictureBox::paintEvent(QPaintEvent* e) {
+    if (picture_.isNull()) {
+        QLabel::paintEvent(e);
+        return;
+    }
+    QPainter painter(this);
+    painter.drawPixmap(contentsRect(), picture_);
+    QLabel::paintEvent(e);  // the frame, if any
+}
 void PictureBox::mousePressEvent(QMouseEvent* e) {
     QLabel::mousePressEvent(e);
     if (onMouseDown) guard([&] { onMouseDown(e); });

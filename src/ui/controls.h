@@ -180,6 +180,7 @@ class PictureBox : public QLabel {
 public:
     explicit PictureBox(QWidget* parent = nullptr);
     void setPicture(const QPixmap& p);
+    const QPixmap& picture() const { return picture_; }
     Handler onClick;
     std::function<void(QMouseEvent*)> onMouseDown;
     std::function<void(QMouseEvent*)> onMouseMove;
@@ -189,6 +190,13 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    // A disabled picture box still shows its picture as it is (Qt would
+    // grey it): the keys are disabled whenever the keyboard button is not
+    // focused, and must not change colour for that.
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    QPixmap picture_;
 };
 
 // A file list box: the files of a folder matching a pattern, sorted by name

@@ -34,7 +34,7 @@ protected:
             if (!plat::isWellFormedShortMessage(v)) return false;
         return true;
     }
-    qint64 picture(int k) const { return form->Picture1[k]->pixmap().cacheKey(); }
+    qint64 picture(int k) const { return form->Picture1[k]->picture().cacheKey(); }
 };
 
 constexpr int kG = 71, kH = 72, kSpace = 32, kBack = 8, kNumPlus = 107, kNumMinus = 109;

@@ -24,7 +24,7 @@ protected:
     void drag(QPoint p) { mouse(form->KeyRow, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton); }
     void release(QPoint p) { mouse(form->KeyRow, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton); }
     void hover(QPoint p) { mouse(form->KeyRow, QEvent::MouseMove, p, Qt::NoButton, Qt::NoButton); }
-    qint64 picture(int k) const { return form->Picture1[k]->pixmap().cacheKey(); }
+    qint64 picture(int k) const { return form->Picture1[k]->picture().cacheKey(); }
     static Msgs melody(const Msgs& m) {
         Msgs out;
         for (uint32_t v : m)
