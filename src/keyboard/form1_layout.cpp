@@ -26,23 +26,34 @@ ui::Label* label(QWidget* parent, const QString& text, int x, int y, int w, int 
 
 // Mouse moves over a page's own background (not over its controls, which
 // take their own moves) run the page's MouseMove handler.
-class PageMouseMove : public QObject {
+// Clicks and mouse moves on a settings page's own background (not on one of
+// its controls): a click there must not reach the window behind it, whose
+// background click shrinks the window.
+class PageEvents : public QObject {
 public:
-    PageMouseMove(QWidget* page, ui::Handler handler) : QObject(page), page_(page), handler_(std::move(handler)) {
+    PageEvents(QWidget* page, ui::Handler onClick, ui::Handler onMove)
+        : QObject(page), page_(page), onClick_(std::move(onClick)), onMove_(std::move(onMove)) {
         page->installEventFilter(this);
+        page->setMouseTracking(true);
     }
 
 protected:
     bool eventFilter(QObject* o, QEvent* e) override {
-        if (o == page_ && e->type() == QEvent::MouseMove &&
+        if (o != page_) return false;
+        if (e->type() == QEvent::MouseButtonPress) {
+            if (static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton && onClick_) ui::guard(onClick_);
+            return true;
+        }
+        if (e->type() == QEvent::MouseMove && onMove_ &&
             !page_->childAt(static_cast<QMouseEvent*>(e)->position().toPoint()))
-            ui::guard(handler_);
+            ui::guard(onMove_);
         return false;
     }
 
 private:
     QWidget* page_;
-    ui::Handler handler_;
+    ui::Handler onClick_;
+    ui::Handler onMove_;
 };
 
 
@@ -345,6 +356,7 @@ void Form1::wireHandlers() {
     for (int i = 0; i < 6; ++i) {
         if (!Xxk[i]) continue;
         Xxk[i]->onClick = [this, i] { Xxk_Click(i); };
+        new PageEvents(Jiezhou[i], [this, i] { Jiezhou_Click(i); }, [this, i] { Jiezhou_MouseMove(i); });
     }
     ComDevies->onClick = [this] { ComDevies_Click(); };
     Command1->onClick = [this] { Command1_Click(); };
@@ -381,7 +393,6 @@ void Form1::wireHandlers() {
     BzQd->onClick = [this] { BzQd_Click(); };
     BZDS->onTimer = [this] { BZDS_Timer(); };
     Label11->onMouseMove = [this] { Label11_MouseMove(); };
-    new PageMouseMove(Jiezhou[2], [this] { Jiezhou_MouseMove(2); });
     File1->onClick = [this] { File1_Click(); };
     for (int i = 0; i < 2; ++i) Cmdcill[i]->onClick = [this, i] { Cmdcill_Click(i); };
     // Chord page

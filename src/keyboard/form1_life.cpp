@@ -12,6 +12,8 @@
 #include "platform/textcodec.h"
 
 #include <QDateTime>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QFile>
 #include <QFileInfo>
 
@@ -22,6 +24,9 @@ void Form1::Show() {
         loaded_ = true;
         unloaded_ = false;
         Form_Load();
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            move(screen->availableGeometry().center() - rect().center());
+        }
     }
     show();
     raise();

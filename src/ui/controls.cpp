@@ -54,8 +54,10 @@ void FocusHandlers::focusOut(QFocusEvent* e) {
 
 // ---- Label
 Label::Label(QWidget* parent) : QLabel(parent) {}
+// A press on a label or a picture is theirs: it never reaches the window
+// behind them as a click on its background.
 void Label::mousePressEvent(QMouseEvent* e) {
-    QLabel::mousePressEvent(e);
+    e->accept();
     if (onClick && e->button() == Qt::LeftButton) guard(onClick);
 }
 void Label::mouseMoveEvent(QMouseEvent* e) {
@@ -393,7 +395,7 @@ void PictureBox::paintEvent(QPaintEvent* e) {
     QLabel::paintEvent(e);  // the frame, if any
 }
 void PictureBox::mousePressEvent(QMouseEvent* e) {
-    QLabel::mousePressEvent(e);
+    e->accept();
     if (onMouseDown) guard([&] { onMouseDown(e); });
     if (onClick && e->button() == Qt::LeftButton) guard(onClick);
 }

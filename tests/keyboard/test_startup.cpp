@@ -6,6 +6,7 @@
 #include "keyboard/form3.h"
 
 #include <QCloseEvent>
+#include <QMouseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -264,4 +265,27 @@ TEST(GoodbyeWindow, ShapeIsTheOutlineOfTheTwoCharacters) {
     for (const QRect& rect : r) covered += rect.width() * rect.height();
     EXPECT_LT(covered, 499 * 253 / 2);
     EXPECT_GT(covered, 499 * 253 / 20);
+}
+
+TEST_F(Form1Test, BackgroundClicksToggleTheMiniSizeButPageAndLabelClicksDoNot) {
+    auto press = [](QWidget* w, QPoint at) {
+        QMouseEvent down(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(w, &down);
+    };
+    const QSize normal = form->size();
+    press(form->Jiezhou[0], QPoint(385, 140));  // a page's own background
+    press(form->FJWZ, QPoint(2, 2));            // a label
+    EXPECT_FALSE(form->MiniWindow);
+    EXPECT_EQ(form->size(), normal);
+    press(form.get(), QPoint(400, 190));  // the window's background
+    EXPECT_TRUE(form->MiniWindow);
+    EXPECT_LT(form->width(), normal.width());
+    form->Form_Activate();  // an activation clears the flag but keeps the size
+    EXPECT_FALSE(form->MiniWindow);
+    EXPECT_LT(form->width(), normal.width());
+    press(form.get(), QPoint(300, 190));
+    EXPECT_TRUE(form->MiniWindow);
+    press(form.get(), QPoint(300, 190));
+    EXPECT_EQ(form->size(), normal);
 }
