@@ -76,6 +76,7 @@ protected:
         env.insert(QStringLiteral("HOME"), dir.path());
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
         env.insert(QStringLiteral("MORVELA_MIDI_LOG"), log());
+        env.insert(QStringLiteral("TMPDIR"), dir.path());  // its own single-copy lock
     }
     void TearDown() override {
         if (program.state() != QProcess::NotRunning) {
@@ -144,6 +145,31 @@ TEST_F(EndToEnd, PlaysKeysThroughTheDeviceAndEndsThroughTheGoodbyeWindow) {
     EXPECT_TRUE(played.contains(QStringLiteral("00400AB1")));  // channel 1's pan by pitch
     EXPECT_TRUE(played.contains(QStringLiteral("00463C91")));
     EXPECT_TRUE(played.contains(QStringLiteral("00373C92")));
+
+    // A second start while this one runs only says so and ends.
+    const QByteArray settings = [&] {
+        QFile f(dir.path() + QStringLiteral("/app/vanto.ini"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    const QStringList windowsBefore = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                               QStringLiteral("--name"), QStringLiteral("^Morvela$")})
+                                          .split(u'\n', Qt::SkipEmptyParts);
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(dir.path() + QStringLiteral("/app/morvela"), {});
+    ASSERT_TRUE(second.waitForStarted(5000));
+    QString box;
+    ASSERT_TRUE(waitFor([&] {
+        box = window();
+        return !box.isEmpty() && !windowsBefore.contains(box);
+    }, 15000)) << "no message from the second copy";
+    xdotool({QStringLiteral("key"), QStringLiteral("--window"), box, QStringLiteral("Return")});
+    ASSERT_TRUE(second.waitForFinished(10000)) << "the second copy did not end";
+    EXPECT_EQ(second.exitCode(), 0);
+    QFile after(dir.path() + QStringLiteral("/app/vanto.ini"));
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), settings);
+    EXPECT_EQ(program.state(), QProcess::Running);
 
     // Every log line: microseconds, a blank, eight upper-case hex digits.
     for (const QString& line : logLines(log())) {
