@@ -37,9 +37,6 @@ constexpr NoteKey kNoteKeys[] = {
 constexpr int kNoteKeyCount = static_cast<int>(sizeof kNoteKeys / sizeof kNoteKeys[0]);
 constexpr int kHelpFirstId = 401;
 
-// Percussion list positions that the drum pads can name.
-constexpr int kPercussionCount = 47;
-
 int noteKeyIndex(int code) {
     for (int i = 0; i < kNoteKeyCount; ++i)
         if (kNoteKeys[i].code == code) return i;
@@ -149,7 +146,6 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
         sweepNotesOff(2);
         if (!Text3->text().isEmpty()) appendToScore(*this, lengthDigits() + QStringLiteral("XZ"));
         G.NoteTicks = 0;
-        G.NoteLength = 2;
     } else if (keyCode == 68 || keyCode == 69 || keyCode == 70 || keyCode == 67 || keyCode == 82 ||
                keyCode == 88) {
         PlayChordEffect();
@@ -157,25 +153,18 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
         SetRhythmInstrumentByKey();
     } else if (keyCode >= 96 && keyCode <= 105) {
         // Drum pad. A pad whose sound is no percussion list position stays
-        // silent and says so.
+        // silent; its hint then names no instrument.
         G.DrumPadIndex = ui::toI16(keyCode - 96);
         const int16_t sound = G.DrumPadSounds(G.DrumPadIndex);
-        if (sound >= 0 && sound < kPercussionCount) {
-            PlayDrumPad();
-            XSWB->setCaption(YQSZ[3]->list(sound) + QStringLiteral("_打击乐"));
-        } else {
-            XSWB->setCaption(QStringLiteral("?_打击乐"));
-        }
+        if (sound >= 0 && sound < YQSZ[3]->listCount()) PlayDrumPad();
+        XSWB->setCaption(YQSZ[3]->list(sound) + QStringLiteral("_打击乐"));
     } else if (keyCode == 107) {
         // Start: the accompaniment clock without a note, or the audition.
         if (Check5->value() == 1) {
             resetSteps(*this);
             // A clock that stopped after a long pause holds a full count:
             // start counting afresh, or its first tick closes the take again.
-            if (!Timer1->enabled()) {
-                G.NoteTicks = 0;
-                G.NoteLength = 2;
-            }
+            if (!Timer1->enabled()) G.NoteTicks = 0;
             Timer1->setEnabled(true);
         } else {
             BzQd->setValue(1);
@@ -230,9 +219,6 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
             AccompTick = 1;
             G.NoteTicks = 1;
         }
-        // The length the clock would give this count; a key before the
-        // next tick records it.
-        G.NoteLength = 2;
         Timer1->setEnabled(true);
         G.LastNoteOffset = K;
     }

@@ -33,6 +33,8 @@ constexpr int kMinLineLength = 62;
 constexpr int kNameWidth = 16;
 // Larger files are no pattern files (the start-up load refuses them too).
 constexpr qint64 kMaxRhythmFileSize = 32767;
+// Of a list click's first line only the first 61 characters count.
+constexpr qsizetype kMaxFirstLine = 1 << 20;
 
 void reportBadRhythmFile() { plat::msgBox(QString::fromUtf8(kRhythmFileError), plat::kOkOnly); }
 
@@ -43,27 +45,16 @@ QString hexField(int v) {
     return s;
 }
 
-int hexDigit(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9') return u - u'0';
-    if (u >= u'A' && u <= u'F') return u - u'A' + 10;
-    if (u >= u'a' && u <= u'f') return u - u'a' + 10;
-    return -1;
-}
+// A two-character field taken by its leading number, blanks skipped: "0G" is
+// 0, " 1" is 1, and text without a number ("ZZ") reads as 0.
+double hexFieldValue(const QString& text, int pos) { return ui::Val(QStringLiteral("&H") + text.mid(pos, 2)); }
+double numberFieldValue(const QString& text, int pos) { return ui::Val(text.mid(pos, 2)); }
 
-// The two-character hexadecimal field at pos; -1 when it is not one.
-int readHexField(const QString& text, int pos) {
-    int hi = hexDigit(text.at(pos));
-    int lo = hexDigit(text.at(pos + 1));
-    if (hi < 0 || lo < 0) return -1;
-    return hi * 16 + lo;
-}
-
-// The two-digit decimal field at pos; -1 when it is not one.
-int readDecimalField(const QString& text, int pos) {
-    QChar a = text.at(pos), b = text.at(pos + 1);
-    if (a < u'0' || a > u'9' || b < u'0' || b > u'9') return -1;
-    return (a.unicode() - u'0') * 10 + (b.unicode() - u'0');
+// The list position a field value stands for; -1 when it is none of 0..count-1.
+int listPosition(double value, int count) {
+    if (!(value >= 0) || value >= count) return -1;
+    const double r = ui::roundHalfEven(value);
+    return r < count ? static_cast<int>(r) : -1;
 }
 
 // The file title as stored: what GBK can hold of it (one character for each
@@ -85,6 +76,44 @@ bool readRhythmFile(const QString& path, QString* text) {
     if (found.isEmpty() || !QFileInfo(found).isFile()) return false;
     if (QFileInfo(found).size() > kMaxRhythmFileSize) return false;
     return plat::readGbkFile(found, text);
+}
+
+// The first input field of a pattern file, as a list click reads it: leading
+// blanks skipped, then up to a comma or the end of the first line; a field
+// that opens with a double quote runs to the closing one. Only the first line
+// is read, whatever the size of the file. False when the file cannot be read.
+bool readFirstField(const QString& path, QString* text) {
+    const QString found = plat::resolvePath(path);
+    if (found.isEmpty() || !QFileInfo(found).isFile()) return false;
+    QFile f(found);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    // A comma, CR or LF byte is never part of a GBK character: the line can
+    // be cut before it is decoded.
+    QByteArray line;
+    while (!f.atEnd() && line.size() < kMaxFirstLine) {
+        const QByteArray chunk = f.read(4096);
+        if (chunk.isEmpty()) break;
+        qsizetype end = -1;
+        for (qsizetype i = 0; i < chunk.size() && end < 0; ++i)
+            if (chunk.at(i) == '\r' || chunk.at(i) == '\n') end = i;
+        if (end >= 0) {
+            line += chunk.left(end);
+            break;
+        }
+        line += chunk;
+    }
+    if (f.error() != QFileDevice::NoError) return false;
+    const QString l = plat::fromGbk(line);
+    qsizetype i = 0;
+    while (i < l.size() && (l.at(i) == u' ' || l.at(i) == u'\t')) ++i;
+    if (i < l.size() && l.at(i) == u'"') {
+        const qsizetype close = l.indexOf(u'"', i + 1);
+        *text = close < 0 ? l.mid(i + 1) : l.mid(i + 1, close - i - 1);
+    } else {
+        const qsizetype comma = l.indexOf(u',', i);
+        *text = comma < 0 ? l.mid(i) : l.mid(i, comma - i);
+    }
+    return true;
 }
 
 }  // namespace
@@ -314,12 +343,14 @@ void Form1::OpenJZwj() {
     }
     // Every field is checked before anything changes, so a bad file leaves
     // the grid as it was.
-    const int volume = readHexField(text, 0);
-    const int meter = readDecimalField(text, 2);
+    const int volume = listPosition(hexFieldValue(text, 0), VsbVol->listCount());
+    const int meter = listPosition(numberFieldValue(text, 2), 3);
     int sounds[3];
-    for (int r = 0; r <= 2; ++r) sounds[r] = readHexField(text, 4 + 2 * r);
-    bool valid = volume >= 0 && volume < VsbVol->listCount() && meter >= 0 && meter <= 2;
-    for (int r = 0; r <= 2; ++r) valid = valid && sounds[r] >= 0 && sounds[r] < LblInst[r]->listCount();
+    bool valid = volume >= 0 && meter >= 0;
+    for (int r = 0; r <= 2; ++r) {
+        sounds[r] = listPosition(hexFieldValue(text, 4 + 2 * r), LblInst[r]->listCount());
+        valid = valid && sounds[r] >= 0;
+    }
     if (!valid) {
         reportBadRhythmFile();
         return;
@@ -350,16 +381,14 @@ void Form1::File1_Click() {
     G.RhythmFileText.clear();
     const QString name = File1->fileName();
     if (name.isEmpty()) return;
+    Label11->setCaption(QString::number(File1->listIndex() + 1) + QStringLiteral("★") + name);
     QString text;
-    if (!readRhythmFile(File1->path() + u'/' + name, &text)) {
+    if (!readFirstField(File1->path() + u'/' + name, &text)) {
         File1->setVisible(false);
         reportBadRhythmFile();
         return;
     }
-    Label11->setCaption(QString::number(File1->listIndex() + 1) + QStringLiteral("★") + name);
-    // The pattern is the first line; a comma in the file name does not cut it.
-    const QStringList lines = plat::splitLines(text);
-    G.RhythmFileText = lines.isEmpty() ? QString() : lines.first();
+    G.RhythmFileText = text;
     OpenJZwj();
     File1->setVisible(false);
 }
@@ -368,7 +397,12 @@ void Form1::Cmdcill_Click(int index) {
     if (index == 0) {
         const QString selected = File1->fileName();
         SelectedRhythmFile = File1->path() + u'/' + selected;
-        if (!selected.isEmpty()) QFile::remove(SelectedRhythmFile);
+        if (!selected.isEmpty() && !QFile::remove(SelectedRhythmFile)) {
+            // The delete has no error trap: a file that is gone or cannot be
+            // removed stops it here, before the list is refreshed.
+            ui::raise(QFileInfo::exists(SelectedRhythmFile) ? ui::kErrFileIo : ui::kErrFileNotFound,
+                      selected.toStdString());
+        }
         File1->refresh();
         if (File1->listCount() >= 1) {
             const QString first = File1->list(0);

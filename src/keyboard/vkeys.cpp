@@ -129,24 +129,30 @@ int fromQtKey(int key, bool keypad) {
 
 }  // namespace
 
-int fromKeyEvent(const QKeyEvent& e) {
+int fromKeyEvent(const QKeyEvent& e, bool evdevScanCodes) {
     const bool keypad = e.modifiers() & Qt::KeypadModifier;
     const quint32 scan = e.nativeScanCode();
-    // On X11 the scan code is the evdev code + 8. Keypad keys follow what Qt
-    // reports (it already applied Num Lock).
-    if (scan > 8 && QGuiApplication::platformName() == QLatin1String("xcb")) {
+    // The scan code is the evdev code + 8. A key with a scan code is known
+    // by its position only: a key that has no code here (the extra key of
+    // ISO keyboards, media keys) is none of ours, whatever character it
+    // types. Keypad keys follow what Qt reports (it already applied Num
+    // Lock).
+    if (evdevScanCodes && scan > 8) {
         int evdev = static_cast<int>(scan) - 8;
         bool isKeypad = (evdev >= 71 && evdev <= 83);
-        if (!isKeypad) {
-            int code = fromEvdev(evdev, true);
-            if (code) return code;
-        } else {
-            bool digitOrPoint = keypad && ((e.key() >= Qt::Key_0 && e.key() <= Qt::Key_9) ||
-                                           e.key() == Qt::Key_Period || e.key() == Qt::Key_Comma);
-            return fromEvdev(evdev, digitOrPoint || evdev == 74 || evdev == 78);
-        }
+        if (!isKeypad) return fromEvdev(evdev, true);
+        bool digitOrPoint = keypad && ((e.key() >= Qt::Key_0 && e.key() <= Qt::Key_9) ||
+                                       e.key() == Qt::Key_Period || e.key() == Qt::Key_Comma);
+        return fromEvdev(evdev, digitOrPoint || evdev == 74 || evdev == 78);
     }
     return fromQtKey(e.key(), keypad);
+}
+
+int fromKeyEvent(const QKeyEvent& e) {
+    // X11 and Wayland both report the evdev code + 8.
+    const QString platform = QGuiApplication::platformName();
+    const bool evdev = platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+    return fromKeyEvent(e, evdev);
 }
 
 int shiftState(const QKeyEvent& e) {

@@ -19,6 +19,9 @@ enum : int {
 
 // Key code of a key event, 0 when the key has none.
 int fromKeyEvent(const QKeyEvent& e);
+// The same, saying whether the event's native scan code is an evdev code + 8
+// (as on X11 and Wayland); otherwise Qt's key value decides.
+int fromKeyEvent(const QKeyEvent& e, bool evdevScanCodes);
 // Key code of a physical key given as a Linux input (evdev) code and the
 // keypad state; 0 when unknown. numLockOn decides the keypad keys.
 int fromEvdev(int evdevCode, bool numLockOn);

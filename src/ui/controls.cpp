@@ -312,13 +312,28 @@ void TextBox::userChanged() {
     QString t = line_ ? line_->text() : plain_->toPlainText();
     if (!line_) t.replace(u'\n', QStringLiteral("\r\n"));
     if (t == text_) return;
+    // The length limit is the user's: typing past it is refused, while text
+    // set by the program may be longer.
+    if (maxLength_ > 0 && t.size() > maxLength_ && t.size() > text_.size()) {
+        syncing_ = true;
+        if (line_) {
+            const int caret = line_->cursorPosition() - static_cast<int>(t.size() - text_.size());
+            line_->setText(text_);
+            line_->setCursorPosition(std::max(0, caret));
+        } else {
+            QString shown = text_;
+            shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+            plain_->setPlainText(shown);
+        }
+        syncing_ = false;
+        return;
+    }
     text_ = t;
     if (onChange) guard(onChange);
 }
 
 void TextBox::setText(const QString& t) {
-    QString v = t;
-    if (maxLength_ > 0 && v.size() > maxLength_ && !multiLine_) v = v.left(maxLength_);
+    const QString& v = t;
     if (v == text_) return;
     text_ = v;
     syncing_ = true;
@@ -366,10 +381,7 @@ void TextBox::setSelText(const QString& t) {
     setSelStart(pos + static_cast<int>(t.size()));
 }
 
-void TextBox::setMaxLength(int n) {
-    maxLength_ = n;
-    if (line_) line_->setMaxLength(n > 0 ? n : 32767);
-}
+void TextBox::setMaxLength(int n) { maxLength_ = n; }
 
 void TextBox::setLocked(bool locked) {
     if (line_) line_->setReadOnly(locked);

@@ -111,15 +111,22 @@ TEST_F(PlayTest, TakeIsRecordedWithEvenLengthsFromTheClock) {
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
-TEST_F(PlayTest, RestCountsAfreshAndQuickKeysRecordLengthTwo) {
+TEST_F(PlayTest, KeysBetweenTwoTicksRecordTheLengthLastCounted) {
     key(kG);
-    key(kH);  // before any tick
-    tick(7);
+    key(kH);  // before any tick: no length counted yet, written as 2
+    tick(3);  // length 4
+    key('J');
+    key('K');  // before the next tick: the clock's length is still 4
+    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC2KD4KE4KF"));
+    tick(7);  // length 8
     key(kBack);
-    EXPECT_EQ(G.NoteTicks, 0);
+    EXPECT_EQ(G.NoteTicks, 0);  // the rest counts afresh
     EXPECT_TRUE(form->Timer1->enabled());
     key(kG);  // again before a tick
-    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC2KD8XZ2KC"));
+    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC2KD4KE4KF8XZ8KC"));
+    tick(5);  // length 6
+    key(kSpace);
+    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC2KD4KE4KF8XZ8KC6TZ"));
 }
 
 TEST_F(PlayTest, StopAndRestReleaseEveryNoteIncludingKey64AndTheLowOctave) {
@@ -181,9 +188,11 @@ TEST_F(PlayTest, DrumPadsSoundAndNameTheirPercussion) {
     G.DrumPadSounds(3) = 60;
     G.DrumPadSounds(4) = -1;
     key(99);
-    EXPECT_EQ(form->XSWB->caption(), QStringLiteral("?_打击乐"));
+    EXPECT_EQ(form->XSWB->caption(), QStringLiteral("_打击乐"));
     key(100);
+    EXPECT_EQ(form->XSWB->caption(), QStringLiteral("_打击乐"));
     EXPECT_TRUE(take().empty());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
 TEST_F(PlayTest, NumpadPlusAfterAnIdleCloseCountsAfresh) {

@@ -51,3 +51,19 @@ TEST(VirtualKeys, QtKeyValuesWithoutScanCode) {
     EXPECT_EQ(code(Qt::Key_F6), 117);
     EXPECT_EQ(code(Qt::Key_unknown), 0);
 }
+
+TEST(VirtualKeys, ScanCodesDecideOverTheTypedCharacter) {
+    // evdev code + 8, as X11 and Wayland report it.
+    auto code = [](int evdev, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent e(QEvent::KeyPress, key, mods, static_cast<quint32>(evdev + 8), 0, 0);
+        return vk::fromKeyEvent(e, true);
+    };
+    EXPECT_EQ(code(34, Qt::Key_I), 'G');            // the G position on another layout
+    EXPECT_EQ(code(51, Qt::Key_Less, Qt::ShiftModifier), 188);
+    // The extra key of ISO keyboards types "<" but is not the comma key.
+    EXPECT_EQ(code(86, Qt::Key_Less), 0);
+    EXPECT_EQ(code(164, Qt::Key_MediaTogglePlayPause), 0);
+    EXPECT_EQ(code(79, Qt::Key_1, Qt::KeypadModifier), 97);
+    EXPECT_EQ(code(79, Qt::Key_End, Qt::KeypadModifier), vk::End);
+    EXPECT_EQ(code(78, Qt::Key_Plus, Qt::KeypadModifier), 107);
+}

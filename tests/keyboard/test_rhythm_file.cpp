@@ -143,8 +143,8 @@ TEST_F(RhythmFile, BadTextIsReportedAndLeavesTheGridAlone) {
                            QStringLiteral("080201020300") + tail,  // velocity position 8
                            QStringLiteral("020301020300") + tail,  // meter 3
                            QStringLiteral("02022F020300") + tail,  // row sound 47
-                           QStringLiteral("0202010G0300") + tail,  // no hexadecimal number
-                           QStringLiteral("02 101020300") + tail};
+                           QStringLiteral("02-101020300") + tail,  // meter -1
+                           QStringLiteral("0202FF020300") + tail};  // row sound 255
     for (const QString& text : bad) {
         G.RhythmFileText = text;
         form->OpenJZwj();
@@ -161,6 +161,74 @@ TEST_F(RhythmFile, BadTextIsReportedAndLeavesTheGridAlone) {
     form->File1->setListIndex(0);
     EXPECT_EQ(dialogs.messages, QStringList{kBadFile});
     EXPECT_EQ(gridState(), state);
+    EXPECT_EQ(form->Label11->caption(), QStringLiteral("1★gone.bin"));  // named before the read
+    EXPECT_TRUE(form->File1->isHidden());
+}
+
+// The velocity is applied before the meter: in a grid at 4/4, a 3/4 file's
+// velocity still reaches steps 12..15 when the row sounds stay as they are.
+TEST_F(RhythmFile, LoadAppliesTheVelocityBeforeTheMeter) {
+    form->Option1[2]->setValue(true);
+    for (int r = 0; r < 3; ++r) form->LblInst[r]->setListIndex(r + 1);
+    G.RhythmFileText = QStringLiteral("010101020300") + marks({}, {}, {}) + QStringLiteral("w.bin");
+    form->OpenJZwj();
+    ASSERT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_EQ(G.RhythmLastStep, 11);
+    for (int s : {11, 12, 15}) {
+        EXPECT_EQ(G.RhythmPattern(2, s).Message, 0x99 + 38 * 256 + 60 * 65536) << s;
+        EXPECT_EQ(G.RhythmPattern(2, s).Volume, 60) << s;
+    }
+}
+
+// Fields are read by their leading number, as the reader always has: text
+// that is no number reads as 0, blanks are skipped.
+TEST_F(RhythmFile, FieldsReadByTheirLeadingNumber) {
+    form->VsbVol->setListIndex(4);
+    form->LblInst[1]->setListIndex(5);
+    G.RhythmFileText = QStringLiteral("ZZ 11GG10a00") + marks({2}, {}, {}) + QStringLiteral("n.bin");
+    form->OpenJZwj();
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_EQ(form->VsbVol->listIndex(), 0);  // "ZZ"
+    EXPECT_TRUE(form->Option1[1]->value());  // " 1"
+    EXPECT_EQ(form->LblInst[0]->listIndex(), 1);  // "1G"
+    EXPECT_EQ(form->LblInst[1]->listIndex(), 0);  // "G1"
+    EXPECT_EQ(form->LblInst[2]->listIndex(), 10);  // "0a"
+    EXPECT_EQ(G.RhythmPattern(0, 2).Message, 0x99 + 36 * 256 + 50 * 65536);
+    EXPECT_EQ(G.RhythmPattern(0, 2).Enabled, True);
+}
+
+// A list click reads the first field of the first line: up to a comma or the
+// line end (CR, LF or CR LF), whatever the size of the file. The delete
+// button's reload reads the whole text.
+TEST_F(RhythmFile, ListClickReadsTheFirstField) {
+    const QString pattern = QStringLiteral("060201030700") + marks({1}, {}, {}) + QStringLiteral("big.bin");
+    folder.write(QStringLiteral("演奏记录/big.bin"),
+                 plat::toGbk(pattern) + "\r\n" + QByteArray(40000, 'x') + "\r\n");
+    load(QStringLiteral("big.bin"));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_EQ(form->VsbVol->listIndex(), 6);
+    EXPECT_EQ(G.RhythmFileText, pattern);
+
+    folder.write(QStringLiteral("演奏记录/cr.bin"), "040001030700" + QByteArray(49, '-') + "cr.bin\rjunk\r");
+    load(QStringLiteral("cr.bin"));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_EQ(form->VsbVol->listIndex(), 4);
+    EXPECT_EQ(G.RhythmFileText.size(), 67);
+
+    // A name that starts with a comma leaves 61 characters to a list click.
+    form->VsbVol->setListIndex(2);
+    save(record(QStringLiteral(",c.bin")));
+    load(QStringLiteral(",c.bin"));
+    EXPECT_EQ(dialogs.messages, QStringList{kBadFile});
+    EXPECT_EQ(G.RhythmFileText.size(), 61);
+    EXPECT_EQ(form->Label11->caption(), QStringLiteral("1★,c.bin"));
+    dialogs.messages.clear();
+    form->VsbVol->setListIndex(0);
+    form->File1->refresh();
+    form->Cmdcill[0]->click();  // nothing selected: the first file again, whole
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_EQ(form->Label11->caption(), QStringLiteral(",c.bin"));
+    EXPECT_EQ(form->VsbVol->listIndex(), 2);
 }
 
 TEST_F(RhythmFile, DeleteRemovesTheSelectedFileAndLoadsTheFirst) {
@@ -183,6 +251,19 @@ TEST_F(RhythmFile, DeleteRemovesTheSelectedFileAndLoadsTheFirst) {
     EXPECT_TRUE(QFile::exists(record(QStringLiteral("a.bin"))));
     EXPECT_EQ(form->VsbVol->listIndex(), 0);
     EXPECT_TRUE(dialogs.messages.isEmpty());
+
+    // A selected file that is gone by the click stops the delete with an
+    // error: no refresh, no reload.
+    writeRecord(QStringLiteral("c.bin"), QStringLiteral("030201020300") + marks({}, {}, {}) + QStringLiteral("c.bin"));
+    form->File1->refresh();
+    form->File1->setCurrentRow(1);
+    ASSERT_EQ(form->File1->fileName(), QStringLiteral("c.bin"));
+    QFile::remove(record(QStringLiteral("c.bin")));
+    form->VsbVol->setListIndex(4);
+    EXPECT_THROW(form->Cmdcill[0]->click(), ui::RuntimeError);
+    EXPECT_EQ(form->File1->listCount(), 2);
+    EXPECT_EQ(form->VsbVol->listIndex(), 4);
+    EXPECT_EQ(form->Label11->caption(), QStringLiteral("a.bin"));
 }
 
 // A first file with a field outside its list is reported; the start goes on.

@@ -121,3 +121,20 @@ TEST(FileList, SortsWithoutCaseAndMatchesPatternWithoutCase) {
     EXPECT_EQ(list.list(1), QStringLiteral("b.bin"));
     EXPECT_THROW(list.setPath(folder.file(QStringLiteral("none"))), RuntimeError);
 }
+
+TEST(TextBoxRules, LengthLimitHoldsForTypingOnly) {
+    TextBox t(false);
+    t.setMaxLength(4);
+    int changes = 0;
+    t.onChange = [&] { ++changes; };
+    t.setText(QStringLiteral("ABCDEF"));  // the program may set more
+    EXPECT_EQ(t.text(), QStringLiteral("ABCDEF"));
+    auto* edit = static_cast<QLineEdit*>(t.editor());
+    edit->setText(QStringLiteral("AB"));  // as if the user deleted
+    EXPECT_EQ(t.text(), QStringLiteral("AB"));
+    edit->setCursorPosition(2);
+    edit->insert(QStringLiteral("CDE"));  // typing past the limit is refused
+    EXPECT_EQ(t.text(), QStringLiteral("AB"));
+    EXPECT_EQ(edit->text(), QStringLiteral("AB"));
+    EXPECT_EQ(changes, 2);
+}
