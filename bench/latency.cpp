@@ -4,7 +4,8 @@
 // to the mixer block in which that note's first frames appear, as a tap sees
 // it, with the engine on its real output (the sound server, or the null
 // output on a machine without one). output_buffer_ms: the buffering the
-// output adds after that, as asked of the sound server.
+// output adds after that, as asked of the sound server; output_latency_ms:
+// what the sound server reports queued for the stream (-1 without one).
 //
 // startup_ms: from the start of main() to the main window shown, with the
 // start-up window dismissed at once. key_to_frame_ms_*: from a key event
@@ -181,6 +182,7 @@ std::vector<Figure> noteLatencyFigures() {
         {"note_to_frame_ms_median", median(latencies)},
         {"note_to_frame_ms_max", latencies.empty() ? -1 : *std::max_element(latencies.begin(), latencies.end())},
         {"output_buffer_ms", engine.outputBufferMs()},
+        {"output_latency_ms", engine.outputLatencyMs()},
     };
     plat::midiOutClose(h);
     return figures;

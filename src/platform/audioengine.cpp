@@ -278,6 +278,11 @@ double AudioEngine::outputBufferMs() const {
     return d->output ? d->output->bufferMs() : 0.0;
 }
 
+double AudioEngine::outputLatencyMs() const {
+    std::lock_guard<std::mutex> lock(d->control);
+    return d->output ? d->output->measuredLatencyMs() : -1.0;
+}
+
 std::string AudioEngine::outputName() const {
     std::lock_guard<std::mutex> lock(d->control);
     switch (d->mode.load()) {

@@ -43,6 +43,7 @@ public:
 
     int sampleRate() const;          // 44100
     double outputBufferMs() const;   // buffering asked of the sound server
+    double outputLatencyMs() const;  // latency the sound server reports (-1 none)
     std::string outputName() const;  // "pulse", "null", "manual"; "stopped" before start / after stop
     std::string soundFontPath() const;
 

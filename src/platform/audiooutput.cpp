@@ -56,6 +56,7 @@ struct AudioOutput::Impl {
     pa_simple* pulse = nullptr;  // owned by the render thread once it runs
     std::atomic<bool> usingPulse{false};
     std::atomic<bool> quit{false};
+    std::atomic<double> latencyMs{-1.0};
     std::thread thread;
 
     void run() {
@@ -63,6 +64,7 @@ struct AudioOutput::Impl {
         // of the desktop; the silent output just keeps time.
         if (pulse) raiseThreadPriority();
         std::vector<float> block(kOutputBlockFrames * 2);
+        uint64_t blocksWritten = 0;
         const auto blockTime = std::chrono::duration_cast<Clock::duration>(
             std::chrono::duration<double>(static_cast<double>(kOutputBlockFrames) / sampleRate));
         auto next = Clock::now();
@@ -71,6 +73,10 @@ struct AudioOutput::Impl {
             if (pulse) {
                 int error = 0;
                 if (pa_simple_write(pulse, block.data(), block.size() * sizeof(float), &error) >= 0) {
+                    if (++blocksWritten % 256 == 0) {
+                        pa_usec_t usec = pa_simple_get_latency(pulse, &error);
+                        if (usec != static_cast<pa_usec_t>(-1)) latencyMs.store(usec / 1000.0);
+                    }
                     continue;  // the write paces the loop
                 }
                 // The server went away: carry on silently at real-time pace.
@@ -117,6 +123,8 @@ AudioOutput::~AudioOutput() {
 }
 
 std::string AudioOutput::name() const { return d->usingPulse.load() ? "pulse" : "null"; }
+
+double AudioOutput::measuredLatencyMs() const { return d->usingPulse.load() ? d->latencyMs.load() : -1.0; }
 
 double AudioOutput::bufferMs() const {
     if (d->usingPulse.load()) return kServerBufferMs;

@@ -28,6 +28,10 @@ public:
 
     std::string name() const;  // "pulse" or "null"
     double bufferMs() const;
+    // The latency the sound server reports for the stream (what is queued
+    // and not yet heard), sampled now and then by the render thread; -1
+    // without a server.
+    double measuredLatencyMs() const;
 
 private:
     struct Impl;
