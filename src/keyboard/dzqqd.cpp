@@ -48,11 +48,14 @@ DZQQD::DZQQD(QWidget* parent) : QWidget(parent) {
     Picture = new ui::PictureBox(this);
     Picture->setGeometry(0, 0, 400, 291);
     Label1 = new ui::Label(this);
-    Label1->setGeometry(8, 14, 262, 160);
+    // (120, 240) twips, 3855 wide. The Kai face here sets its lines a little
+    // wider apart than the desktop's 楷体_GB2312, so the label is 150 pixels
+    // high rather than 2055 twips (137): the credits line stays whole.
+    Label1->setGeometry(8, 16, 257, 150);
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QFont kai(QStringLiteral("AR PL UKai CN"));
-    kai.setPointSize(11);
+    kai.setPointSize(12);
     Label1->setFont(kai);
     ui::setForeColor(Label1, ui::paletteColor(9));
     Label1->setCaption(WelcomeText());

@@ -12,8 +12,8 @@ class DZQQD : public QWidget {
     Q_OBJECT
 public:
     explicit DZQQD(QWidget* parent = nullptr);
-    // Loads and shows the window; false when the program ended in the load
-    // (under test dialogs; with the real ones the program is gone).
+    // Loads and shows the window. A second copy of the program ends in the
+    // load (under test dialogs the end is thrown as plat::ProgramEnded).
     void Show();
     void Form_Load();
     void Timer1_Timer();

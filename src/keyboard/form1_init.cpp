@@ -102,15 +102,21 @@ void Form1::QDCSH() {
     if (File1->listCount() >= 1) {
         const QString name = File1->list(0);
         QFile f(File1->path() + u'/' + name);
-        // A file that cannot be read, or is too long to be a pattern, leaves
-        // the grid at its defaults: the program still starts.
-        if (f.size() <= 32767 && f.open(QIODevice::ReadOnly)) {
-            G.RhythmFileText = plat::fromGbk(f.readAll());
+        // A file that cannot be read, or is too long to be a pattern, is
+        // reported and leaves the grid and Label11 as they are: the program
+        // still starts. The label names a file only once it has been read.
+        QByteArray bytes;
+        bool read = f.size() <= 32767 && f.open(QIODevice::ReadOnly);
+        if (read) {
+            bytes = f.readAll();
+            read = f.error() == QFileDevice::NoError;
             f.close();
+        }
+        if (read) {
+            G.RhythmFileText = plat::fromGbk(bytes);
             Label11->setCaption(QStringLiteral("1★") + name);
             OpenJZwj();
         } else {
-            Label11->setCaption(QStringLiteral("1★") + name);
             plat::msgBox(QStringLiteral("打开节奏文件出错，请检查！"), plat::kOkOnly);
         }
     }

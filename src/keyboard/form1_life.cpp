@@ -19,6 +19,39 @@
 
 using namespace midi;
 
+namespace {
+
+// The first `count` lines of a GBK text file (CR LF, LF or CR end a line),
+// read no further than they reach: what follows them, however long, is never
+// loaded. Fewer lines when the file has fewer. False when it cannot be read.
+bool readFirstLines(const QString& path, int count, QStringList* lines) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    // CR and LF bytes never occur inside a GBK character: lines can be counted
+    // on the bytes before they are decoded.
+    QByteArray bytes;
+    int ends = 0;
+    bool afterCr = false;
+    while (ends < count) {
+        const QByteArray chunk = f.read(64 * 1024);
+        if (chunk.isEmpty()) break;
+        for (char c : chunk) {
+            if (c == '\n' && afterCr) {
+                afterCr = false;  // the LF of a CR LF
+                continue;
+            }
+            afterCr = c == '\r';
+            if (c == '\r' || c == '\n') ++ends;
+        }
+        bytes += chunk;
+    }
+    if (f.error() != QFileDevice::NoError) return false;
+    *lines = plat::splitLines(plat::fromGbk(bytes)).mid(0, count);
+    return true;
+}
+
+}  // namespace
+
 void Form1::Show() {
     if (!loaded_) {
         loaded_ = true;
@@ -68,9 +101,8 @@ void Form1::ReadSettingsFile() {
     const QString path = G.AppPath + QStringLiteral("vanto.ini");
     const QString found = plat::resolvePath(path);
     if (found.isEmpty() || !QFileInfo(found).isFile()) return;
-    QString text;
-    if (!plat::readGbkFile(found, &text)) ui::raise(ui::kErrFileIo, "vanto.ini");
-    const QStringList lines = plat::splitLines(text);
+    QStringList lines;
+    if (!readFirstLines(found, 52, &lines)) ui::raise(ui::kErrFileIo, "vanto.ini");
     if (lines.size() < 52) ui::raise(ui::kErrInputPastEnd, "vanto.ini");
     // Convert everything first, so a bad line changes nothing.
     i16 presets[36];
@@ -120,7 +152,8 @@ void Form1::Form_Activate() {
         G.EffectExpression = 127;
     } catch (const plat::ProgramEnded&) {
         throw;
-    } catch (const std::exception&) {
+    } catch (...) {
+        // One trap over the whole activation, whatever went wrong in it.
         SettingsReadError();
     }
 }

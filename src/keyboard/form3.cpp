@@ -6,7 +6,6 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
-#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -78,13 +77,9 @@ void Form3::Form_Load() {
 }
 
 void Form3::paintEvent(QPaintEvent*) {
-    // Grey as its back colour, with a soft light from above so the two
-    // characters read as shapes of their own.
+    // Nothing but the back colour: the shape is the whole picture.
     QPainter p(this);
-    QLinearGradient g(0, 0, 0, height());
-    g.setColorAt(0, QColor(150, 150, 150));
-    g.setColorAt(1, QColor(112, 112, 112));
-    p.fillRect(rect(), g);
+    p.fillRect(rect(), palette().color(QPalette::Window));
 }
 
 void Form3::Form_Click() { plat::endProgram(0); }

@@ -6,6 +6,7 @@
 #include "platform/textcodec.h"
 #include "ui/controls.h"
 
+#include <climits>
 #include <cstring>
 
 namespace midi {
@@ -43,15 +44,22 @@ bool OpenMidiOut(i16 deviceId) {
 void CloseMidiOut() {
     if (G.MidiOutHandle == 0) return;
     uint32_t r = plat::midiOutClose(G.MidiOutHandle);
-    G.MidiOutHandle = 0;
+    // The error is shown while the handle is still ours; the handle is given
+    // up afterwards whatever the result (and whatever the box does).
+    struct Forget {
+        ~Forget() { G.MidiOutHandle = 0; }
+    } forget;
     if (r != plat::kMidiOk) ShowMidiError(r);
 }
 
 uint32_t PackShortMessage(i16 status, i16 data1, i16 data2) {
-    int32_t hi = static_cast<int32_t>(data2) * 65536;
-    int32_t mid = ui::mul16(data1, 256);  // 16-bit product: overflow outside -128..127
-    int32_t v = hi + mid + static_cast<int32_t>(status);
-    return static_cast<uint32_t>(v);
+    int64_t hi = static_cast<int64_t>(data2) * 65536;
+    int64_t mid = ui::mul16(data1, 256);  // 16-bit product: overflow outside -128..127
+    // A signed 32-bit sum: only a negative data2 with a negative data1 or
+    // status can leave its range, and that is an overflow as well.
+    int64_t v = hi + mid + static_cast<int64_t>(status);
+    if (v < INT32_MIN || v > INT32_MAX) ui::raise(ui::kErrOverflow);
+    return static_cast<uint32_t>(static_cast<int32_t>(v));
 }
 
 void SendShortMessage(i16 status, i16 data1, i16 data2) {

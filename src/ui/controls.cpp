@@ -474,6 +474,9 @@ QString FileListBox::list(int i) const {
 
 void FileListBox::setListIndex(int i) {
     if (i < -1 || i >= count()) ui::raise(kErrInvalidCall);
+    // No change, no Click. (Qt may make a row current without selecting it,
+    // e.g. on a focus move: that row is not chosen yet.)
+    if (i == listIndex() && (i < 0 || item(i)->isSelected())) return;
     {
         QSignalBlocker b(this);
         setCurrentRow(i);

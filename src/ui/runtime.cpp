@@ -58,27 +58,47 @@ int32_t CLng(double v) {
     return static_cast<int32_t>(r);
 }
 
-long long Int(double v) { return static_cast<long long>(std::floor(v)); }
+long long Int(double v) {
+    const double f = std::floor(v);
+    // Outside the range of a whole number here (or not a number): overflow.
+    if (!(f >= -9223372036854775808.0 && f < 9223372036854775808.0)) raise(kErrOverflow);
+    return static_cast<long long>(f);
+}
 
 double Val(const QString& text) {
-    // Blanks and tabs are skipped anywhere before and inside the number.
+    // Blanks, tabs and line feeds are skipped anywhere before and inside the
+    // number; a carriage return is not, and ends it ("12\r\n34" is 12).
     QString s;
     for (QChar c : text) {
-        if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r') continue;
+        if (c == u' ' || c == u'\t' || c == u'\n') continue;
         s += c;
     }
     int i = 0;
     const int n = static_cast<int>(s.size());
-    if (i + 1 < n && s[i] == u'&' && (s[i + 1] == u'H' || s[i + 1] == u'h')) {
-        long long v = 0;
+    if (i + 1 < n && s[i] == u'&' && (s[i + 1] == u'H' || s[i + 1] == u'h' || s[i + 1] == u'O' ||
+                                      s[i + 1] == u'o')) {
+        // &H (hexadecimal) and &O (octal): a number that fits 16 bits is read
+        // as a 16-bit pattern (&HFFFF = -1), one that fits 32 bits as a 32-bit
+        // pattern (&HFFFFF = 1048575, &HFFFFFFFF = -1); more is an overflow.
+        const bool hex = s[i + 1] == u'H' || s[i + 1] == u'h';
+        uint64_t v = 0;
         int j = i + 2;
         bool any = false;
-        while (j < n && std::isxdigit(s[j].toLatin1())) {
-            v = v * 16 + QString(s[j]).toInt(nullptr, 16);
-            ++j;
+        for (; j < n; ++j) {
+            const char c = s[j].unicode() < 128 ? static_cast<char>(s[j].unicode()) : '\0';
+            int digit;
+            if (c >= '0' && c <= '9') digit = c - '0';
+            else if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+            else if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+            else break;
+            if (!hex && digit > 7) break;
+            v = v * (hex ? 16 : 8) + static_cast<uint64_t>(digit);
+            if (v > 0xFFFFFFFFull) raise(kErrOverflow);
             any = true;
         }
-        return any ? static_cast<double>(static_cast<int16_t>(v & 0xFFFF)) : 0.0;
+        if (!any) return 0.0;
+        if (v <= 0xFFFF) return static_cast<double>(static_cast<int16_t>(static_cast<uint16_t>(v)));
+        return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(v)));
     }
     int start = i;
     if (i < n && (s[i] == u'+' || s[i] == u'-')) ++i;
@@ -99,7 +119,9 @@ double Val(const QString& text) {
     }
     QString num = s.mid(start, end - start);
     num.replace(u'd', u'e').replace(u'D', u'e');
-    return num.toDouble();
+    const double v = num.toDouble();
+    if (!std::isfinite(v)) raise(kErrOverflow);  // "1e999"
+    return v;
 }
 
 i16 parseI16Strict(const QString& text) {

@@ -48,7 +48,7 @@ i16 mul16(long long a, long long b);
 i16 CInt(double v);
 int32_t CLng(double v);
 double roundHalfEven(double v);
-long long Int(double v);                // floor
+long long Int(double v);                // floor; overflow error when not finite
 
 // Leading numeric part of a text ("  12abc" -> 12, "abc" -> 0, "1.5e1x" -> 15).
 double Val(const QString& text);

@@ -176,6 +176,37 @@ TEST(SettingsFile, BadFilesAreKeptAsBackupRewrittenAndTheProgramEnds) {
     }
 }
 
+TEST_F(Form1Test, AnyFailureInTheActivationTakesTheSettingsErrorPath) {
+    // Not only run-time errors: whatever escapes a handler the activation runs.
+    form->Text3->onChange = [] { throw 42; };
+    G.ScoreText = QStringLiteral("KC4");
+    const QByteArray before = folder.read(QStringLiteral("vanto.ini"));
+    folder.write(QStringLiteral("vanto.ini"), before + "user's extra line\r\n");
+    EXPECT_THROW(form->Form_Activate(), plat::ProgramEnded);
+    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("读取设置文件出错，软件需重新启动!")});
+    EXPECT_EQ(folder.read(QStringLiteral("vanto.ini")), before);
+    EXPECT_EQ(folder.read(QStringLiteral("vanto.ini.bak")), before + "user's extra line\r\n");
+}
+
+// A first rhythm file too long to be a pattern is reported; it does not end
+// the program, and Label11 does not name a file that was never read.
+class OversizedFirstRhythmFile : public Form1Test {
+protected:
+    void PrepareFolder() override {
+        folder.write(QStringLiteral("演奏记录/a.bin"), QByteArray("050201030700") + QByteArray(40000, '-'));
+    }
+};
+
+TEST_F(OversizedFirstRhythmFile, IsReportedAndTheStartGoesOn) {
+    EXPECT_EQ(dialogs.ends, 0);
+    EXPECT_TRUE(form->WasActivated);
+    EXPECT_EQ(form->Label11->caption(), QStringLiteral("节奏文件"));
+    EXPECT_EQ(G.RhythmFileText, QString());
+    EXPECT_EQ(form->VsbVol->listIndex(), 5);
+    EXPECT_EQ(form->Text6->text(), QStringLiteral("145"));  // the chord set-up ran
+    EXPECT_EQ(form->File1->listCount(), 1);
+}
+
 TEST(SettingsFile, MissingFileAndMissingRecordFolderAreNoErrors) {
     Started s(/*withRecordFolder=*/false);
     s.show();
@@ -265,6 +296,56 @@ TEST(GoodbyeWindow, ShapeIsTheOutlineOfTheTwoCharacters) {
     for (const QRect& rect : r) covered += rect.width() * rect.height();
     EXPECT_LT(covered, 499 * 253 / 2);
     EXPECT_GT(covered, 499 * 253 / 20);
+}
+
+// The first activation recorded from the very start.
+class FirstActivationNetState : public Form1Test {
+protected:
+    void PrepareFolder() override {
+        log = std::make_shared<plat::CaptureMidiDevice>("log");
+        plat::setMidiDeviceTable(log, {log});
+    }
+    std::shared_ptr<plat::CaptureMidiDevice> log;
+};
+
+TEST_F(FirstActivationNetState, EndsWithTheSixProgramChangesInChannelOrder) {
+    // The explicit program changes close the initialisation: bank 0, then
+    // the program, channels 0..5.
+    const Msgs& sent = log->messages;
+    ASSERT_GE(sent.size(), 12u);
+    const Msgs last(sent.end() - 12, sent.end());
+    Msgs expected;
+    const int programs[6] = {51, 14, 78, 24, 3, 3};
+    for (int ch = 0; ch < 6; ++ch) {
+        expected.push_back(msg(0xB0 + ch, 0, 0));
+        expected.push_back(msg(0xC0 + ch, programs[ch], 0));
+    }
+    EXPECT_EQ(last, expected) << testing_support::hexList(sent);
+    EXPECT_EQ(G.PartVelocity(3), 55);
+    EXPECT_EQ(G.ChannelProgram(0), 52);
+    EXPECT_EQ(G.ChannelProgram(2), 79);
+    EXPECT_EQ(G.RhythmLastStep, 15);
+    int white = 0;
+    for (int k = 0; k <= 64; ++k) white += G.KeyIsWhite(k) == True ? 1 : 0;
+    EXPECT_EQ(white, 38);
+    EXPECT_EQ(G.ScoreText, QString());
+    EXPECT_EQ(form->DialogFolder, folder.path() + QStringLiteral("演奏记录/"));
+    for (auto* box : {form->Combo1, form->Combo3, form->xuanyue, form->ComSounds[1], form->YQSZ[2]})
+        EXPECT_EQ(box->listCount(), 129);
+    for (auto* box : {form->LblInst[0], form->LblInst[2], form->YQSZ[3]}) EXPECT_EQ(box->listCount(), 47);
+    EXPECT_EQ(form->BZC.size(), 17u);
+}
+
+TEST(GoodbyeWindow, IsPlainGreyInKaiAt150Points) {
+    TestDialogs dialogs;
+    Form3 goodbye;
+    goodbye.Show();
+    const QImage shot = goodbye.grab().toImage();  // the picture under the mask
+    for (QPoint at : {QPoint(1, 1), QPoint(250, 126), QPoint(497, 251)})
+        EXPECT_EQ(QColor(shot.pixel(at)), QColor(128, 128, 128)) << at.x() << "," << at.y();
+    EXPECT_EQ(goodbye.font().pointSizeF(), 150.0);
+    EXPECT_FALSE(goodbye.shape().isEmpty());
+    goodbye.Timer1->setEnabled(false);
 }
 
 TEST_F(Form1Test, BackgroundClicksToggleTheMiniSizeButPageAndLabelClicksDoNot) {

@@ -2,6 +2,7 @@
 // message packing with its 16-bit rules, pan before every note, error boxes.
 #include "midi/midiout.h"
 #include "midi/state.h"
+#include "platform/textcodec.h"
 #include "support/testsupport.h"
 #include "ui/controls.h"
 
@@ -66,7 +67,39 @@ TEST_F(MidiModule, FailingOpenShowsTheErrorAndLeavesTheHandleClosed) {
     EXPECT_FALSE(OpenMidiOut(1));
     EXPECT_EQ(G.MidiOutHandle, 0u);
     ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_FALSE(dialogs.messages[0].trimmed().isEmpty());
+    // The device layer's text up to its end, none of the buffer's blanks.
+    char text[128];
+    plat::midiOutGetErrorTextA(plat::kMidiErrAllocated, text, sizeof text);
+    EXPECT_EQ(dialogs.messages[0], plat::fromGbk(QByteArray(text)));
+}
+
+TEST_F(MidiModule, FailingCloseReportsWhileTheHandleIsHeldThenGivesItUp) {
+    devices.mapper->failCloseWith = plat::kMidiErrNotReady;
+    const plat::MidiOutHandleValue open = G.MidiOutHandle;
+    struct Watch : TestDialogs {
+        plat::MidiOutHandleValue seen = 1;
+        int messageBox(QWidget* w, const QString& t, int s, const QString& title) override {
+            seen = G.MidiOutHandle;
+            return TestDialogs::messageBox(w, t, s, title);
+        }
+    } watch;
+    CloseMidiOut();
+    ASSERT_EQ(watch.messages.size(), 1);
+    EXPECT_EQ(watch.seen, open);
+    EXPECT_EQ(G.MidiOutHandle, 0u);
+    CloseMidiOut();  // nothing left to close
+    EXPECT_EQ(devices.mapper->closes, 1);
+    EXPECT_EQ(watch.messages.size(), 1);
+
+    // Given up even when the box itself fails.
+    devices.mapper->failCloseWith = plat::kMidiOk;
+    ASSERT_TRUE(OpenMidiOut(1));
+    devices.second->failCloseWith = plat::kMidiErrNotReady;
+    struct Throwing : TestDialogs {
+        int messageBox(QWidget*, const QString&, int, const QString&) override { throw std::runtime_error("box"); }
+    } throwing;
+    EXPECT_THROW(CloseMidiOut(), std::runtime_error);
+    EXPECT_EQ(G.MidiOutHandle, 0u);
 }
 
 TEST_F(MidiModule, NoteOnSendsPanThenNote) {
@@ -91,6 +124,11 @@ TEST_F(MidiModule, DataOneOutsideSixteenBitProductIsAnOverflow) {
     EXPECT_THROW(SendShortMessage(0x90, 128, 1), ui::RuntimeError);
     EXPECT_NO_THROW(SendShortMessage(0x90, 127, 1));
     EXPECT_EQ(PackShortMessage(0x99, -128, 0), 0xFFFF8099u);
+    // The sum is a signed 32-bit value: it may not leave that range either.
+    EXPECT_EQ(PackShortMessage(0, 0, -32768), 0x80000000u);
+    EXPECT_THROW(PackShortMessage(-1, 0, -32768), ui::RuntimeError);
+    EXPECT_THROW(PackShortMessage(0, -1, -32768), ui::RuntimeError);
+    EXPECT_EQ(PackShortMessage(32767, 127, 32767), 0x7FFFFEFFu);
 }
 
 TEST_F(MidiModule, SendingWithoutADeviceShowsOneBoxPerMessage) {

@@ -120,6 +120,17 @@ TEST(FileList, SortsWithoutCaseAndMatchesPatternWithoutCase) {
     EXPECT_EQ(list.list(0), QStringLiteral("A.BIN"));
     EXPECT_EQ(list.list(1), QStringLiteral("b.bin"));
     EXPECT_THROW(list.setPath(folder.file(QStringLiteral("none"))), RuntimeError);
+
+    // Choosing from code runs Click on a real change only.
+    int clicks = 0;
+    list.onClick = [&] { ++clicks; };
+    list.setListIndex(1);
+    list.setListIndex(1);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(list.fileName(), QStringLiteral("b.bin"));
+    list.refresh();  // the refreshed list has no choice: the same row is a change
+    list.setListIndex(1);
+    EXPECT_EQ(clicks, 2);
 }
 
 TEST(TextBoxRules, LengthLimitHoldsForTypingOnly) {

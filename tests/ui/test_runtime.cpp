@@ -4,6 +4,7 @@
 #include "ui/runtime.h"
 
 #include <gtest/gtest.h>
+#include <cmath>
 
 using namespace ui;
 
@@ -15,6 +16,23 @@ TEST(Numbers, ValTakesTheLeadingNumberAndIgnoresBlanks) {
     EXPECT_EQ(Val(QStringLiteral("-7 0")), -70);
     EXPECT_EQ(Val(QStringLiteral("1e2x")), 100);
     EXPECT_EQ(Val(QStringLiteral("&H2E")), 46);
+    EXPECT_EQ(Val(QStringLiteral("1\n2")), 12);      // a line feed is skipped
+    EXPECT_EQ(Val(QStringLiteral("12\r\n34")), 12);  // a carriage return ends it
+}
+
+TEST(Numbers, ValOfHexAndOctalTakesTheWidthTheNumberNeeds) {
+    EXPECT_EQ(Val(QStringLiteral("&HFFFF")), -1);
+    EXPECT_EQ(Val(QStringLiteral("&H8000")), -32768);
+    EXPECT_EQ(Val(QStringLiteral("&H10000")), 65536);
+    EXPECT_EQ(Val(QStringLiteral("&HFFFFF")), 1048575);
+    EXPECT_EQ(Val(QStringLiteral("&hffffffff")), -1);
+    EXPECT_EQ(Val(QStringLiteral("&O17x")), 15);
+    EXPECT_EQ(Val(QStringLiteral("&H")), 0);
+    // Too large for any width is an overflow, not a wrapped number.
+    EXPECT_THROW(Val(QStringLiteral("&H100000000")), RuntimeError);
+    EXPECT_THROW(Val(QStringLiteral("&HFFFFFFFFFFFFFFFFFFFFFFFF")), RuntimeError);
+    EXPECT_THROW(Val(QStringLiteral("1e999")), RuntimeError);
+    EXPECT_THROW(Val(QString(400, u'9')), RuntimeError);
 }
 
 TEST(Numbers, CIntRoundsHalvesToEvenAndFailsOnOverflow) {
@@ -27,6 +45,9 @@ TEST(Numbers, CIntRoundsHalvesToEvenAndFailsOnOverflow) {
     EXPECT_THROW(CInt(32767.5), RuntimeError);
     EXPECT_THROW(CInt(-32769), RuntimeError);
     EXPECT_EQ(Int(-0.5), -1);
+    EXPECT_EQ(Int(2.999), 2);
+    EXPECT_THROW(Int(std::nan("")), RuntimeError);
+    EXPECT_THROW(Int(1e300), RuntimeError);
 }
 
 TEST(Numbers, SixteenBitProductsOverflow) {
