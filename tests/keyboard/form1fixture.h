@@ -1,5 +1,6 @@
 // A main window on capture devices in a scratch program folder, shown
-// (loaded, activated, initialised) with test dialogs answering its boxes.
+// (loaded, activated, initialised) with test dialogs answering its boxes,
+// and the aids the main-window tests share.
 #pragma once
 
 #include "keyboard/appfolder.h"
@@ -11,25 +12,31 @@
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <memory>
+#include <vector>
+
+// The settings file as the program writes it.
+inline QByteArray defaultSettingsBytes() {
+    return plat::toGbk(keyboard::DefaultSettingsText() + QStringLiteral("\r\n"));
+}
 
 class Form1Test : public ::testing::Test {
 protected:
     using Msgs = std::vector<uint32_t>;
 
+    // Key codes the tests press.
+    static constexpr int kG = 71, kH = 72, kSpace = 32, kBack = 8, kNumPlus = 107, kNumMinus = 109;
+
     // Override to prepare the folder before the window is shown.
     virtual void PrepareFolder() {}
 
     void SetUp() override {
-        midi::resetState();
         ui::clearProgramEndRequest();
         keyboard::SetProgramFolder(folder.path());
-        folder.write(QStringLiteral("vanto.ini"), plat::toGbk(keyboard::DefaultSettingsText() + QStringLiteral("\r\n")));
+        folder.write(QStringLiteral("vanto.ini"), defaultSettingsBytes());
         PrepareFolder();
-        form = std::make_unique<Form1>();
-        midi::G.Form1Instance = form.get();
-        form->Rnd = [this] { return nextRandom; };
-        form->Show();
+        ASSERT_FALSE(reopen());
         devices.take();
         dialogs.messages.clear();
     }
@@ -41,7 +48,31 @@ protected:
         midi::CloseMidiOut();
     }
 
+    // Shows a new main window over the folder as it is now, in a fresh
+    // state; true when the program ended during the showing.
+    bool reopen() {
+        form.reset();
+        midi::CloseMidiOut();
+        midi::resetState();
+        dialogs.messages.clear();
+        form = std::make_unique<Form1>();
+        midi::G.Form1Instance = form.get();
+        form->Rnd = [this] { return nextRandom; };
+        try {
+            form->Show();
+        } catch (const plat::ProgramEnded&) {
+            return true;
+        }
+        return false;
+    }
+
     Msgs take() { return devices.take(); }
+    void key(int code) { form->SFYXYZ_KeyDown(code, 0); }
+    void tick(int n = 1) {
+        for (int i = 0; i < n; ++i) form->Timer1->tick();
+    }
+    qint64 picture(int k) const { return form->Picture1[k]->picture().cacheKey(); }
+
     // Only the messages whose status byte is in [lo, hi].
     static Msgs only(const Msgs& m, int lo, int hi) {
         Msgs out;
@@ -49,8 +80,42 @@ protected:
             if (static_cast<int>(v & 0xFF) >= lo && static_cast<int>(v & 0xFF) <= hi) out.push_back(v);
         return out;
     }
+    // The messages of the melody channels 0..2.
+    static Msgs melody(const Msgs& m) {
+        Msgs out;
+        for (uint32_t v : m)
+            if ((v & 0x0F) <= 2) out.push_back(v);
+        return out;
+    }
+    static bool contains(const Msgs& m, uint32_t v) { return std::find(m.begin(), m.end(), v) != m.end(); }
     static uint32_t msg(int status, int d1, int d2) {
         return static_cast<uint32_t>(status | (d1 << 8) | (d2 << 16));
+    }
+    // Note-offs of notes from..to on a channel.
+    static Msgs offs(int channel, int from, int to) {
+        Msgs m;
+        for (int n = from; n <= to; ++n) m.push_back(msg(0x80 + channel, n, 0));
+        return m;
+    }
+    static Msgs cat(Msgs a, const Msgs& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    }
+    // The melody messages of the first note of the default voices at middle C
+    // (offset 24): the previous note (offset 0) released, then each voice's
+    // pan and note, voice 2 with its octave below.
+    static Msgs firstStrikeOfMiddleC() {
+        return {msg(0x80, 36, 0),  msg(0x81, 36, 0),  msg(0x82, 36, 0),  msg(0x82, 24, 0),
+                msg(0xB0, 10, 64), msg(0x90, 60, 85), msg(0xB1, 10, 64), msg(0x91, 60, 70),
+                msg(0xB2, 10, 88), msg(0x92, 60, 55), msg(0xB2, 10, 88), msg(0x92, 48, 55)};
+    }
+    // The drum expressions of the steps of a bar in 2/4, 3/4 and 4/4.
+    static std::vector<int> accentsOfMeter(int meter) {
+        static const std::vector<int> table[3] = {
+            {127, 100, 55, 100, 127, 100, 55, 100, 127, 100, 55, 100, 127, 100, 55, 100},
+            {127, 100, 55, 100, 55, 100, 127, 100, 55, 100, 55, 100},
+            {127, 100, 55, 100, 90, 100, 55, 100, 127, 100, 55, 100, 90, 100, 55, 100}};
+        return table[meter];
     }
 
     double nextRandom = 0.0;

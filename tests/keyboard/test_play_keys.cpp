@@ -6,7 +6,7 @@
 #include <QKeyEvent>
 #include <gtest/gtest.h>
 
-TEST(VirtualKeys, NoteKeysByPhysicalPosition) {
+TEST(VirtualKeys, NoteKeysByPositionAndTheKeypadByNumLock) {
     // evdev code -> the key code of the note table.
     const int pairs[][2] = {
         {7, '6'}, {8, '7'}, {9, '8'}, {10, '9'}, {11, '0'}, {12, 189}, {13, 187},
@@ -16,10 +16,7 @@ TEST(VirtualKeys, NoteKeysByPhysicalPosition) {
         {2, '1'}, {3, '2'}, {4, '3'}, {5, '4'}, {6, '5'},
     };
     for (const auto& p : pairs) EXPECT_EQ(vk::fromEvdev(p[0], true), p[1]) << p[0];
-}
-
-TEST(VirtualKeys, KeypadFollowsNumLock) {
-    // evdev, Num Lock on, Num Lock off
+    // Keypad: evdev, Num Lock on, Num Lock off.
     const int keys[][3] = {
         {82, 96, vk::Insert}, {79, 97, vk::End},  {80, 98, vk::Down}, {81, 99, vk::Next},
         {75, 100, vk::Left},  {76, 101, 12},      {77, 102, vk::Right}, {71, 103, vk::Home},
@@ -32,38 +29,23 @@ TEST(VirtualKeys, KeypadFollowsNumLock) {
     }
 }
 
-TEST(VirtualKeys, QtKeyValuesWithoutScanCode) {
-    auto code = [](int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QKeyEvent e(QEvent::KeyPress, key, mods);
-        return vk::fromKeyEvent(e);
-    };
-    EXPECT_EQ(code(Qt::Key_G), 'G');
-    EXPECT_EQ(code(Qt::Key_Exclam, Qt::ShiftModifier), '1');  // shifted 1 is still the note key MC
-    EXPECT_EQ(code(Qt::Key_Colon, Qt::ShiftModifier), 186);
-    EXPECT_EQ(code(Qt::Key_Plus), 187);
-    EXPECT_EQ(code(Qt::Key_Plus, Qt::KeypadModifier), 107);
-    EXPECT_EQ(code(Qt::Key_Minus, Qt::KeypadModifier), 109);
-    EXPECT_EQ(code(Qt::Key_Minus), 189);
-    EXPECT_EQ(code(Qt::Key_5, Qt::KeypadModifier), 101);
-    EXPECT_EQ(code(Qt::Key_Period, Qt::KeypadModifier), 110);
-    EXPECT_EQ(code(Qt::Key_End, Qt::KeypadModifier), vk::End);  // Num Lock off
-    EXPECT_EQ(code(Qt::Key_Backspace), vk::Back);
-    EXPECT_EQ(code(Qt::Key_F6), 117);
-    EXPECT_EQ(code(Qt::Key_unknown), 0);
-}
-
-TEST(VirtualKeys, ScanCodesDecideOverTheTypedCharacter) {
-    // evdev code + 8, as X11 and Wayland report it.
-    auto code = [](int evdev, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QKeyEvent e(QEvent::KeyPress, key, mods, static_cast<quint32>(evdev + 8), 0, 0);
-        return vk::fromKeyEvent(e, true);
-    };
-    EXPECT_EQ(code(34, Qt::Key_I), 'G');            // the G position on another layout
-    EXPECT_EQ(code(51, Qt::Key_Less, Qt::ShiftModifier), 188);
-    // The extra key of ISO keyboards types "<" but is not the comma key.
-    EXPECT_EQ(code(86, Qt::Key_Less), 0);
-    EXPECT_EQ(code(164, Qt::Key_MediaTogglePlayPause), 0);
-    EXPECT_EQ(code(79, Qt::Key_1, Qt::KeypadModifier), 97);
-    EXPECT_EQ(code(79, Qt::Key_End, Qt::KeypadModifier), vk::End);
-    EXPECT_EQ(code(78, Qt::Key_Plus, Qt::KeypadModifier), 107);
+TEST(VirtualKeys, ScanCodesDecideOverQtKeyValues) {
+    constexpr Qt::KeyboardModifier N = Qt::NoModifier, S = Qt::ShiftModifier, K = Qt::KeypadModifier;
+    // evdev code (reported + 8, as X11 and Wayland do; 0: none), Qt key, modifier, key code.
+    const struct { int evdev; int key; Qt::KeyboardModifier mod; int code; } cases[] = {
+        // Without a scan code: Qt's key values, shifted characters on their own keys.
+        {0, Qt::Key_G, N, 'G'},          {0, Qt::Key_Exclam, S, '1'},    {0, Qt::Key_Colon, S, 186},
+        {0, Qt::Key_Plus, N, 187},       {0, Qt::Key_Plus, K, 107},      {0, Qt::Key_Minus, K, 109},
+        {0, Qt::Key_Minus, N, 189},      {0, Qt::Key_5, K, 101},         {0, Qt::Key_Period, K, 110},
+        {0, Qt::Key_End, K, vk::End},    {0, Qt::Key_Backspace, N, vk::Back},
+        {0, Qt::Key_F6, N, 117},         {0, Qt::Key_unknown, N, 0},
+        // With one the physical key counts: the G position on another layout,
+        // and the extra ISO key that types "<" is not the comma key.
+        {34, Qt::Key_I, N, 'G'},         {51, Qt::Key_Less, S, 188},     {86, Qt::Key_Less, N, 0},
+        {164, Qt::Key_MediaTogglePlayPause, N, 0},                       {79, Qt::Key_1, K, 97},
+        {79, Qt::Key_End, K, vk::End},   {78, Qt::Key_Plus, K, 107}};
+    for (const auto& c : cases) {
+        QKeyEvent e(QEvent::KeyPress, c.key, c.mod, c.evdev ? static_cast<quint32>(c.evdev + 8) : 0u, 0, 0);
+        EXPECT_EQ(c.evdev ? vk::fromKeyEvent(e, true) : vk::fromKeyEvent(e), c.code) << c.evdev << "/" << c.key;
+    }
 }

@@ -1,13 +1,12 @@
 // Mouse playing on the on-screen keys: the hit test against the keys as
-// they are laid out, the drag over keys with the button held, the mute pad.
+// they are laid out, the drag over keys with the button held, the focus that
+// arms the keys, the mute pad.
 #include "form1fixture.h"
 
 #include "keyboard/keyboardwidgets.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QMouseEvent>
-
-#include <algorithm>
 
 using namespace midi;
 using testing_support::hexList;
@@ -23,79 +22,41 @@ protected:
     void press(QPoint p) { mouse(form->KeyRow, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton); }
     void drag(QPoint p) { mouse(form->KeyRow, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton); }
     void release(QPoint p) { mouse(form->KeyRow, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton); }
-    void hover(QPoint p) { mouse(form->KeyRow, QEvent::MouseMove, p, Qt::NoButton, Qt::NoButton); }
-    qint64 picture(int k) const { return form->Picture1[k]->picture().cacheKey(); }
-    static Msgs melody(const Msgs& m) {
-        Msgs out;
-        for (uint32_t v : m)
-            if ((v & 0x0F) <= 2) out.push_back(v);
-        return out;
-    }
-    // Channel 3 and 4 messages lie between the first n and the rest.
-    static bool chordTrackOffsBetween(const Msgs& m, size_t first, uint32_t firstNoteOn) {
-        size_t noteOn = std::find(m.begin(), m.end(), firstNoteOn) - m.begin();
-        for (size_t i = 0; i < m.size(); ++i) {
-            const int ch = m[i] & 0x0F;
-            if ((ch == 3 || ch == 4) && (i < first || i > noteOn || (m[i] & 0xF0) != 0x80)) return false;
-        }
-        return true;
-    }
-    const QPoint key24{26 * 14 + 6, 100};   // third C: white
-    const QPoint key25{26 * 14 + 20, 30};   // its C sharp
+    const QPoint key24{26 * 14 + 6, 100};  // third C: white
+    const QPoint key25{26 * 14 + 20, 30};  // its C sharp
 };
 
 }  // namespace
 
-TEST(KeyHitTest, WhiteAndBlackKeysOfTheFirstOctave) {
-    EXPECT_EQ(Form1::KeyAt(15, 10), 1);
-    EXPECT_EQ(Form1::KeyAt(15, 100), 0);
-    EXPECT_EQ(Form1::KeyAt(13, 10), 0);
-    EXPECT_EQ(Form1::KeyAt(14, 10), 1);
-    EXPECT_EQ(Form1::KeyAt(31, 10), 1);
-    EXPECT_EQ(Form1::KeyAt(32, 10), 2);
-    EXPECT_EQ(Form1::KeyAt(15, 68), 1);
-    EXPECT_EQ(Form1::KeyAt(15, 69), 0);
-    EXPECT_EQ(Form1::KeyAt(26 * 5 + 2, 10), 8);    // G sharp reaches over A
-    EXPECT_EQ(Form1::KeyAt(26 * 5 + 10, 10), 9);   // A between the two sharps
-    EXPECT_EQ(Form1::KeyAt(26 * 5 + 21, 10), 10);  // A sharp
-    EXPECT_EQ(Form1::KeyAt(26 * 5 + 21, 100), 9);
-    EXPECT_EQ(Form1::KeyAt(181, 10), 11);  // B: no black key to its right
-    EXPECT_EQ(Form1::KeyAt(182, 10), 12);
-}
-
-TEST(KeyHitTest, OutsideTheStripIsNoKey) {
-    EXPECT_EQ(Form1::KeyAt(-1, 50), -1);
-    EXPECT_EQ(Form1::KeyAt(10, -1), -1);
-    EXPECT_EQ(Form1::KeyAt(10, 121), -1);
-    EXPECT_EQ(Form1::KeyAt(988, 50), -1);
-    EXPECT_EQ(Form1::KeyAt(987, 50), 64);
-    EXPECT_EQ(Form1::KeyAt(987, 10), 64);  // no F sharp after the last E
-    EXPECT_EQ(Form1::KeyAt(960, 10), 63);
-}
-
-TEST_F(MouseTest, HitTestAgreesWithTheDrawnKeys) {
+TEST_F(MouseTest, HitTestAgreesWithTheDrawnKeysUpToTheirEdges) {
     // Every key is found at the middle of what is visible of it.
     for (int k = 0; k <= 64; ++k) {
         const QRect r = form->Picture1[k]->geometry();
         const bool white = G.KeyIsWhite(k) == True;
-        const QPoint p(r.center().x(), white ? 100 : r.center().y());
-        EXPECT_EQ(Form1::KeyAt(p.x(), p.y()), k) << k;
+        EXPECT_EQ(Form1::KeyAt(r.center().x(), white ? 100 : r.center().y()), k) << k;
         EXPECT_EQ(white ? 26 : 18, r.width()) << k;
     }
+    const int edges[][3] = {
+        {13, 10, 0},    {14, 10, 1},    {31, 10, 1},  {32, 10, 2},   // C sharp's edges
+        {15, 68, 1},    {15, 69, 0},    {15, 100, 0},                // below the black keys
+        {132, 10, 8},   {140, 10, 9},   {151, 10, 10}, {151, 100, 9}, // G sharp over A, A, A sharp
+        {181, 10, 11},  {182, 10, 12},                               // B: no black key to its right
+        {987, 10, 64},  {960, 10, 63},                               // no F sharp after the last E
+        {-1, 50, -1},   {10, -1, -1},   {10, 121, -1}, {988, 50, -1}};
+    for (const auto& c : edges) EXPECT_EQ(Form1::KeyAt(c[0], c[1]), c[2]) << c[0] << "," << c[1];
 }
 
 TEST_F(MouseTest, PressOnAKeyPlaysItAfterTheChordTrackOffs) {
     press(key24);
     const Msgs got = take();
-    const Msgs expected = {
-        msg(0x80, 36, 0), msg(0x81, 36, 0), msg(0x82, 36, 0), msg(0x82, 24, 0),
-        msg(0xB0, 10, 64), msg(0x90, 60, 85), msg(0xB1, 10, 64), msg(0x91, 60, 70),
-        msg(0xB2, 10, 88), msg(0x92, 60, 55), msg(0xB2, 10, 88), msg(0x92, 48, 55),
-    };
-    EXPECT_EQ(melody(got), expected) << hexList(got);
-    EXPECT_TRUE(chordTrackOffsBetween(got, 4, msg(0x90, 60, 85))) << hexList(got);
+    EXPECT_EQ(melody(got), firstStrikeOfMiddleC()) << hexList(got);
+    // The chord tracks are released after the melody note, before the strike.
+    ASSERT_TRUE(contains(got, msg(0xB0, 10, 64)));
+    const Msgs between(got.begin() + 4, std::find(got.begin(), got.end(), msg(0xB0, 10, 64)));
+    EXPECT_FALSE(between.empty());
+    EXPECT_EQ(only(between, 0x83, 0x84), between) << hexList(got);
+    EXPECT_EQ(only(got, 0x83, 0x84), between) << hexList(got);
     EXPECT_EQ(picture(24), form->KeyWhiteDown.cacheKey());
-    EXPECT_EQ(G.LastNoteOffset, 24);
     // Mouse playing records nothing and leaves the clock alone.
     EXPECT_TRUE(form->Text3->text().isEmpty());
     EXPECT_FALSE(form->Timer1->enabled());
@@ -108,32 +69,39 @@ TEST_F(MouseTest, PressOnAKeyPlaysItAfterTheChordTrackOffs) {
     release(key24);
 }
 
-TEST_F(MouseTest, DraggingOntoABlackKeyPressesItAndReleasesTheWhiteOne) {
+TEST_F(MouseTest, DragSequenceMovesFromKeyToKeyOnlyWhileTheButtonIsHeld) {
+    mouse(form->KeyRow, QEvent::MouseMove, key24, Qt::NoButton, Qt::NoButton);  // hovering
+    EXPECT_TRUE(take().empty());
     press(key24);
     drag(key25);
     EXPECT_EQ(picture(25), form->KeyBlackDown.cacheKey());
     EXPECT_EQ(picture(24), form->KeyWhiteUp.cacheKey());
-    EXPECT_EQ(G.LastNoteOffset, 25);
-    const Msgs ons = only(take(), 0x91, 0x91);
-    EXPECT_EQ(ons.back(), msg(0x91, 61, 70));
-    release(key25);
-}
-
-TEST_F(MouseTest, NothingPlaysWithoutTheButtonOrOutsideTheKeys) {
-    hover(key24);
-    press(QPoint(995, 50));  // right of the last key
-    drag(QPoint(10, -20));   // above the strip while held
+    EXPECT_EQ(only(take(), 0x91, 0x91).back(), msg(0x91, 61, 70));
+    drag(QPoint(10, -20));  // above the strip while held
     release(QPoint(10, -20));
-    drag(key24);             // after the release
+    drag(key24);  // after the release
+    press(QPoint(995, 50));  // right of the last key
     EXPECT_TRUE(take().empty());
+
+    // A note key then releases the black key in its own colour.
+    key(kH);
+    EXPECT_EQ(picture(25), form->KeyBlackUp.cacheKey());
+    EXPECT_EQ(picture(26), form->KeyWhiteDown.cacheKey());
+    EXPECT_EQ(melody(take())[0], msg(0x80, 61, 0));
 }
 
-TEST_F(MouseTest, KeysDoNotPlayWhileTheKeyboardButtonLacksFocus) {
-    form->SFYXYZ_LostFocus();
+TEST_F(MouseTest, KeysPlayOnlyWhileTheKeyboardButtonHasTheFocus) {
+    QApplication::setActiveWindow(form.get());
+    form->SFYXYZ->setFocus(Qt::OtherFocusReason);
+    form->Text3->focusEditor();
+    EXPECT_FALSE(form->Picture1[64]->isEnabled());
+    EXPECT_TRUE(form->Label1->isHidden());
     press(key24);
     release(key24);
     EXPECT_TRUE(take().empty());
-    form->SFYXYZ_GotFocus();
+
+    form->SFYXYZ->setFocus(Qt::TabFocusReason);
+    EXPECT_FALSE(form->Label1->isHidden());
     press(key24);
     EXPECT_FALSE(take().empty());
     release(key24);
@@ -143,11 +111,9 @@ TEST_F(MouseTest, MutePadReleasesTheLastNoteEveryTime) {
     press(key25);
     release(key25);
     take();
-    const Msgs offs = {msg(0x80, 61, 0), msg(0x81, 61, 0), msg(0x82, 61, 0), msg(0x82, 49, 0)};
     for (int pass = 0; pass < 2; ++pass) {
         mouse(form->Label1, QEvent::MouseMove, QPoint(100, 5), Qt::NoButton, Qt::NoButton);
-        EXPECT_EQ(take(), offs);
+        EXPECT_EQ(take(), (Msgs{msg(0x80, 61, 0), msg(0x81, 61, 0), msg(0x82, 61, 0), msg(0x82, 49, 0)}));
         EXPECT_EQ(picture(25), form->KeyBlackUp.cacheKey());
-        EXPECT_EQ(G.LastNoteOffset, 25);
     }
 }

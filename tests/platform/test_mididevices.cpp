@@ -1,3 +1,5 @@
+// The MIDI device layer: the short-message filter, the device table with its
+// handles, error texts in GBK and the MIDI log.
 #include "platform/audioengine.h"
 #include "platform/midiout.h"
 #include "platform/textcodec.h"
@@ -15,50 +17,28 @@ using namespace plat;
 
 namespace {
 
-TEST(ShortMessageFilter, DropsMalformedMessages) {
-    for (uint32_t bad : {
-             0xFFFFFFC0u,  // program -1 on channel 0
-             0x00000000u,  // no status byte
-             0x0000FFC0u,  // program data byte 0xFF
-             0x00803C90u,  // note on, velocity 0x80
-             0x0040803Cu,  // data where the status belongs
-             0x00FF00E0u,  // pitch bend high byte 0xFF
-             0x000000FFu,  // system reset
-             0x000000F0u,  // system exclusive start
-             0x000040F2u,  // song position
-             0x000000F7u,
+TEST(ShortMessageFilter, DropsMalformedAndPassesWellFormedMessages) {
+    struct Case { uint32_t message; bool ok; const char* what; };
+    for (const Case& c : {
+             Case{0xFFFFFFC0, false, "program -1 on channel 0"}, {0x00000000, false, "no status byte"},
+             {0x0000FFC0, false, "program data byte 0xFF"}, {0x00803C90, false, "velocity 0x80"},
+             {0x0040803C, false, "data where the status belongs"}, {0x00FF00E0, false, "bend high byte 0xFF"},
+             {0x000000F0, false, "system exclusive"}, {0x000040F2, false, "song position"},
+             {0x000000F7, false, "end of exclusive"}, {0x000000FF, false, "system reset"},
+             {0x00403C90, true, "note on"}, {0x00003C80, true, "note off"}, {0x007F7FE0, true, "bend at the top"},
+             {0x00FF05C0, true, "program: unused second byte"}, {0x00FF40D3, true, "pressure: likewise"},
+             {0xAB403C90, true, "upper byte ignored"}, {0x000000F8, true, "clock"}, {0x000000FE, true, "sensing"},
          })
-        EXPECT_FALSE(isWellFormedShortMessage(bad)) << std::hex << bad;
-}
-
-TEST(ShortMessageFilter, PassesWellFormedMessages) {
-    for (uint32_t good : {
-             0x00403C90u,  // note on
-             0x00003C80u,  // note off
-             0x007F7FE0u,  // pitch bend at the top
-             0x00FF05C0u,  // program change: the unused second data byte does not matter
-             0x00FF40D3u,  // channel pressure: likewise
-             0xAB403C90u,  // the upper byte is ignored
-             0x000000F8u,  // clock
-             0x000000FEu,  // active sensing
-         })
-        EXPECT_TRUE(isWellFormedShortMessage(good)) << std::hex << good;
+        EXPECT_EQ(isWellFormedShortMessage(c.message), c.ok) << std::hex << c.message << " " << c.what;
 }
 
 // A device that does not ask for raw messages: what a real port receives.
-class PortDevice : public MidiOutDevice {
-public:
-    std::string name() const override { return "Port"; }
-    uint32_t open() override { return kMidiOk; }
-    uint32_t close() override { return kMidiOk; }
-    uint32_t send(uint32_t m) override {
-        received.push_back(m);
-        return kMidiOk;
-    }
-    std::vector<uint32_t> received;
+struct PortDevice : CaptureMidiDevice {
+    PortDevice() : CaptureMidiDevice("Port") {}
+    bool wantsRawMessages() const override { return false; }
 };
 
-class DeviceTableTest : public ::testing::Test {
+class DeviceTable : public ::testing::Test {
 protected:
     std::shared_ptr<CaptureMidiDevice> mapper = std::make_shared<CaptureMidiDevice>("映射器");
     std::shared_ptr<CaptureMidiDevice> first = std::make_shared<CaptureMidiDevice>("第一");
@@ -73,16 +53,16 @@ protected:
         EXPECT_NE(h, 0u);
         return h;
     }
-    std::string capsName(intptr_t id) {
+    static std::string capsName(intptr_t id) {
         MidiOutCaps caps;
         std::memset(&caps, 0x55, sizeof caps);
-        EXPECT_EQ(midiOutGetDevCapsA(id, &caps, sizeof caps), kMidiOk);
-        EXPECT_EQ(std::memchr(caps.productName, 0, sizeof caps.productName) != nullptr, true);
+        EXPECT_EQ(midiOutGetDevCapsA(id, &caps, sizeof caps), kMidiOk) << id;
+        EXPECT_NE(std::memchr(caps.productName, 0, sizeof caps.productName), nullptr) << id;
         return caps.productName;
     }
 };
 
-TEST_F(DeviceTableTest, CapsByIdWithTheMapperAsMinusOne) {
+TEST_F(DeviceTable, CapsByIdWithTheMapperAsMinusOneAndNamesCutWhole) {
     EXPECT_EQ(midiOutGetNumDevs(), 2u);
     EXPECT_EQ(capsName(-1), utf8ToGbk("映射器"));
     EXPECT_EQ(capsName(0xFFFFFFFF), utf8ToGbk("映射器")) << "the mapper id as an unsigned 32-bit value";
@@ -93,19 +73,15 @@ TEST_F(DeviceTableTest, CapsByIdWithTheMapperAsMinusOne) {
     EXPECT_EQ(midiOutGetDevCapsA(-2, &caps, sizeof caps), kMidiErrBadDeviceId);
     EXPECT_EQ(midiOutGetDevCapsA(0, nullptr, sizeof caps), kMidiErrInvalidParam);
     EXPECT_EQ(midiOutGetDevCapsA(0, &caps, 0), kMidiErrInvalidParam);
-}
 
-TEST_F(DeviceTableTest, LongNameIsCutOnACharacterBoundary) {
-    // 20 Chinese characters: 40 GBK bytes, cut to 15 characters (30 bytes).
-    auto wordy = std::make_shared<CaptureMidiDevice>("一二三四五六七八九十一二三四五六七八九十");
-    auto ascii = std::make_shared<CaptureMidiDevice>(std::string(40, 'a'));
-    setMidiDeviceTable(wordy, {ascii});
-    std::string name = capsName(-1);
-    EXPECT_EQ(name, utf8ToGbk("一二三四五六七八九十一二三四五"));
+    // 20 Chinese characters (40 GBK bytes) keep 15; 40 letters keep 31.
+    setMidiDeviceTable(std::make_shared<CaptureMidiDevice>("一二三四五六七八九十一二三四五六七八九十"),
+                       {std::make_shared<CaptureMidiDevice>(std::string(40, 'a'))});
+    EXPECT_EQ(capsName(-1), utf8ToGbk("一二三四五六七八九十一二三四五"));
     EXPECT_EQ(capsName(0), std::string(31, 'a'));
 }
 
-TEST_F(DeviceTableTest, OpenCloseAndInvalidHandles) {
+TEST_F(DeviceTable, OpenCloseAndInvalidHandles) {
     MidiOutHandleValue h = 0x1234;
     EXPECT_EQ(midiOutOpen(&h, 2, 0, 0, 0), kMidiErrBadDeviceId);
     EXPECT_EQ(h, 0u) << "a failed open leaves no handle";
@@ -114,31 +90,31 @@ TEST_F(DeviceTableTest, OpenCloseAndInvalidHandles) {
     h = open(0xFFFFFFFF);
     EXPECT_TRUE(mapper->isOpen);
     EXPECT_EQ(midiOutShortMsg(h, 0x00403C90), kMidiOk);
-    EXPECT_EQ(mapper->messages, std::vector<uint32_t>{0x00403C90});
     EXPECT_EQ(midiOutClose(h), kMidiOk);
-    EXPECT_EQ(mapper->closes, 1);
     EXPECT_EQ(midiOutClose(h), kMidiErrInvalidHandle) << "closing twice";
     EXPECT_EQ(midiOutShortMsg(h, 0x00403C90), kMidiErrInvalidHandle) << "a closed handle";
     EXPECT_EQ(mapper->closes, 1);
-
+    for (MidiOutHandleValue bad : {MidiOutHandleValue(0), MidiOutHandleValue(0xBAD)})
+        EXPECT_EQ(midiOutShortMsg(bad, 0x00403C90), kMidiErrInvalidHandle) << bad;
     EXPECT_EQ(midiOutClose(0), kMidiErrInvalidHandle);
-    EXPECT_EQ(midiOutShortMsg(0, 0x00403C90), kMidiErrInvalidHandle);
-    EXPECT_EQ(midiOutShortMsg(0xBAD, 0x00403C90), kMidiErrInvalidHandle);
-    EXPECT_EQ(mapper->messages.size(), 1u);
-}
+    EXPECT_EQ(mapper->messages, std::vector<uint32_t>{0x00403C90});
 
-TEST_F(DeviceTableTest, SameDeviceOpenTwiceGivesIndependentHandles) {
-    MidiOutHandleValue a = open(0);
-    MidiOutHandleValue b = open(0);
+    // The same device opened twice: independent handles.
+    MidiOutHandleValue a = open(0), b = open(0);
     EXPECT_NE(a, b);
-    EXPECT_EQ(first->opens, 2);
     EXPECT_EQ(midiOutClose(a), kMidiOk);
     EXPECT_EQ(midiOutShortMsg(b, 0x00403C90), kMidiOk) << "the other handle still works";
     EXPECT_EQ(midiOutShortMsg(a, 0x00403C90), kMidiErrInvalidHandle);
     EXPECT_EQ(first->messages.size(), 1u);
+
+    // Changing the table closes what is open.
+    resetMidiDeviceTable();
+    EXPECT_FALSE(first->isOpen);
+    EXPECT_EQ(first->closes, 2);
+    EXPECT_EQ(midiOutShortMsg(b, 0x00403C90), kMidiErrInvalidHandle);
 }
 
-TEST_F(DeviceTableTest, DeviceFailuresAreReturned) {
+TEST_F(DeviceTable, DeviceFailuresAreReturned) {
     first->failOpenWith = kMidiErrAllocated;
     MidiOutHandleValue h = 99;
     EXPECT_EQ(midiOutOpen(&h, 0, 0, 0, 0), kMidiErrAllocated);
@@ -151,50 +127,32 @@ TEST_F(DeviceTableTest, DeviceFailuresAreReturned) {
     EXPECT_EQ(midiOutShortMsg(h, 0xFFFFFFC0), kMidiOk) << "a dropped message cannot fail";
     first->failCloseWith = kMidiErrUnspecified;
     EXPECT_EQ(midiOutClose(h), kMidiErrUnspecified);
-    first->failSendWith = kMidiOk;
-    EXPECT_EQ(midiOutShortMsg(h, 0x00403C90), kMidiOk) << "a failed close leaves the handle open";
-    first->failCloseWith = kMidiOk;
-    EXPECT_EQ(midiOutClose(h), kMidiOk);
+    EXPECT_EQ(midiOutShortMsg(h, 0xFFFFFFC0), kMidiOk) << "a failed close leaves the handle open";
 }
 
-TEST_F(DeviceTableTest, DroppedMessagesNeverReachAPortButTheCaptureSeesThem) {
-    MidiOutHandleValue toPort = open(1);
-    MidiOutHandleValue toCapture = open(0xFFFFFFFF);
+TEST_F(DeviceTable, DroppedMessagesNeverReachAPortButTheCaptureSeesThem) {
+    MidiOutHandleValue toPort = open(1), toCapture = open(0xFFFFFFFF);
     const std::vector<uint32_t> sent = {0x00403C90, 0xFFFFFFC0, 0x00000000, 0x0000FFC0, 0x000000FF, 0x000005C0};
     for (uint32_t m : sent) {
         EXPECT_EQ(midiOutShortMsg(toPort, m), kMidiOk) << std::hex << m;
         EXPECT_EQ(midiOutShortMsg(toCapture, m), kMidiOk) << std::hex << m;
     }
-    EXPECT_EQ(port->received, (std::vector<uint32_t>{0x00403C90, 0x000005C0}));
+    EXPECT_EQ(port->messages, (std::vector<uint32_t>{0x00403C90, 0x000005C0}));
     EXPECT_EQ(mapper->messages, sent);
-    EXPECT_EQ(mapper->wellFormedMessages(), port->received);
+    EXPECT_EQ(mapper->wellFormedMessages(), port->messages);
 }
 
-TEST_F(DeviceTableTest, ChangingTheTableClosesOpenHandles) {
-    MidiOutHandleValue h = open(0);
+TEST_F(DeviceTable, DefaultTableHasTheSynthesizerAsMapperAndDeviceZero) {
     resetMidiDeviceTable();
-    EXPECT_EQ(first->closes, 1);
-    EXPECT_FALSE(first->isOpen);
-    EXPECT_EQ(midiOutShortMsg(h, 0x00403C90), kMidiErrInvalidHandle);
-}
-
-TEST(DefaultDeviceTable, SynthesizerIsTheMapperAndDeviceZero) {
-    resetMidiDeviceTable();
-    ASSERT_GE(midiOutGetNumDevs(), 1u);
     const std::string synthName = utf8ToGbk(synthDeviceName());
     ASSERT_LE(synthName.size(), 31u);
-    for (intptr_t id : {intptr_t(-1), intptr_t(0)}) {
-        MidiOutCaps caps{};
-        ASSERT_EQ(midiOutGetDevCapsA(id, &caps, sizeof caps), kMidiOk);
-        EXPECT_EQ(std::string(caps.productName), synthName) << id;
-    }
-    MidiOutHandleValue h = 0;
-    ASSERT_EQ(midiOutOpen(&h, 0xFFFFFFFF, 0, 0, 0), kMidiOk);
+    EXPECT_EQ(capsName(-1), synthName);
+    EXPECT_EQ(capsName(0), synthName);
+    MidiOutHandleValue h = open(0xFFFFFFFF);
     EXPECT_TRUE(AudioEngine::instance().running()) << "opening the synthesizer starts the engine";
     EXPECT_EQ(midiOutShortMsg(h, 0x00003C80), kMidiOk) << "note off for a note that is not sounding";
     EXPECT_EQ(midiOutShortMsg(h, 0x00643C90), kMidiOk);
     EXPECT_EQ(midiOutClose(h), kMidiOk);
-    EXPECT_FALSE(AudioEngine::instance().soundFontPath().empty());
     AudioEngine::instance().stop();
 }
 
@@ -207,35 +165,28 @@ std::string errorText(uint32_t code, uint32_t size = 256) {
     return buf.data();
 }
 
-bool decodesCleanly(const std::string& gbk) {
-    return !fromGbk(QByteArray::fromStdString(gbk)).contains(QChar(0xFFFD));
-}
+bool isCleanGbk(const std::string& gbk) { return !fromGbk(QByteArray::fromStdString(gbk)).contains(QChar(0xFFFD)); }
 
-TEST(MidiErrorText, EveryCodeHasItsOwnChineseText) {
-    const uint32_t codes[] = {kMidiOk, kMidiErrUnspecified, kMidiErrBadDeviceId, kMidiErrNotEnabled,
-                              kMidiErrAllocated, kMidiErrInvalidHandle, kMidiErrNoDriver, kMidiErrNoMemory,
-                              kMidiErrInvalidParam, kMidiErrNotReady, kMidiErrNoDevice};
+TEST(MidiErrorText, EachCodeHasItsOwnChineseTextCutWithoutSplittingACharacter) {
     std::set<std::string> seen;
-    for (uint32_t code : codes) {
-        std::string text = errorText(code);
-        EXPECT_TRUE(decodesCleanly(text)) << code;
-        EXPECT_TRUE(std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; }))
-            << "Chinese text for " << code;
+    for (uint32_t code : {kMidiOk, kMidiErrUnspecified, kMidiErrBadDeviceId, kMidiErrNotEnabled, kMidiErrAllocated,
+                          kMidiErrInvalidHandle, kMidiErrNoDriver, kMidiErrNoMemory, kMidiErrInvalidParam,
+                          kMidiErrNotReady, kMidiErrNoDevice}) {
+        const std::string text = errorText(code);
+        EXPECT_TRUE(isCleanGbk(text)) << code;
+        EXPECT_TRUE(std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; })) << code;
         EXPECT_TRUE(seen.insert(text).second) << "a text of its own for " << code;
     }
-    QString unknown = fromGbk(QByteArray::fromStdString(errorText(4711)));
-    EXPECT_TRUE(unknown.contains(QString("未知"))) << unknown.toStdString();
-    EXPECT_TRUE(unknown.contains(QString("4711")));
-}
+    const QString unknown = fromGbk(QByteArray::fromStdString(errorText(4711)));
+    EXPECT_TRUE(unknown.contains(QString("未知")) && unknown.contains(QString("4711"))) << unknown.toStdString();
 
-TEST(MidiErrorText, CutsToTheBufferWithoutSplittingACharacter) {
     const std::string full = errorText(kMidiErrInvalidHandle);
     for (uint32_t size = 1; size <= full.size() + 1; ++size) {
-        std::string cut = errorText(kMidiErrInvalidHandle, size);
+        const std::string cut = errorText(kMidiErrInvalidHandle, size);
         EXPECT_LE(cut.size(), size - 1);
         EXPECT_GE(cut.size() + 1, std::min<size_t>(size - 1, full.size())) << "at most one character short";
         EXPECT_EQ(full.compare(0, cut.size(), cut), 0) << size;
-        EXPECT_TRUE(decodesCleanly(cut)) << size;
+        EXPECT_TRUE(isCleanGbk(cut)) << size;
     }
     char c = 'x';
     EXPECT_EQ(midiOutGetErrorTextA(kMidiErrNoDevice, nullptr, 10), kMidiErrInvalidParam);
@@ -274,7 +225,7 @@ TEST(MidiLog, EveryCallIsOneTimedHexLine) {
         std::smatch m;
         ASSERT_TRUE(std::regex_match(lines[i + 1], m, format)) << lines[i + 1];
         EXPECT_EQ(m[2].str(), values[i]);
-        uint64_t t = std::stoull(m[1].str());
+        const uint64_t t = std::stoull(m[1].str());
         EXPECT_GE(t, lastTime);
         EXPECT_LE(t, midiLogMicros());
         lastTime = t;
