@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     splash->grab().save(out + QStringLiteral("/splash.png"));
     splash->Command1_Click();
     Form1* form = midi::G.Form1Instance;
-    for (int page : {0, 1, 2}) {
+    for (int page : {0, 1, 2, 4}) {
         form->Xxk[page]->setValue(true);
         app.processEvents();
         form->grab().save(out + QStringLiteral("/main-page%1.png").arg(page));
@@ -42,6 +42,10 @@ int main(int argc, char** argv) {
     form->Picture1_DragOver(25);
     app.processEvents();
     form->grab().save(out + QStringLiteral("/main-playing.png"));
+    form->Image3_Click();
+    app.processEvents();
+    form->grab().save(out + QStringLiteral("/main-keymap.png"));
+    form->Image3_Click();
     Form3 bye;
     bye.Form_Load();
     QImage shape(bye.size(), QImage::Format_RGB32);

@@ -48,6 +48,8 @@ public:
     void Xxk_Click(int index);
     void Jiezhou_Click(int index);
     void Timer2_Timer();
+    void Option2_Click(int index);
+    void Image3_Click();
 
     // ---- First-time initialisation
     void QDCSH();

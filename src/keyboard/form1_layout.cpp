@@ -189,9 +189,9 @@ void Form1::buildScoreArea() {
     Command1->setToolTip(QStringLiteral("退出程序！"));
 
     // Keyboard map, hint and status lines, clock.
-    Label3 = label(this, QStringLiteral("点击图片查看键盘分布"), 408, 130, 175, 18);
+    Label3 = label(this, QStringLiteral("点击图片查看键盘分布"), 408, 133, 175, 18);
     Label3->setAlignment(Qt::AlignCenter);
-    Picture2 = place(new ui::PictureBox(this), 408, 148, 175, 51);
+    Picture2 = place(new ui::PictureBox(this), 408, 152, 175, 51);
     Picture2->setFrameShape(QFrame::Box);
     Picture2->setPicture(plat::LoadResPicture(120));
     Picture2->setToolTip(QStringLiteral("电脑键盘上各键对应的音符"));
@@ -361,6 +361,8 @@ void Form1::wireHandlers() {
     ComDevies->onClick = [this] { ComDevies_Click(); };
     Command1->onClick = [this] { Command1_Click(); };
     Timer2->onTimer = [this] { Timer2_Timer(); };
+    Picture2->onClick = [this] { Image3_Click(); };
+    for (int i = 0; i < 7; ++i) Option2[i]->onClick = [this, i] { Option2_Click(i); };
     SFYXYZ->onKeyDown = [this](int code, int shift) { SFYXYZ_KeyDown(code, shift); };
     SFYXYZ->onClick = [this] { SFYXYZ_Click(); };
     SFYXYZ->onGotFocus = [this] { SFYXYZ_GotFocus(); };

@@ -9,6 +9,7 @@
 #include "platform/dialogs.h"
 #include "platform/fileutil.h"
 #include "platform/sound.h"
+#include "platform/resources.h"
 #include "platform/textcodec.h"
 
 #include <QDateTime>
@@ -202,11 +203,36 @@ void Form1::Xxk_Click(int index) {
     }
     FJWZ->setCaption(QString::fromUtf8(status[index]));
     XSWB->setCaption(QString::fromUtf8(hints[index]));
+    if (index == 4) {
+        // The help page always opens on its first topic.
+        if (Option2[0]->value()) Option2_Click(0);
+        else Option2[0]->setValue(true);
+    }
     SFYXYZ->setEnabled(true);
     if (isVisible()) SFYXYZ->setFocus(Qt::OtherFocusReason);
 }
 
 void Form1::Jiezhou_Click(int) { YXYZ(); }
+
+void Form1::Option2_Click(int index) {
+    if (index < 0 || index > 6) ui::raise(ui::kErrSubscript);
+    Text1->setText(plat::LoadResString(500 + index));
+    YXYZ();
+}
+
+// The keyboard map: a click enlarges it over the top of the window, the next
+// one puts it back.
+void Form1::Image3_Click() {
+    if (!KeyMapShown) {
+        Picture2->setGeometry(0, 0, 988, 204);
+        Picture2->raise();
+        Label3->setCaption(QStringLiteral("点击图片收回键盘分布"));
+    } else {
+        Picture2->setGeometry(408, 152, 175, 51);
+        Label3->setCaption(QStringLiteral("点击图片查看键盘分布"));
+    }
+    KeyMapShown = !KeyMapShown;
+}
 
 void Form1::Timer2_Timer() {
     SjXs->setCaption(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")));

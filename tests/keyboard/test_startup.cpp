@@ -279,3 +279,20 @@ TEST_F(MainWindow, BackgroundClicksToggleTheMiniSizeButPageAndLabelClicksDoNot) 
     press(form.get(), QPoint(300, 190));
     EXPECT_EQ(form->size(), normal);
 }
+
+TEST_F(Form1Test, HelpPageOpensOnItsFirstTopicAndTheKeyMapToggles) {
+    form->Xxk[4]->setValue(true);
+    EXPECT_EQ(form->Text1->text(), plat::LoadResString(500));
+    form->Option2[3]->setValue(true);
+    EXPECT_EQ(form->Text1->text(), plat::LoadResString(503));
+    form->Xxk[0]->setValue(true);
+    form->Xxk[4]->setValue(true);
+    EXPECT_EQ(form->Text1->text(), plat::LoadResString(500));
+
+    form->Image3_Click();
+    EXPECT_EQ(form->Picture2->geometry(), QRect(0, 0, 988, 204));
+    EXPECT_EQ(form->Label3->caption(), QStringLiteral("点击图片收回键盘分布"));
+    form->Image3_Click();
+    EXPECT_EQ(form->Picture2->geometry(), QRect(408, 152, 175, 51));
+    EXPECT_EQ(form->Label3->caption(), QStringLiteral("点击图片查看键盘分布"));
+}
