@@ -171,7 +171,6 @@ void ComboBox::addItem(const QString& text) {
 void ComboBox::clear() {
     items_.clear();
     data_.clear();
-    bool changed = index_ != -1;
     index_ = -1;
     {
         QSignalBlocker b(this);
@@ -179,7 +178,6 @@ void ComboBox::clear() {
     }
     if (style_ == PickList) text_.clear();
     syncWidget();
-    (void)changed;
 }
 
 QString ComboBox::list(int i) const {
@@ -230,14 +228,10 @@ void ComboBox::syncWidget() {
 void ComboBox::userActivated(int row) {
     if (row < 0 || row >= items_.size()) return;
     guard([this, row] {
-        bool changed = row != index_;
         index_ = row;
-        QString before = text_;
         text_ = items_[row];
         syncWidget();
         // A choice from the list always counts as a click, even of the same item.
-        (void)changed;
-        (void)before;
         if (onClick) onClick();
     });
 }
