@@ -12,7 +12,7 @@
 // window events included.
 #include "quietdialogs.h"
 #include "keyboard/appfolder.h"
-#include "keyboard/form1.h"
+#include "keyboard/mainwindow.h"
 #include "midi/midiout.h"
 #include "midi/state.h"
 #include "platform/dialogs.h"

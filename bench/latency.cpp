@@ -15,8 +15,8 @@
 // server may hold the first writes of a new stream while it settles.
 #include "quietdialogs.h"
 #include "keyboard/appfolder.h"
-#include "keyboard/dzqqd.h"
-#include "keyboard/form1.h"
+#include "keyboard/startupwindow.h"
+#include "keyboard/mainwindow.h"
 #include "keyboard/keyboardwidgets.h"
 #include "midi/state.h"
 #include "platform/audioengine.h"

@@ -5,12 +5,13 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl1-mesa-dev
+  qt6-base-dev libgl1-mesa-dev qt6-translations-l10n
   libfluidsynth-dev timgm6mb-soundfont
   libsndfile1-dev libpulse-dev libasound2-dev
   googletest libgtest-dev libgmock-dev
   fonts-arphic-ukai fonts-wqy-microhei
   xvfb xauth xdotool
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,5 +1,5 @@
 // Morvela: an electronic keyboard for the desktop.
-#include "keyboard/dzqqd.h"
+#include "keyboard/startupwindow.h"
 #include "platform/audioengine.h"
 #include "platform/dialogs.h"
 

@@ -2,9 +2,9 @@
 // layout without a display: snapshot <output folder> [program folder].
 #include "../bench/quietdialogs.h"
 #include "keyboard/appfolder.h"
-#include "keyboard/dzqqd.h"
-#include "keyboard/form1.h"
-#include "keyboard/form3.h"
+#include "keyboard/startupwindow.h"
+#include "keyboard/mainwindow.h"
+#include "keyboard/goodbyewindow.h"
 #include "midi/state.h"
 #include "platform/dialogs.h"
 #include "platform/midiout.h"

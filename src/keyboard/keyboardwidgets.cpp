@@ -1,6 +1,6 @@
 #include "keyboard/keyboardwidgets.h"
 
-#include "keyboard/vkeys.h"
+#include "keyboard/onscreenkeys.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -19,7 +19,7 @@ bool KeyboardButton::event(QEvent* e) {
         auto* k = static_cast<QKeyEvent*>(e);
         int code = vk::fromKeyEvent(*k);
         int shift = vk::shiftState(*k);
-        if (code && onKeyDown) ui::guard([&] { onKeyDown(code, shift); });
+        if (code && onKeyDown) rt::guard([&] { onKeyDown(code, shift); });
         e->accept();
         return true;
     }
@@ -43,7 +43,7 @@ void KeyStrip::over(const QPoint& p) {
     if (key < 0) return;
     // Keys that are disabled (the keyboard button lost the focus) do not play.
     if (!isEnabled()) return;
-    ui::guard([&] { onDragOver(key); });
+    rt::guard([&] { onDragOver(key); });
 }
 
 void KeyStrip::mousePressEvent(QMouseEvent* e) {

@@ -36,7 +36,7 @@ i16 noteVelocity(i16 v) { return v < 0 ? i16(0) : v > 127 ? i16(127) : v; }
 }  // namespace
 
 const int* TriadOffsets(int chordNumber) {
-    if (chordNumber < 1 || chordNumber > 6) ui::raise(ui::kErrSubscript);
+    if (chordNumber < 1 || chordNumber > 6) rt::raise(rt::kErrSubscript);
     return kTriads[chordNumber];
 }
 
@@ -52,8 +52,8 @@ void PlayChordNotes() {
     const int* offsets = TriadOffsets(G.ChordKey - 64);
     for (int k = 1; k <= 3; ++k) G.ChordOffsets(k) = QString::number(offsets[k - 1]);
     for (int k = 1; k <= 3; ++k) {
-        i16 note = ui::add16(G.BaseNote, static_cast<long long>(ui::Val(G.ChordOffsets(k))));
-        SendShortMessage(ui::add16(0x90, G.ChordChannel), note, noteVelocity(G.ChannelVelocity(G.ChordChannel)));
+        i16 note = rt::add16(G.BaseNote, static_cast<long long>(rt::Val(G.ChordOffsets(k))));
+        SendShortMessage(rt::add16(0x90, G.ChordChannel), note, noteVelocity(G.ChannelVelocity(G.ChordChannel)));
     }
 }
 
@@ -64,7 +64,7 @@ void PlayChordEffect() {
         Main.Timer4->setInterval(G.BeatInterval);
         Main.Timer4->setEnabled(false);
     }
-    for (int i = 0; i <= 63; ++i) NoteOff(5, ui::add16(G.BaseNote, i));
+    for (int i = 0; i <= 63; ++i) NoteOff(5, rt::add16(G.BaseNote, i));
     int chord = 0;
     const char* name = "";
     switch (G.LastKeyCode) {
@@ -82,7 +82,7 @@ void PlayChordEffect() {
     // up first, or the effect would be silent until the fade's first tick.
     SendShortMessage(0xB5, 11, 127);
     for (int k = 1; k <= 3; ++k) {
-        NoteOn(5, ui::add16(G.BaseNote, static_cast<long long>(ui::Val(G.ChordOffsets(k)))), noteVelocity(G.PartVelocity(1)));
+        NoteOn(5, rt::add16(G.BaseNote, static_cast<long long>(rt::Val(G.ChordOffsets(k)))), noteVelocity(G.PartVelocity(1)));
     }
     setStatus(QStringLiteral("和弦音效\r\n         ") + QString::fromLatin1(name));
     if (Main.Timer4) Main.Timer4->setEnabled(true);

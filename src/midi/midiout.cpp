@@ -54,11 +54,11 @@ void CloseMidiOut() {
 
 uint32_t PackShortMessage(i16 status, i16 data1, i16 data2) {
     int64_t hi = static_cast<int64_t>(data2) * 65536;
-    int64_t mid = ui::mul16(data1, 256);  // 16-bit product: overflow outside -128..127
+    int64_t mid = rt::mul16(data1, 256);  // 16-bit product: overflow outside -128..127
     // A signed 32-bit sum: only a negative data2 with a negative data1 or
     // status can leave its range, and that is an overflow as well.
     int64_t v = hi + mid + static_cast<int64_t>(status);
-    if (v < INT32_MIN || v > INT32_MAX) ui::raise(ui::kErrOverflow);
+    if (v < INT32_MIN || v > INT32_MAX) rt::raise(rt::kErrOverflow);
     return static_cast<uint32_t>(static_cast<int32_t>(v));
 }
 
@@ -80,20 +80,20 @@ void NoteOn(i16 channel, i16 note, i16 velocity) {
     if (channel == 1) {
         SendShortMessage(0xB1, 10, pan);
     } else {
-        SendShortMessage(ui::add16(0xB0, channel), 10, G.ChannelPan(channel));
+        SendShortMessage(rt::add16(0xB0, channel), 10, G.ChannelPan(channel));
     }
-    SendShortMessage(ui::add16(0x90, channel), note, velocity);
+    SendShortMessage(rt::add16(0x90, channel), note, velocity);
 }
 
-void NoteOff(i16 channel, i16 note) { SendShortMessage(ui::add16(0x80, channel), note, 0); }
+void NoteOff(i16 channel, i16 note) { SendShortMessage(rt::add16(0x80, channel), note, 0); }
 
 void ControlChange(i16 channel, i16 controller, i16 value) {
-    SendShortMessage(ui::add16(0xB0, channel), controller, value);
+    SendShortMessage(rt::add16(0xB0, channel), controller, value);
 }
 
 void ProgramChange(i16 channel, i16 bank, i16 program) {
     ControlChange(channel, 0, bank);
-    SendShortMessage(ui::add16(0xC0, channel), program, 0);
+    SendShortMessage(rt::add16(0xC0, channel), program, 0);
 }
 
 void ShowMidiError(uint32_t errorCode) {

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "platform/midiout.h"
-#include "ui/runtime.h"
+#include "runtime/runtime.h"
 
 #include <QString>
 #include <cstdint>
@@ -15,8 +15,8 @@ class Form3;
 
 namespace midi {
 
-using ui::FixedArray;
-using ui::FixedArray2;
+using rt::FixedArray;
+using rt::FixedArray2;
 using i16 = int16_t;
 
 constexpr i16 True = -1;

@@ -18,7 +18,7 @@ QColor paletteColor(int index) {
                                    {128, 0, 0},   {128, 0, 128},   {128, 128, 0}, {192, 192, 192},
                                    {128, 128, 128}, {0, 0, 255},   {0, 255, 0},   {0, 255, 255},
                                    {255, 0, 0},   {255, 0, 255},   {255, 255, 0}, {255, 255, 255}};
-    if (index < 0 || index > 15) ui::raise(kErrSubscript);
+    if (index < 0 || index > 15) rt::raise(rt::kErrSubscript);
     return QColor(rgb[index][0], rgb[index][1], rgb[index][2]);
 }
 
@@ -46,10 +46,10 @@ static bool realFocusMove(QFocusEvent* e) {
 }
 
 void FocusHandlers::focusIn(QFocusEvent* e) {
-    if (onGotFocus && realFocusMove(e)) guard(onGotFocus);
+    if (onGotFocus && realFocusMove(e)) rt::guard(onGotFocus);
 }
 void FocusHandlers::focusOut(QFocusEvent* e) {
-    if (onLostFocus && realFocusMove(e)) guard(onLostFocus);
+    if (onLostFocus && realFocusMove(e)) rt::guard(onLostFocus);
 }
 
 // ---- Label
@@ -58,17 +58,17 @@ Label::Label(QWidget* parent) : QLabel(parent) {}
 // behind them as a click on its background.
 void Label::mousePressEvent(QMouseEvent* e) {
     e->accept();
-    if (onClick && e->button() == Qt::LeftButton) guard(onClick);
+    if (onClick && e->button() == Qt::LeftButton) rt::guard(onClick);
 }
 void Label::mouseMoveEvent(QMouseEvent* e) {
     QLabel::mouseMoveEvent(e);
-    if (onMouseMove) guard(onMouseMove);
+    if (onMouseMove) rt::guard(onMouseMove);
 }
 
 // ---- CommandButton
 CommandButton::CommandButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {
     connect(this, &QPushButton::clicked, this, [this] {
-        if (onClick) guard(onClick);
+        if (onClick) rt::guard(onClick);
     });
 }
 void CommandButton::click() {
@@ -89,11 +89,11 @@ CheckBox::CheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption,
         int v = checked ? 1 : 0;
         if (v == value_) return;
         value_ = v;
-        if (onClick) guard(onClick);
+        if (onClick) rt::guard(onClick);
     });
 }
 void CheckBox::setValue(int v) {
-    if (v < 0 || v > 2) ui::raise(kErrInvalidCall);
+    if (v < 0 || v > 2) rt::raise(rt::kErrInvalidCall);
     if (v == value_) return;
     value_ = v;
     applyToWidget();
@@ -121,7 +121,7 @@ OptionButton::OptionButton(const QString& caption, QWidget* parent) : QRadioButt
             applyToWidget();
             return;
         }
-        guard([this] { setValue(true); });
+        rt::guard([this] { setValue(true); });
     });
 }
 void OptionButton::setValue(bool v) {
@@ -185,16 +185,16 @@ QString ComboBox::list(int i) const {
     return items_[i];
 }
 int ComboBox::itemData(int i) const {
-    if (i < 0 || i >= data_.size()) ui::raise(kErrInvalidCall);
+    if (i < 0 || i >= data_.size()) rt::raise(rt::kErrInvalidCall);
     return data_[i];
 }
 void ComboBox::setItemData(int i, int value) {
-    if (i < 0 || i >= data_.size()) ui::raise(kErrInvalidCall);
+    if (i < 0 || i >= data_.size()) rt::raise(rt::kErrInvalidCall);
     data_[i] = value;
 }
 
 void ComboBox::setListIndex(int i) {
-    if (i < -1 || i >= items_.size()) ui::raise(kErrInvalidCall, "ListIndex");
+    if (i < -1 || i >= items_.size()) rt::raise(rt::kErrInvalidCall, "ListIndex");
     if (i == index_) return;
     index_ = i;
     text_ = i >= 0 ? items_[i] : (style_ == PickList ? QString() : text_);
@@ -206,7 +206,7 @@ void ComboBox::setText(const QString& t) {
     if (style_ == PickList) {
         // A pick list takes only the text of one of its items.
         int i = static_cast<int>(items_.indexOf(t));
-        if (i < 0) ui::raise(kErrInvalidCall, "Text");
+        if (i < 0) rt::raise(rt::kErrInvalidCall, "Text");
         setListIndex(i);
         return;
     }
@@ -227,7 +227,7 @@ void ComboBox::syncWidget() {
 
 void ComboBox::userActivated(int row) {
     if (row < 0 || row >= items_.size()) return;
-    guard([this, row] {
+    rt::guard([this, row] {
         index_ = row;
         text_ = items_[row];
         syncWidget();
@@ -237,7 +237,7 @@ void ComboBox::userActivated(int row) {
 }
 
 void ComboBox::userEdited(const QString& t) {
-    guard([this, t] {
+    rt::guard([this, t] {
         text_ = t;
         index_ = -1;  // typed text selects no item
         if (onChange) onChange();
@@ -294,7 +294,7 @@ bool TextBox::eventFilter(QObject* o, QEvent* e) {
             auto* k = static_cast<QKeyEvent*>(e);
             if (!k->text().isEmpty()) {
                 int ascii = k->text().at(0).unicode();
-                guard([this, ascii] { onKeyPress(ascii); });
+                rt::guard([this, ascii] { onKeyPress(ascii); });
             }
         }
     }
@@ -323,7 +323,7 @@ void TextBox::userChanged() {
         return;
     }
     text_ = t;
-    if (onChange) guard(onChange);
+    if (onChange) rt::guard(onChange);
 }
 
 void TextBox::setText(const QString& t) {
@@ -402,27 +402,27 @@ void PictureBox::paintEvent(QPaintEvent* e) {
 }
 void PictureBox::mousePressEvent(QMouseEvent* e) {
     e->accept();
-    if (onMouseDown) guard([&] { onMouseDown(e); });
-    if (onClick && e->button() == Qt::LeftButton) guard(onClick);
+    if (onMouseDown) rt::guard([&] { onMouseDown(e); });
+    if (onClick && e->button() == Qt::LeftButton) rt::guard(onClick);
 }
 void PictureBox::mouseMoveEvent(QMouseEvent* e) {
     QLabel::mouseMoveEvent(e);
-    if (onMouseMove) guard([&] { onMouseMove(e); });
+    if (onMouseMove) rt::guard([&] { onMouseMove(e); });
 }
 void PictureBox::mouseReleaseEvent(QMouseEvent* e) {
     QLabel::mouseReleaseEvent(e);
-    if (onMouseUp) guard([&] { onMouseUp(e); });
+    if (onMouseUp) rt::guard([&] { onMouseUp(e); });
 }
 
 // ---- FileListBox
 FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
     connect(this, &QListWidget::itemClicked, this, [this] {
-        if (onClick) guard(onClick);
+        if (onClick) rt::guard(onClick);
     });
 }
 
 void FileListBox::setPath(const QString& folder) {
-    if (!QDir(folder).exists()) ui::raise(kErrPathNotFound, folder.toStdString());
+    if (!QDir(folder).exists()) rt::raise(rt::kErrPathNotFound, folder.toStdString());
     path_ = folder;
     refresh();
 }
@@ -467,7 +467,7 @@ QString FileListBox::list(int i) const {
 }
 
 void FileListBox::setListIndex(int i) {
-    if (i < -1 || i >= count()) ui::raise(kErrInvalidCall);
+    if (i < -1 || i >= count()) rt::raise(rt::kErrInvalidCall);
     // No change, no Click. (Qt may make a row current without selecting it,
     // e.g. on a focus move: that row is not chosen yet.)
     if (i == listIndex() && (i < 0 || item(i)->isSelected())) return;
@@ -490,7 +490,7 @@ Timer::Timer(QObject* parent) : QObject(parent) {
 }
 
 void Timer::setInterval(int ms) {
-    if (ms < 0 || ms > 65535) ui::raise(kErrInvalidCall, "Interval");
+    if (ms < 0 || ms > 65535) rt::raise(rt::kErrInvalidCall, "Interval");
     interval_ = ms;
     apply(true);
 }
@@ -512,7 +512,7 @@ void Timer::apply(bool restart) {
 void Timer::tick() {
     if (inTick_ || !onTimer) return;
     inTick_ = true;
-    guard(onTimer);
+    rt::guard(onTimer);
     inTick_ = false;
 }
 

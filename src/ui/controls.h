@@ -3,11 +3,11 @@
 // when the value really changes; a combo box stays unselected after it is
 // filled; check boxes hold 0 or 1; focus handlers see only real focus moves
 // inside the window; timers follow Interval/Enabled rules. Handlers run by a
-// user action go through ui::guard; handlers run by a setting from code run
+// user action go through rt::guard; handlers run by a setting from code run
 // directly, so an error in them reaches the code that made the setting.
 #pragma once
 
-#include "ui/runtime.h"
+#include "runtime/runtime.h"
 
 #include <QCheckBox>
 #include <QColor>

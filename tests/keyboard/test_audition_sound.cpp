@@ -4,7 +4,7 @@
 // measured per beat. Drums alone, chords alone, and both together must be
 // audible on every beat.
 #include "keyboard/appfolder.h"
-#include "keyboard/form1.h"
+#include "keyboard/mainwindow.h"
 #include "midi/midiout.h"
 #include "midi/state.h"
 #include "platform/audioengine.h"

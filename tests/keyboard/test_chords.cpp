@@ -1,7 +1,7 @@
 // The chord page: the pattern models, their parse and derivation, the chord
 // order; the two chord tracks, the bar triad and its fade, the chord
 // audition, the chord volume and the chord instrument boxes.
-#include "form1fixture.h"
+#include "mainwindowfixture.h"
 
 #include <QFile>
 
@@ -160,7 +160,7 @@ TEST_F(ChordModels, OnlyTheFirstHundredLinesAreRead) {
     for (int i = 1; i <= 120; ++i) lines << line(QStringLiteral("L%1").arg(i));
     writeModels(lines);
     ASSERT_FALSE(reopen());
-    EXPECT_FALSE(ui::programEndRequested());
+    EXPECT_FALSE(rt::programEndRequested());
     EXPECT_EQ(form->ChordModelCount, 100);
 
     draws({0.0, 0.999, 0.999});  // 99.9 -> line 100

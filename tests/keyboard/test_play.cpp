@@ -2,7 +2,7 @@
 // and recorded tokens, stop and rest, instrument combinations, drum pads,
 // accompaniment start and halt, the keyboard button itself; and the live
 // accompaniment clock: note lengths, the idle close of a take, auto-sync.
-#include "form1fixture.h"
+#include "mainwindowfixture.h"
 
 #include "keyboard/keyboardwidgets.h"
 #include "platform/midiout.h"

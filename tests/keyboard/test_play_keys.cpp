@@ -1,7 +1,7 @@
 // Key codes from physical keys: the note keys of a standard keyboard, the
 // keypad with Num Lock on and off, and Qt's key values where no scan code
 // is given.
-#include "keyboard/vkeys.h"
+#include "keyboard/onscreenkeys.h"
 
 #include <QKeyEvent>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Mouse playing on the on-screen keys: the hit test against the keys as
 // they are laid out, the drag over keys with the button held, the focus that
 // arms the keys, the mute pad.
-#include "form1fixture.h"
+#include "mainwindowfixture.h"
 
 #include "keyboard/keyboardwidgets.h"
 

@@ -1,6 +1,6 @@
 // The rhythm page: the grid and its cells, the rhythm audition, and the
 // pattern files (the 77-character line, the list, save and delete).
-#include "form1fixture.h"
+#include "mainwindowfixture.h"
 
 #include <QApplication>
 #include <QDir>
@@ -328,7 +328,7 @@ TEST_F(RhythmFile, DeleteRemovesTheSelectedFileAndLoadsTheFirst) {
     ASSERT_EQ(form->File1->fileName(), QStringLiteral("c.bin"));
     QFile::remove(record(QStringLiteral("c.bin")));
     form->VsbVol->setListIndex(4);
-    EXPECT_THROW(form->Cmdcill[0]->click(), ui::RuntimeError);
+    EXPECT_THROW(form->Cmdcill[0]->click(), rt::RuntimeError);
     EXPECT_EQ(form->File1->listCount(), 2);
     EXPECT_EQ(form->VsbVol->listIndex(), 4);
     EXPECT_TRUE(QFile::exists(record(QStringLiteral("a.bin"))));

@@ -1,9 +1,9 @@
 // Start of the program: the start-up window, the settings file, the main
 // window's load and activation, and the way out through the goodbye window.
-#include "form1fixture.h"
+#include "mainwindowfixture.h"
 
-#include "keyboard/dzqqd.h"
-#include "keyboard/form3.h"
+#include "keyboard/startupwindow.h"
+#include "keyboard/goodbyewindow.h"
 #include "platform/midiout.h"
 
 #include <QCloseEvent>

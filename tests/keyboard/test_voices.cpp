@@ -1,7 +1,7 @@
 // The melody page: voice instruments and their programs, velocities as
 // sent, vibrato controllers, tempo and its check on leaving the box, the key
 // and the release of sounding notes when it changes.
-#include "form1fixture.h"
+#include "mainwindowfixture.h"
 
 using namespace midi;
 using testing_support::hexList;

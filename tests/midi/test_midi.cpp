@@ -134,13 +134,13 @@ TEST_F(Midi, NoteOnSendsPanThenNoteNoteOffAndProgramPacking) {
 }
 
 TEST_F(Midi, DataOneOutsideSixteenBitProductIsAnOverflow) {
-    EXPECT_THROW(SendShortMessage(0x90, 128, 1), ui::RuntimeError);
+    EXPECT_THROW(SendShortMessage(0x90, 128, 1), rt::RuntimeError);
     EXPECT_NO_THROW(SendShortMessage(0x90, 127, 1));
     EXPECT_EQ(PackShortMessage(0x99, -128, 0), 0xFFFF8099u);
     // The sum is a signed 32-bit value: it may not leave that range either.
     EXPECT_EQ(PackShortMessage(0, 0, -32768), 0x80000000u);
-    EXPECT_THROW(PackShortMessage(-1, 0, -32768), ui::RuntimeError);
-    EXPECT_THROW(PackShortMessage(0, -1, -32768), ui::RuntimeError);
+    EXPECT_THROW(PackShortMessage(-1, 0, -32768), rt::RuntimeError);
+    EXPECT_THROW(PackShortMessage(0, -1, -32768), rt::RuntimeError);
     EXPECT_EQ(PackShortMessage(32767, 127, 32767), 0x7FFFFEFFu);
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace ui;
+using namespace rt;
 
 TEST(ComboBoxRules, FilledUnselectedHandlersOnRealChangesErrorsReachTheCaller) {
     ComboBox box(ComboBox::PickList);
@@ -20,7 +21,7 @@ TEST(ComboBoxRules, FilledUnselectedHandlersOnRealChangesErrorsReachTheCaller) {
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(box.text(), QStringLiteral("b"));
     EXPECT_THROW(box.setListIndex(2), RuntimeError);
-    box.onClick = [] { ui::raise(kErrOverflow); };
+    box.onClick = [] { rt::raise(kErrOverflow); };
     EXPECT_THROW(box.setListIndex(0), RuntimeError) << "an error in a handler run by code";
 
     ComboBox editable(ComboBox::Editable);

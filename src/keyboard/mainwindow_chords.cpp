@@ -11,7 +11,7 @@
 // Playback: track 1 (BZHX) plays cells 0..15 on channel 3, track 2 (BZHX2)
 // cells 16..31 on channels 3 and 4, and ZNHX sounds the bar triad on
 // channel 5, which Timer4 fades out.
-#include "keyboard/form1.h"
+#include "keyboard/mainwindow.h"
 
 #include "midi/gestures.h"
 #include "midi/midiout.h"
@@ -39,7 +39,7 @@ QString modelFilePath() { return G.AppPath + QStringLiteral("HxJzMx.txt"); }
 
 // The whole number nearest to x (a half to the even neighbour), 0 taken as 1.
 int drawIndex(double x) {
-    int n = static_cast<int>(ui::roundHalfEven(x));
+    int n = static_cast<int>(rt::roundHalfEven(x));
     return n == 0 ? 1 : n;
 }
 
@@ -80,8 +80,8 @@ QString normalisePattern(const QString& boxText) {
 
 // Chord numbers of an order text, 1-based in ChordSequence.
 void takeChordOrder(const QString& order) {
-    G.ChordCount = ui::toI16(order.size());
-    for (int i = 1; i <= G.ChordCount; ++i) G.ChordSequence(i) = ui::CInt(ui::Val(order.mid(i - 1, 1)));
+    G.ChordCount = rt::toI16(order.size());
+    for (int i = 1; i <= G.ChordCount; ++i) G.ChordSequence(i) = rt::CInt(rt::Val(order.mid(i - 1, 1)));
 }
 
 bool readModelFile(const QString& path, QStringList* lines, QByteArray* raw = nullptr) {
@@ -141,9 +141,9 @@ void Form1::HXCSH() {
     for (const QString& line : lines) {
         if (ChordWorkIndex > kModelTableSize) break;
         ChordModelLines(ChordWorkIndex) = line;
-        ChordWorkIndex = ui::add16(ChordWorkIndex, 1);
+        ChordWorkIndex = rt::add16(ChordWorkIndex, 1);
     }
-    ChordModelCount = ui::add16(ChordWorkIndex, -1);
+    ChordModelCount = rt::add16(ChordWorkIndex, -1);
 
     // Two independent draws; a file with no lines gives empty text.
     int k = drawIndex(ChordModelCount * Rnd());
@@ -215,9 +215,9 @@ void Form1::Command4_Click() {
     for (const QString& line : lines) {
         if (ChordWorkIndex > kModelTableSize) break;
         ChordModelLines(ChordWorkIndex) = line;
-        ChordWorkIndex = ui::add16(ChordWorkIndex, 1);
+        ChordWorkIndex = rt::add16(ChordWorkIndex, 1);
     }
-    ChordModelCount = ui::add16(ChordWorkIndex, -1);
+    ChordModelCount = rt::add16(ChordWorkIndex, -1);
 
     // Every line of the file counts, also those past the table's 100.
     const bool everyBarFound = lines.contains(Text4->text());
@@ -247,7 +247,7 @@ void Form1::BZHX() {
             G.AccompToken(1) = static_cast<i16>(c);
         }
     } else {
-        if (Combo3->listIndex() >= 1) NoteOn(3, ui::add16(G.BaseNote, c), G.PartVelocity(3));
+        if (Combo3->listIndex() >= 1) NoteOn(3, rt::add16(G.BaseNote, c), G.PartVelocity(3));
         G.AccompToken(1) = static_cast<i16>(c);
     }
 }
@@ -255,7 +255,7 @@ void Form1::BZHX() {
 void Form1::BZHX2() {
     G.ChordChannel = 4;
     G.ChannelVelocity(4) = G.PartVelocity(3);
-    const int32_t c = ChordPatternGrid(G.ChordSequence(G.ChordIndex), ui::add16(G.RhythmStep, 16));
+    const int32_t c = ChordPatternGrid(G.ChordSequence(G.ChordIndex), rt::add16(G.RhythmStep, 16));
     if (c != kHold) HX2K();
     if (c >= 64) {
         if (c >= 65 && c <= 70) {
@@ -265,7 +265,7 @@ void Form1::BZHX2() {
         }
     } else {
         if (Combo3->listIndex() >= 1) {
-            const i16 note = ui::add16(G.BaseNote, c);
+            const i16 note = rt::add16(G.BaseNote, c);
             NoteOn(3, note, G.PartVelocity(3));
             NoteOn(4, note, G.PartVelocity(3));
         }
@@ -276,9 +276,9 @@ void Form1::BZHX2() {
 void Form1::HX1K() {
     const i16 t = G.AccompToken(1);
     if (t >= 65 && t <= 70) {
-        for (int i = 0; i <= 64; ++i) NoteOff(3, ui::add16(G.BaseNote, i));
+        for (int i = 0; i <= 64; ++i) NoteOff(3, rt::add16(G.BaseNote, i));
     } else {
-        NoteOff(3, ui::add16(G.BaseNote, t));
+        NoteOff(3, rt::add16(G.BaseNote, t));
     }
 }
 
@@ -287,19 +287,19 @@ void Form1::HX2K() {
     if (t >= 65 && t <= 70) {
         // A chord of track 2 also ends what track 1 sounds on channel 3.
         for (int i = 0; i <= 64; ++i) {
-            NoteOff(3, ui::add16(G.BaseNote, i));
-            NoteOff(4, ui::add16(G.BaseNote, i));
+            NoteOff(3, rt::add16(G.BaseNote, i));
+            NoteOff(4, rt::add16(G.BaseNote, i));
         }
     } else {
-        NoteOff(3, ui::add16(G.BaseNote, t));
-        NoteOff(4, ui::add16(G.BaseNote, t));
+        NoteOff(3, rt::add16(G.BaseNote, t));
+        NoteOff(4, rt::add16(G.BaseNote, t));
     }
 }
 
 void Form1::ZNHX() {
     // Every bar start silences channel 5, also a chord effect still sounding.
     Timer4->setEnabled(false);
-    for (int i = 0; i <= 63; ++i) NoteOff(5, ui::add16(G.BaseNote, i));
+    for (int i = 0; i <= 63; ++i) NoteOff(5, rt::add16(G.BaseNote, i));
     G.EffectExpression = 127;
     if (Check8->value() != 1 || Check5->value() != 1) return;
 
@@ -309,23 +309,23 @@ void Form1::ZNHX() {
         const int* tones = TriadOffsets(n);
         for (int j = 1; j <= 3; ++j) ChordTones(j) = static_cast<i16>(tones[j - 1]);
     }
-    for (int j = 1; j <= 3; ++j) NoteOn(5, ui::add16(G.BaseNote, ChordTones(j)), G.PartVelocity(3));
+    for (int j = 1; j <= 3; ++j) NoteOn(5, rt::add16(G.BaseNote, ChordTones(j)), G.PartVelocity(3));
     G.EffectFadeTicks = 0;
     Timer4->setEnabled(true);  // at the interval Timer4 already has
 }
 
 void Form1::Timer4_Timer() {
-    ui::DoEvents();
+    rt::DoEvents();
     if (!Timer4->enabled()) return;  // stopped while the pending events ran
     if (G.EffectFadeTicks <= 32) {
         SendShortMessage(0xB5, 11, std::max<i16>(G.EffectExpression, 0));
     } else {
         Timer4->setEnabled(false);
-        for (int i = 0; i <= 63; ++i) NoteOff(5, ui::add16(G.BaseNote, i));
+        for (int i = 0; i <= 63; ++i) NoteOff(5, rt::add16(G.BaseNote, i));
         G.EffectExpression = 127;
     }
-    G.EffectExpression = ui::add16(G.EffectExpression, -5);
-    G.EffectFadeTicks = ui::add16(G.EffectFadeTicks, 1);
+    G.EffectExpression = rt::add16(G.EffectExpression, -5);
+    G.EffectFadeTicks = rt::add16(G.EffectFadeTicks, 1);
 }
 
 // ---- Chord audition
@@ -339,7 +339,7 @@ void Form1::Check6_Click() {
     HXYPSB();
     ZDHXSC();
     if (Check6->value() == 1) {
-        HXYS->setInterval(ui::mul16(2, G.BeatInterval));
+        HXYS->setInterval(rt::mul16(2, G.BeatInterval));
         HXYS->setEnabled(true);
         Check6->setText(QStringLiteral("停止"));
     } else {
@@ -353,10 +353,10 @@ void Form1::Check6_Click() {
 void Form1::HXYS_Timer() {
     if (xuanyue->listIndex() >= 1) BZHX();
     if (xuanyue->listIndex() >= 1) BZHX2();
-    G.RhythmStep = ui::add16(G.RhythmStep, 1);
+    G.RhythmStep = rt::add16(G.RhythmStep, 1);
     if (G.RhythmStep > G.RhythmLastStep) {
         HX2K();
-        G.ChordIndex = ui::add16(G.ChordIndex, 1);
+        G.ChordIndex = rt::add16(G.ChordIndex, 1);
         if (G.ChordIndex > G.ChordCount) {
             // The order is done: the audition stops by itself.
             G.ChordIndex = 1;
@@ -376,7 +376,7 @@ void Form1::HXYS_Timer() {
 void Form1::HxYL_Click() {
     // A velocity outside 1..127 is held to it: 0 would end notes, more is no
     // MIDI velocity.
-    double v = ui::roundHalfEven(ui::Val(HxYL->text()));
+    double v = rt::roundHalfEven(rt::Val(HxYL->text()));
     if (!(v >= 1)) v = 1;
     if (v > 127) v = 127;
     G.PartVelocity(3) = static_cast<i16>(v);

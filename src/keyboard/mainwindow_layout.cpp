@@ -1,6 +1,6 @@
 // The main window's controls in their design state, and the wiring of each
 // control event to its handler.
-#include "keyboard/form1.h"
+#include "keyboard/mainwindow.h"
 
 #include "keyboard/keyboardwidgets.h"
 #include "midi/gestures.h"
@@ -41,12 +41,12 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override {
         if (o != page_) return false;
         if (e->type() == QEvent::MouseButtonPress) {
-            if (static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton && onClick_) ui::guard(onClick_);
+            if (static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton && onClick_) rt::guard(onClick_);
             return true;
         }
         if (e->type() == QEvent::MouseMove && onMove_ &&
             !page_->childAt(static_cast<QMouseEvent*>(e)->position().toPoint()))
-            ui::guard(onMove_);
+            rt::guard(onMove_);
         return false;
     }
 
@@ -332,7 +332,7 @@ std::vector<ui::CheckBox*>& Form1::StepRow(int row) {
     if (row == 0) return BZA;
     if (row == 1) return BZB;
     if (row == 2) return BZC;
-    ui::raise(ui::kErrSubscript);
+    rt::raise(rt::kErrSubscript);
 }
 
 void Form1::buildHelpPage(QWidget* page) {
@@ -417,10 +417,10 @@ void Form1::wireHandlers() {
 void Form1::closeEvent(QCloseEvent* e) {
     // The close box unloads the window like the exit button.
     e->ignore();
-    ui::guard([this] { Unload(); });
+    rt::guard([this] { Unload(); });
 }
 
 void Form1::mousePressEvent(QMouseEvent* e) {
     QWidget::mousePressEvent(e);
-    if (e->button() == Qt::LeftButton) ui::guard([this] { Form_Click(); });
+    if (e->button() == Qt::LeftButton) rt::guard([this] { Form_Click(); });
 }

@@ -1,11 +1,11 @@
 // The melody page: the three voices' instruments, velocities and vibrato,
 // the tempo (BeatInterval and the clocks' intervals) and the key (BaseNote).
-#include "keyboard/form1.h"
+#include "keyboard/mainwindow.h"
 
 #include "midi/midiout.h"
 
 using namespace midi;
-using ui::add16;
+using rt::add16;
 
 namespace {
 
@@ -21,7 +21,7 @@ void voiceProgram(int16_t channel, int program) {
 void Form1::ComSounds_Click(int j) {
     const int position = ComSounds[j]->listIndex();
     if (position > 0) {
-        G.ChannelProgram(j) = ui::toI16(position);
+        G.ChannelProgram(j) = rt::toI16(position);
         voiceProgram(static_cast<int16_t>(j), position - 1);
     } else {
         // Silent or nothing chosen: the voice's sounding note stops, for
@@ -34,16 +34,16 @@ void Form1::ComSounds_Click(int j) {
 }
 
 void Form1::ComSounds_Change(int j) {
-    G.ChannelProgram(j) = ui::toI16(ComSounds[j]->listIndex());
+    G.ChannelProgram(j) = rt::toI16(ComSounds[j]->listIndex());
     voiceProgram(static_cast<int16_t>(j), G.ChannelProgram(j) - 1);
 }
 
 void Form1::Zxlyl_Click(int j) {
-    G.PartVelocity(j) = ui::CInt(ui::Val(Zxlyl[j]->text()));
+    G.PartVelocity(j) = rt::CInt(rt::Val(Zxlyl[j]->text()));
     YXYZ();
 }
 
-void Form1::Zxlyl_Change(int j) { G.PartVelocity(j) = ui::CInt(ui::Val(Zxlyl[j]->text())); }
+void Form1::Zxlyl_Change(int j) { G.PartVelocity(j) = rt::CInt(rt::Val(Zxlyl[j]->text())); }
 
 void Form1::Check3_Click(int j) {
     // Modulation, portamento switch, sostenuto and reverb depth.
@@ -58,20 +58,20 @@ void Form1::Check3_Click(int j) {
 
 void Form1::SD_Click() {
     // One tick is an eighth of a beat.
-    G.BeatInterval = ui::CInt(7500.0 / ui::Val(SD->text()));
-    BZDS->setInterval(ui::mul16(2, G.BeatInterval));
+    G.BeatInterval = rt::CInt(7500.0 / rt::Val(SD->text()));
+    BZDS->setInterval(rt::mul16(2, G.BeatInterval));
     Timer1->setInterval(G.BeatInterval);
     YXYZ();
 }
 
 void Form1::SD_LostFocus() {
-    const double t = ui::roundHalfEven(ui::Val(SD->text()));
+    const double t = rt::roundHalfEven(rt::Val(SD->text()));
     if (t >= 40 && t <= 140) {
         SD_Click();
         return;
     }
     // Not a tempo: show the one the clocks still run at.
-    if (G.BeatInterval > 0) SD->setText(QString::number(ui::Int(7500.0 / G.BeatInterval)));
+    if (G.BeatInterval > 0) SD->setText(QString::number(rt::Int(7500.0 / G.BeatInterval)));
 }
 
 void Form1::YD_Click() {

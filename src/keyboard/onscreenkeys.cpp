@@ -1,4 +1,4 @@
-#include "keyboard/vkeys.h"
+#include "keyboard/onscreenkeys.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "keyboard/appfolder.h"
-#include "keyboard/form1.h"
+#include "keyboard/mainwindow.h"
 #include "midi/midiout.h"
 #include "midi/state.h"
 #include "platform/resources.h"
@@ -32,7 +32,7 @@ protected:
     virtual void PrepareFolder() {}
 
     void SetUp() override {
-        ui::clearProgramEndRequest();
+        rt::clearProgramEndRequest();
         keyboard::SetProgramFolder(folder.path());
         folder.write(QStringLiteral("vanto.ini"), defaultSettingsBytes());
         PrepareFolder();

@@ -3,7 +3,7 @@
 // effects, rhythm instruments, accompaniment start and halt), its click and
 // focus handlers, the score box's length bookkeeping, and the on-screen keys
 // with their mute pad.
-#include "keyboard/form1.h"
+#include "keyboard/mainwindow.h"
 
 #include "keyboard/keyboardwidgets.h"
 #include "midi/gestures.h"
@@ -14,7 +14,7 @@
 #include <algorithm>
 
 using namespace midi;
-using ui::add16;
+using rt::add16;
 
 namespace {
 
@@ -92,17 +92,17 @@ void appendToScore(Form1& f, const QString& text) {
 }  // namespace
 
 void Form1::ShowKeyUp(int offset) {
-    if (offset < 0 || offset > 64) ui::raise(ui::kErrSubscript);
+    if (offset < 0 || offset > 64) rt::raise(rt::kErrSubscript);
     Picture1[offset]->setPicture(G.KeyIsWhite(offset) ? KeyWhiteUp : KeyBlackUp);
 }
 
 void Form1::ShowKeyDown(int offset) {
-    if (offset < 0 || offset > 64) ui::raise(ui::kErrSubscript);
+    if (offset < 0 || offset > 64) rt::raise(rt::kErrSubscript);
     Picture1[offset]->setPicture(G.KeyIsWhite(offset) ? KeyWhiteDown : KeyBlackDown);
 }
 
 void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
-    G.LastKeyCode = ui::toI16(keyCode);
+    G.LastKeyCode = rt::toI16(keyCode);
     const int note = noteKeyIndex(keyCode);
 
     if (keyCode == 110) {
@@ -154,7 +154,7 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
     } else if (keyCode >= 96 && keyCode <= 105) {
         // Drum pad. A pad whose sound is no percussion list position stays
         // silent; its hint then names no instrument.
-        G.DrumPadIndex = ui::toI16(keyCode - 96);
+        G.DrumPadIndex = rt::toI16(keyCode - 96);
         const int16_t sound = G.DrumPadSounds(G.DrumPadIndex);
         if (sound >= 0 && sound < YQSZ[3]->listCount()) PlayDrumPad();
         XSWB->setCaption(YQSZ[3]->list(sound) + QStringLiteral("_打击乐"));
@@ -249,7 +249,7 @@ void Form1::Text3_Change() {
 }
 
 void Form1::Picture1_DragOver(int index) {
-    if (index < 0 || index > 64) ui::raise(ui::kErrSubscript);
+    if (index < 0 || index > 64) rt::raise(rt::kErrSubscript);
     const int16_t K = static_cast<int16_t>(index);
     const int16_t L = G.LastNoteOffset;
     Form1::ReleaseMelodyNote(L);

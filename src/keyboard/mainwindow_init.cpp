@@ -1,7 +1,7 @@
 // First-time initialisation of the main window: step boxes, key pictures,
 // instrument and percussion lists, default voices, chords, key and tempo,
 // the programs of channels 0..5, the first rhythm file and the chord set-up.
-#include "keyboard/form1.h"
+#include "keyboard/mainwindow.h"
 
 #include "keyboard/keyboardwidgets.h"
 #include "midi/midiout.h"
@@ -78,7 +78,7 @@ void Form1::QDCSH() {
     YD->setListIndex(0);
     SD->setListIndex(6);
 
-    G.BaseNote = ui::add16(YD->listIndex(), 36);
+    G.BaseNote = rt::add16(YD->listIndex(), 36);
     G.BeatInterval = 107;
     Timer1->setInterval(G.BeatInterval);
     G.PartVelocity(0) = 85;
@@ -86,12 +86,12 @@ void Form1::QDCSH() {
     G.PartVelocity(2) = 55;
     G.PartVelocity(3) = 55;
 
-    ProgramChange(0, 0, ui::add16(ComSounds[0]->listIndex(), -1));
-    ProgramChange(1, 0, ui::add16(ComSounds[1]->listIndex(), -1));
-    ProgramChange(2, 0, ui::add16(ComSounds[2]->listIndex(), -1));
-    ProgramChange(3, 0, ui::add16(Combo3->listIndex(), -1));
-    ProgramChange(4, 0, ui::add16(Combo1->listIndex(), -1));
-    ProgramChange(5, 0, ui::add16(Combo1->listIndex(), -1));
+    ProgramChange(0, 0, rt::add16(ComSounds[0]->listIndex(), -1));
+    ProgramChange(1, 0, rt::add16(ComSounds[1]->listIndex(), -1));
+    ProgramChange(2, 0, rt::add16(ComSounds[2]->listIndex(), -1));
+    ProgramChange(3, 0, rt::add16(Combo3->listIndex(), -1));
+    ProgramChange(4, 0, rt::add16(Combo1->listIndex(), -1));
+    ProgramChange(5, 0, rt::add16(Combo1->listIndex(), -1));
 
     VsbVol->setListIndex(5);
 

@@ -1,4 +1,4 @@
-#include "ui/runtime.h"
+#include "runtime/runtime.h"
 
 #include "platform/dialogs.h"
 
@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-namespace ui {
+namespace rt {
 
 namespace {
 bool g_endRequested = false;
@@ -171,4 +171,4 @@ void clearProgramEndRequest() { g_endRequested = false; g_endCode = 0; }
 
 void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-}  // namespace ui
+}  // namespace rt

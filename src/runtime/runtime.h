@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace ui {
+namespace rt {
 
 // Error numbers of the run-time errors the program raises.
 enum ErrorNumber {
@@ -109,4 +109,4 @@ void clearProgramEndRequest();
 // Lets pending window events run (timer ticks that yield first).
 void DoEvents();
 
-}  // namespace ui
+}  // namespace rt

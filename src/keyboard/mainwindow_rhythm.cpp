@@ -7,7 +7,7 @@
 // of 77 characters:
 //   1-2 velocity position, 3-4 meter, 5-10 row sounds (hexadecimal),
 //   11-12 "00", 13-61 the 49 step marks, 62-77 the file name in 16 characters.
-#include "keyboard/form1.h"
+#include "keyboard/mainwindow.h"
 
 #include "midi/gestures.h"
 #include "midi/midiout.h"
@@ -40,20 +40,20 @@ void reportBadRhythmFile() { plat::msgBox(QString::fromUtf8(kRhythmFileError), p
 
 // A value as a two-character upper-case hexadecimal field.
 QString hexField(int v) {
-    QString s = ui::Hex(v);
+    QString s = rt::Hex(v);
     if (s.size() < 2) s.prepend(u'0');
     return s;
 }
 
 // A two-character field taken by its leading number, blanks skipped: "0G" is
 // 0, " 1" is 1, and text without a number ("ZZ") reads as 0.
-double hexFieldValue(const QString& text, int pos) { return ui::Val(QStringLiteral("&H") + text.mid(pos, 2)); }
-double numberFieldValue(const QString& text, int pos) { return ui::Val(text.mid(pos, 2)); }
+double hexFieldValue(const QString& text, int pos) { return rt::Val(QStringLiteral("&H") + text.mid(pos, 2)); }
+double numberFieldValue(const QString& text, int pos) { return rt::Val(text.mid(pos, 2)); }
 
 // The list position a field value stands for; -1 when it is none of 0..count-1.
 int listPosition(double value, int count) {
     if (!(value >= 0) || value >= count) return -1;
-    const double r = ui::roundHalfEven(value);
+    const double r = rt::roundHalfEven(value);
     return r < count ? static_cast<int>(r) : -1;
 }
 
@@ -120,7 +120,7 @@ bool readFirstField(const QString& path, QString* text) {
 
 Form1::i16 Form1::RhythmVelocity(double typed) {
     if (!(typed > 0)) return 0;  // negative, zero or not a number
-    double r = ui::roundHalfEven(typed);
+    double r = rt::roundHalfEven(typed);
     return static_cast<i16>(r > 127 ? 127 : r);
 }
 
@@ -138,18 +138,18 @@ Form1::i16 rowKey(const Form1& f, int row) {
     return static_cast<Form1::i16>(pos + 35);
 }
 
-Form1::i16 gridVelocity(const Form1& f) { return Form1::RhythmVelocity(ui::Val(f.VsbVol->text())); }
+Form1::i16 gridVelocity(const Form1& f) { return Form1::RhythmVelocity(rt::Val(f.VsbVol->text())); }
 
 // The velocity position written to a file: the selected entry, or for typed
 // text the entry nearest to the velocity it plays at.
 int velocityField(const Form1& f) {
     const ui::ComboBox* box = f.VsbVol;
     if (box->listIndex() >= 0) return box->listIndex();
-    const double v = Form1::RhythmVelocity(ui::Val(box->text()));
+    const double v = Form1::RhythmVelocity(rt::Val(box->text()));
     int best = 0;
     double bestDistance = -1;
     for (int i = 0; i < box->listCount(); ++i) {
-        double d = std::fabs(ui::Val(box->list(i)) - v);
+        double d = std::fabs(rt::Val(box->list(i)) - v);
         if (bestDistance < 0 || d < bestDistance) {
             best = i;
             bestDistance = d;
@@ -206,7 +206,7 @@ void Form1::BZC_Click(int index) {
 }
 
 void Form1::LblInst_Click(int index) {
-    if (index < 0 || index > 2) ui::raise(ui::kErrSubscript);
+    if (index < 0 || index > 2) rt::raise(rt::kErrSubscript);
     const i16 key = rowKey(*this, index);
     const i16 velocity = gridVelocity(*this);
     // Always the 16 steps, whatever the meter.
@@ -248,7 +248,7 @@ void Form1::Option1_Click(int) {
 // ---- Audition
 
 void Form1::BzQd_Click() {
-    BZDS->setInterval(ui::mul16(2, G.BeatInterval));
+    BZDS->setInterval(rt::mul16(2, G.BeatInterval));
     if (BzQd->value() == 1) {
         G.RhythmStep = 0;
         G.DrumStep = 0;
@@ -268,12 +268,12 @@ void Form1::BzQd_Click() {
 }
 
 void Form1::BZDS_Timer() {
-    ui::DoEvents();
+    rt::DoEvents();
     if (!BZDS->enabled()) return;  // stopped while the pending events ran
 
     if (AccompTick == 0) {
         ZNHX();
-        ChordPos = ui::add16(ChordPos, 1);
+        ChordPos = rt::add16(ChordPos, 1);
         if (ChordPos > Text6->text().size()) ChordPos = 1;
     }
     if (xuanyue->listIndex() >= 1) BZHX();
@@ -282,19 +282,19 @@ void Form1::BZDS_Timer() {
     if (G.RhythmStep % 2 == 0) {
         SendShortMessage(0xB9, 11, DrumAccent());
         PlayDrumStep();
-        G.DrumStep = ui::add16(G.DrumStep, 1);
+        G.DrumStep = rt::add16(G.DrumStep, 1);
         if (G.DrumStep > G.RhythmLastStep) G.DrumStep = 0;
     }
 
-    G.RhythmStep = ui::add16(G.RhythmStep, 1);
+    G.RhythmStep = rt::add16(G.RhythmStep, 1);
     if (G.RhythmStep > G.RhythmLastStep) {
         HX2K();
-        G.ChordIndex = ui::add16(G.ChordIndex, 1);
+        G.ChordIndex = rt::add16(G.ChordIndex, 1);
         if (G.ChordIndex > G.ChordCount) G.ChordIndex = 1;
         G.RhythmStep = 0;
     }
 
-    AccompTick = ui::add16(AccompTick, 1);
+    AccompTick = rt::add16(AccompTick, 1);
     if (AccompTick > G.RhythmLastStep) AccompTick = 0;
 }
 
@@ -332,7 +332,7 @@ void Form1::SaveJZwj() {
     const QString existing = plat::resolvePath(path);
     const QString target = existing.isEmpty() ? path : existing;
     if (!plat::writeFileAtomic(target, plat::toGbk(line) + QByteArrayLiteral("\r\n")))
-        ui::raise(ui::kErrFileIo, QFileInfo(path).fileName().toStdString());
+        rt::raise(rt::kErrFileIo, QFileInfo(path).fileName().toStdString());
 }
 
 void Form1::OpenJZwj() {
@@ -400,7 +400,7 @@ void Form1::Cmdcill_Click(int index) {
         if (!selected.isEmpty() && !QFile::remove(SelectedRhythmFile)) {
             // The delete has no error trap: a file that is gone or cannot be
             // removed stops it here, before the list is refreshed.
-            ui::raise(QFileInfo::exists(SelectedRhythmFile) ? ui::kErrFileIo : ui::kErrFileNotFound,
+            rt::raise(QFileInfo::exists(SelectedRhythmFile) ? rt::kErrFileIo : rt::kErrFileNotFound,
                       selected.toStdString());
         }
         File1->refresh();
@@ -427,7 +427,7 @@ void Form1::Cmdcill_Click(int index) {
             if (chosen.cancelled) return;
             LastOpenedFile = chosen.fileName;
             SaveJZwj();
-        } catch (const ui::RuntimeError&) {
+        } catch (const rt::RuntimeError&) {
         }
     }
 }

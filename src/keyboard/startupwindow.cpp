@@ -1,7 +1,7 @@
-#include "keyboard/dzqqd.h"
+#include "keyboard/startupwindow.h"
 
 #include "keyboard/appfolder.h"
-#include "keyboard/form1.h"
+#include "keyboard/mainwindow.h"
 #include "midi/state.h"
 #include "platform/dialogs.h"
 #include "platform/fileutil.h"
@@ -113,6 +113,6 @@ void DZQQD::Timer1_Timer() { EndSplash(); }
 // main window rather than running on with no window at all.
 void DZQQD::closeEvent(QCloseEvent* e) {
     e->ignore();
-    ui::guard([this] { EndSplash(); });
+    rt::guard([this] { EndSplash(); });
 }
 void DZQQD::Command1_Click() { EndSplash(); }

@@ -3,7 +3,7 @@
 // counts the ticks of the sounding note for the recorded score, and closes
 // the take after a long pause. DrumAccent is the expression sent before each
 // drum step, shared with the score player and the rhythm audition.
-#include "keyboard/form1.h"
+#include "keyboard/mainwindow.h"
 
 #include "midi/gestures.h"
 #include "midi/midiout.h"
@@ -11,14 +11,14 @@
 #include <algorithm>
 
 using namespace midi;
-using ui::add16;
+using rt::add16;
 
 namespace {
 constexpr int16_t kIdleLimit = 99;  // ticks after the last key that close a take
 }
 
 void Form1::Timer1_Timer() {
-    ui::DoEvents();
+    rt::DoEvents();
     // A key handled while yielding may have stopped the clock.
     if (!Timer1->enabled()) return;
 
@@ -63,7 +63,7 @@ void Form1::Timer1_Timer() {
     }
 
     // The count rounded up to an even number of ticks.
-    G.NoteLength = std::min<int16_t>(static_cast<int16_t>(2 * ui::Int((G.NoteTicks + 1) / 2.0)), kIdleLimit);
+    G.NoteLength = std::min<int16_t>(static_cast<int16_t>(2 * rt::Int((G.NoteTicks + 1) / 2.0)), kIdleLimit);
 
     AccompTick = add16(AccompTick, 1);
     if (AccompTick > 2 * G.RhythmLastStep + 1) AccompTick = 0;

@@ -1,12 +1,12 @@
 // The run-time rules the windows rely on: number conversions, 16-bit
 // overflow, fixed bounds, and the guard at the event boundary.
 #include "support/testsupport.h"
-#include "ui/runtime.h"
+#include "runtime/runtime.h"
 
 #include <gtest/gtest.h>
 #include <cmath>
 
-using namespace ui;
+using namespace rt;
 
 TEST(Numbers, ValTakesTheLeadingNumberAndHexTakesTheWidthItNeeds) {
     const std::pair<const char*, double> cases[] = {
@@ -68,7 +68,7 @@ TEST(FixedBounds, IndexOutsideIsAnErrorNotAResize) {
 TEST(Guard, ReportsAnErrorAndGoesOnAndRecordsAProgramEnd) {
     testing_support::TestDialogs dialogs;
     bool after = false;
-    guard([] { ui::raise(kErrSubscript); });
+    guard([] { rt::raise(kErrSubscript); });
     guard([] { throw std::runtime_error("boom"); });
     guard([&] { after = true; });
     ASSERT_EQ(dialogs.messages.size(), 2);

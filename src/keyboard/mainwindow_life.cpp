@@ -1,9 +1,9 @@
 // Load, activation (with the settings file), device box, exit and unload of
 // the main window; the page selector, the background click and the clock.
-#include "keyboard/form1.h"
+#include "keyboard/mainwindow.h"
 
 #include "keyboard/appfolder.h"
-#include "keyboard/form3.h"
+#include "keyboard/goodbyewindow.h"
 #include "keyboard/keyboardwidgets.h"
 #include "midi/midiout.h"
 #include "platform/dialogs.h"
@@ -83,9 +83,9 @@ void Form1::Form_Load() {
 
 void Form1::ComDevies_Click() {
     if (ComDevies->listIndex() < 0) return;
-    OpenMidiOut(ui::toI16(ComDevies->itemData(ComDevies->listIndex())));
+    OpenMidiOut(rt::toI16(ComDevies->itemData(ComDevies->listIndex())));
     for (int ch = 0; ch <= 2; ++ch) {
-        if (G.ChannelProgram(ch) >= 1) ProgramChange(static_cast<i16>(ch), 0, ui::add16(G.ChannelProgram(ch), -1));
+        if (G.ChannelProgram(ch) >= 1) ProgramChange(static_cast<i16>(ch), 0, rt::add16(G.ChannelProgram(ch), -1));
     }
     YXYZ();
 }
@@ -103,18 +103,18 @@ void Form1::ReadSettingsFile() {
     const QString found = plat::resolvePath(path);
     if (found.isEmpty() || !QFileInfo(found).isFile()) return;
     QStringList lines;
-    if (!readFirstLines(found, 52, &lines)) ui::raise(ui::kErrFileIo, "vanto.ini");
-    if (lines.size() < 52) ui::raise(ui::kErrInputPastEnd, "vanto.ini");
+    if (!readFirstLines(found, 52, &lines)) rt::raise(rt::kErrFileIo, "vanto.ini");
+    if (lines.size() < 52) rt::raise(rt::kErrInputPastEnd, "vanto.ini");
     // Convert everything first, so a bad line changes nothing.
     i16 presets[36];
     i16 pads[10];
     int32_t messages[10];
-    for (int i = 0; i < 36; ++i) presets[i] = ui::parseI16Strict(lines[i]);
+    for (int i = 0; i < 36; ++i) presets[i] = rt::parseI16Strict(lines[i]);
     for (int i = 36; i < 46; ++i) {
-        i16 v = ui::parseI16Strict(lines[i]);
+        i16 v = rt::parseI16Strict(lines[i]);
         pads[i - 36] = v;
         // (value + 35) x 256 is a 16-bit product: 93 or more overflows.
-        messages[i - 36] = 0x99 + static_cast<int32_t>(ui::mul16(ui::add16(v, 35), 256)) + 100 * 65536;
+        messages[i - 36] = 0x99 + static_cast<int32_t>(rt::mul16(rt::add16(v, 35), 256)) + 100 * 65536;
     }
     for (int i = 0; i < 36; ++i) G.InstrumentPresets(i / 3, i % 3) = presets[i];
     for (int p = 0; p < 10; ++p) {
@@ -197,7 +197,7 @@ void Form1::Xxk_Click(int index) {
                                    "选择即将使用的乐器以及设置节奏类型音量等参数！", "",
                                    "了解本软件的各种功能及使用技巧等！",
                                    "设置常用的快速切换按键值，保存以后下次使用本软件时将自动加载最后的设置！"};
-    if (index < 0 || index > 5 || index == 3) ui::raise(ui::kErrSubscript);
+    if (index < 0 || index > 5 || index == 3) rt::raise(rt::kErrSubscript);
     for (int i = 0; i < 6; ++i) {
         if (Jiezhou[i]) Jiezhou[i]->setVisible(i == index);
     }
@@ -215,7 +215,7 @@ void Form1::Xxk_Click(int index) {
 void Form1::Jiezhou_Click(int) { YXYZ(); }
 
 void Form1::Option2_Click(int index) {
-    if (index < 0 || index > 6) ui::raise(ui::kErrSubscript);
+    if (index < 0 || index > 6) rt::raise(rt::kErrSubscript);
     Text1->setText(plat::LoadResString(500 + index));
     YXYZ();
 }

@@ -1,14 +1,14 @@
 // The main window: live keyboard and mouse playing, melody voices, tempo and
 // key, rhythm grid and chord accompaniment, the score box and the shell
 // around them. The class is split over several files by concern:
-//   form1_layout.cpp  controls and their design state
-//   form1_life.cpp    load, activation, settings file, device box, exit, pages
-//   form1_init.cpp    first-time initialisation (QDCSH)
-//   form1_play.cpp    computer-keyboard and mouse playing
-//   form1_clock.cpp   live accompaniment clock and drum accents
-//   form1_voices.cpp  melody voices, tempo and key
-//   form1_rhythm.cpp  rhythm grid, audition and pattern files
-//   form1_chords.cpp  chord models, chord order and chord accompaniment
+//   mainwindow_layout.cpp  controls and their design state
+//   mainwindow_life.cpp    load, activation, settings file, device box, exit, pages
+//   mainwindow_init.cpp    first-time initialisation (QDCSH)
+//   mainwindow_play.cpp    computer-keyboard and mouse playing
+//   mainwindow_clock.cpp   live accompaniment clock and drum accents
+//   mainwindow_voices.cpp  melody voices, tempo and key
+//   mainwindow_rhythm.cpp  rhythm grid, audition and pattern files
+//   mainwindow_chords.cpp  chord models, chord order and chord accompaniment
 #pragma once
 
 #include "midi/state.h"
@@ -218,13 +218,13 @@ public:
     QString SelectedRhythmFile;
     QString DialogFolder;  // start folder of the window's file dialogs
     // Chord models
-    ui::FixedArray2<int32_t, 8, 65> ChordPatternGrid;
-    ui::FixedArray<QString, 101> ChordModelLines;
+    rt::FixedArray2<int32_t, 8, 65> ChordPatternGrid;
+    rt::FixedArray<QString, 101> ChordModelLines;
     i16 ChordModelCount = 0;
     i16 ChordWorkIndex = 0;
-    ui::FixedArray<QString, 7> ChordProgressions;
+    rt::FixedArray<QString, 7> ChordProgressions;
     QString ChordOrderBackup;
-    ui::FixedArray<i16, 4> ChordTones;
+    rt::FixedArray<i16, 4> ChordTones;
 
     // Key pictures (bitmaps 102..105)
     QPixmap KeyWhiteUp, KeyWhiteDown, KeyBlackUp, KeyBlackDown;

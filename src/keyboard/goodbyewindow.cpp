@@ -1,4 +1,4 @@
-#include "keyboard/form3.h"
+#include "keyboard/goodbyewindow.h"
 
 #include "platform/dialogs.h"
 
@@ -88,10 +88,10 @@ void Form3::Timer1_Timer() { plat::endProgram(0); }
 // Closing the goodbye window by the window system ends the program too.
 void Form3::closeEvent(QCloseEvent* e) {
     e->ignore();
-    ui::guard([] { plat::endProgram(0); });
+    rt::guard([] { plat::endProgram(0); });
 }
 
 void Form3::mousePressEvent(QMouseEvent* e) {
     QWidget::mousePressEvent(e);
-    ui::guard([this] { Form_Click(); });
+    rt::guard([this] { Form_Click(); });
 }
