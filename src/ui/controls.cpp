@@ -1,5 +1,7 @@
 #include "ui/controls.h"
 
+#include <QElapsedTimer>
+
 #include <QAbstractItemView>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -486,8 +488,19 @@ QString FileListBox::fileName() const {
 // ---- Timer
 Timer::Timer(QObject* parent) : QObject(parent) {
     timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
+    connect(&timer_, &QTimer::timeout, this, [this] { fire(); });
 }
+
+qint64 Timer::nowNs() {
+    static QElapsedTimer base = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return base.nsecsElapsed();
+}
+
+qint64 Timer::nextDeadlineNs() const { return enabled_ && interval_ != 0 && musical_ ? deadline_ : -1; }
 
 void Timer::setInterval(int ms) {
     if (ms < 0 || ms > 65535) rt::raise(rt::kErrInvalidCall, "Interval");
@@ -504,9 +517,46 @@ void Timer::setEnabled(bool on) {
 void Timer::apply(bool restart) {
     if (!enabled_ || interval_ == 0) {
         timer_.stop();
+        deadline_ = -1;
         return;
     }
-    if (restart || !timer_.isActive()) timer_.start(interval_);
+    if (!restart && timer_.isActive()) return;
+    if (!musical_) {
+        timer_.setSingleShot(false);
+        timer_.start(interval_);
+        return;
+    }
+    const qint64 from = firing_ ? tickDeadline_ : nowNs();
+    deadline_ = from + qint64(interval_) * 1000000;
+    schedule();
+}
+
+void Timer::schedule() {
+    const qint64 waitNs = deadline_ - nowNs();
+    // Round up to whole milliseconds so a tick never comes early; Qt's precise
+    // timers are millisecond timers.
+    const int waitMs = waitNs <= 0 ? 0 : int((waitNs + 999999) / 1000000);
+    timer_.setSingleShot(true);
+    timer_.start(waitMs);
+}
+
+void Timer::fire() {
+    if (!musical_) {
+        tick();
+        return;
+    }
+    if (inTick_) {
+        // Due while a tick is still running (a nested event loop): try again
+        // as soon as it has finished, keeping the deadline.
+        timer_.start(1);
+        return;
+    }
+    tickDeadline_ = deadline_;
+    deadline_ = tickDeadline_ + qint64(interval_) * 1000000;
+    firing_ = true;
+    tick();
+    firing_ = false;
+    if (enabled_ && interval_ != 0 && !timer_.isActive()) schedule();
 }
 
 void Timer::tick() {

@@ -225,6 +225,14 @@ private:
 // restarts its countdown; enabling an enabled timer changes nothing. A tick
 // never runs inside itself (a message box opened by a tick runs a nested
 // event loop in which the timer goes on firing).
+//
+// A musical clock (setMusicalClock(true)) keeps time against a grid of
+// deadlines instead of restarting from each firing: the next tick is due at
+// the previous tick's deadline + Interval, however late the previous one ran,
+// so lateness never adds up. A countdown restarted from inside a tick (the
+// handler sets Interval, or enables the timer again) starts at that tick's
+// deadline, not at the moment the handler got round to it; one restarted from
+// anywhere else starts now.
 class Timer : public QObject {
     Q_OBJECT
 public:
@@ -233,15 +241,28 @@ public:
     void setInterval(int ms);
     bool enabled() const { return enabled_; }
     void setEnabled(bool on);
+    void setMusicalClock(bool on) { musical_ = on; }
+    bool musicalClock() const { return musical_; }
     Handler onTimer;
     void tick();  // one tick as the clock would run it (tests call this)
+    // Nanoseconds on the clock's own time base at which the next tick is due
+    // (musical clocks; -1 when stopped). For benchmarks and tests.
+    qint64 nextDeadlineNs() const;
+    // The time base (monotonic nanoseconds) every musical clock shares.
+    static qint64 nowNs();
 
 private:
     void apply(bool restart);
+    void fire();
+    void schedule();
     QTimer timer_;
     int interval_ = 0;
     bool enabled_ = false;
     bool inTick_ = false;
+    bool musical_ = false;
+    bool firing_ = false;       // inside fire(): a restart starts at tickDeadline_
+    qint64 tickDeadline_ = 0;   // deadline of the tick being run
+    qint64 deadline_ = -1;      // deadline of the next tick
 };
 
 }  // namespace ui

@@ -4,6 +4,10 @@
 #include "ui/controls.h"
 
 #include <gtest/gtest.h>
+#include <vector>
+#include <QTimer>
+#include <QThread>
+#include <QEventLoop>
 
 using namespace ui;
 using namespace rt;
@@ -113,6 +117,39 @@ TEST(TimerRules, TicksDoNotNest) {
     t.tick();
     EXPECT_EQ(ticks, 1);
     EXPECT_THROW(t.setInterval(-1), RuntimeError);
+}
+
+// A musical clock keeps its grid of deadlines however late a tick runs; a
+// restart inside a tick starts at that tick's deadline. The figures compared
+// are deadlines, never elapsed times, so a loaded machine gives the same result.
+TEST(TimerRules, MusicalClockKeepsItsGridOfDeadlines) {
+    Timer t;
+    t.setMusicalClock(true);
+    t.setInterval(20);
+    std::vector<qint64> nextAfterTick;
+    int ticks = 0;
+    QEventLoop loop;
+    t.onTimer = [&] {
+        ++ticks;
+        QThread::msleep(15);  // a slow tick: the grid must not move
+        if (ticks == 2) t.setInterval(30);  // a tempo change inside a tick
+        nextAfterTick.push_back(t.nextDeadlineNs());
+        if (ticks == 4) {
+            t.setEnabled(false);
+            loop.quit();
+        }
+    };
+    const qint64 before = Timer::nowNs();
+    t.setEnabled(true);
+    const qint64 first = t.nextDeadlineNs();
+    EXPECT_GE(first, before + 20000000);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);  // a safety net only
+    loop.exec();
+    ASSERT_EQ(ticks, 4);
+    EXPECT_EQ(nextAfterTick[0], first + 20000000);
+    EXPECT_EQ(nextAfterTick[1], first + 20000000 + 30000000) << "restarted at the tick's deadline";
+    EXPECT_EQ(nextAfterTick[2], first + 20000000 + 60000000);
+    EXPECT_EQ(t.nextDeadlineNs(), -1);
 }
 
 TEST(FileList, SortsAndMatchesThePatternWithoutCase) {
