@@ -9,7 +9,14 @@
 //
 // startup_ms: from the start of main() to the main window shown, with the
 // start-up window dismissed at once. key_to_frame_ms_*: from a key event
-// delivered to the keyboard button to the note's first frames in the mixer.
+// delivered to the keyboard button to the note's first frames in the mixer;
+// key_to_frame_ms_median_long_score: the same with 100,000 characters of
+// score already recorded in the score box.
+//
+// idle_cpu_percent: the process's own CPU time (all threads) over a stretch
+// of wall time with the main window shown and nothing played, in percent of
+// one core. The stretch is 30 s; "--idle-seconds N" shortens it for a quick
+// check.
 //
 // The output is warmed up for a second before any note is timed: a sound
 // server may hold the first writes of a new stream while it settles.
@@ -26,7 +33,9 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QEventLoop>
 #include <QFile>
+#include <QTimer>
 #include <QTemporaryDir>
 
 #include <fluidsynth.h>
@@ -37,6 +46,7 @@
 #include <cmath>
 #include <cstdio>
 #include <random>
+#include <sys/resource.h>
 #include <string>
 #include <thread>
 #include <utility>
@@ -102,7 +112,40 @@ Form1* startProgram(const Clock::time_point& t0, std::vector<Figure>& figures, c
     return form;
 }
 
-std::vector<Figure> keyLatencyFigures(Form1* form) {
+// A recorded score of `chars` characters, as long playing leaves it.
+QString longScore(int chars) {
+    static const char* const tokens[] = {"KC", "KD", "KE", "KF", "KG", "KA", "KB", "WG", "HC", "XZ"};
+    QString s;
+    s.reserve(chars + 8);
+    for (int i = 0; s.size() < chars; ++i) s += QString::number(2 + 2 * (i % 4)) + QLatin1String(tokens[i % 10]);
+    s.truncate(chars);
+    return s;
+}
+
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs the event loop for `seconds` with nothing to do but what the window
+// and the engine do on their own.
+std::vector<Figure> idleCpuFigures(double seconds) {
+    auto runFor = [](double s) {
+        QEventLoop loop;
+        QTimer::singleShot(static_cast<int>(s * 1000), &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    runFor(1.0);  // settle after start-up
+    const double cpu0 = cpuSeconds();
+    const auto t0 = Clock::now();
+    runFor(seconds);
+    const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    return {{"idle_cpu_percent", 100.0 * (cpuSeconds() - cpu0) / wall}};
+}
+
+std::vector<double> keyLatencies(Form1* form, int notes) {
     plat::AudioEngine& engine = plat::AudioEngine::instance();
     OnsetTap tap;
     int tapId = engine.addTap([&tap](const float* f, int n) { tap(f, n); });
@@ -116,7 +159,7 @@ std::vector<Figure> keyLatencyFigures(Form1* form) {
     std::mt19937 rng(2);
     std::uniform_int_distribution<int> jitterUs(0, 3000);
     std::vector<double> latencies;
-    for (int i = 0; i < kNotes; ++i) {
+    for (int i = 0; i < notes; ++i) {
         // Silence first: the stop key releases every note.
         QKeyEvent stop(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
         QCoreApplication::sendEvent(form->SFYXYZ, &stop);
@@ -135,10 +178,19 @@ std::vector<Figure> keyLatencyFigures(Form1* form) {
         }
     }
     engine.removeTap(tapId);
-    return {
+    return latencies;
+}
+
+std::vector<Figure> keyLatencyFigures(Form1* form) {
+    std::vector<double> latencies = keyLatencies(form, kNotes);
+    std::vector<Figure> figures = {
         {"key_to_frame_ms_median", median(latencies)},
         {"key_to_frame_ms_max", latencies.empty() ? -1 : *std::max_element(latencies.begin(), latencies.end())},
     };
+    form->Text3->setText(longScore(100000));
+    figures.push_back({"key_to_frame_ms_median_long_score", median(keyLatencies(form, kNotes / 3))});
+    form->Text3->setText(QString());
+    return figures;
 }
 
 std::vector<Figure> noteLatencyFigures() {
@@ -192,6 +244,9 @@ std::vector<Figure> noteLatencyFigures() {
 
 int main(int argc, char** argv) {
     const auto t0 = Clock::now();
+    double idleSeconds = 30;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::string(argv[i]) == "--idle-seconds") idleSeconds = std::atof(argv[i + 1]);
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     QuietDialogs dialogs;
@@ -206,6 +261,7 @@ int main(int argc, char** argv) {
         figures.insert(figures.end(), more.begin(), more.end());
     };
     Form1* form = startProgram(t0, figures, folder.path());
+    if (form && idleSeconds > 0) add(idleCpuFigures(idleSeconds));
     add(noteLatencyFigures());
     if (form) add(keyLatencyFigures(form));
     for (const auto& [name, value] : figures) std::printf("%s: %.3f\n", name.c_str(), value);

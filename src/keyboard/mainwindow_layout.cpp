@@ -168,6 +168,7 @@ void Form1::buildControls() {
 void Form1::buildScoreArea() {
     // Score box and its buttons.
     Text3 = place(new ui::TextBox(true, this), 408, 6, 574, 86);
+    Text3->setWrapAnywhere();
     Text3->setToolTip(QStringLiteral("乐谱编辑窗口：演奏时自动记录乐谱，也可以直接编辑乐谱。"));
     const char* yuepu[5] = {"试听", "删除", "打开", "清空", "保存"};
     const char* yuepuTips[5] = {"试听乐谱编辑窗口中的文件！", "删除最后一次打开的乐谱文件或录音文件并不可恢复！",

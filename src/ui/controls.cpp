@@ -10,6 +10,9 @@
 #include <QResizeEvent>
 #include <QRegularExpression>
 #include <QSignalBlocker>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QFontMetricsF>
 
 #include <algorithm>
 
@@ -261,6 +264,9 @@ TextBox::TextBox(bool multiLine, QWidget* parent) : QWidget(parent), multiLine_(
     if (multiLine) {
         plain_ = new QPlainTextEdit(this);
         plain_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        // Text dropped on a box that shows soft line breaks could not be
+        // placed in its text; typing and pasting go through the focus.
+        plain_->setAcceptDrops(false);
         connect(plain_, &QPlainTextEdit::textChanged, this, [this] { userChanged(); });
         ed = plain_;
     } else {
@@ -289,6 +295,7 @@ bool TextBox::eventFilter(QObject* o, QEvent* e) {
     if (o == editor()) {
         if (e->type() == QEvent::Resize || e->type() == QEvent::Show) {
         } else if (e->type() == QEvent::FocusIn) {
+            showExactText();
             focusIn(static_cast<QFocusEvent*>(e));
         } else if (e->type() == QEvent::FocusOut) {
             focusOut(static_cast<QFocusEvent*>(e));
@@ -304,7 +311,7 @@ bool TextBox::eventFilter(QObject* o, QEvent* e) {
 }
 
 void TextBox::userChanged() {
-    if (syncing_) return;
+    if (syncing_ || softBreaks_) return;  // a box with soft breaks is read-only
     QString t = line_ ? line_->text() : plain_->toPlainText();
     if (!line_) t.replace(u'\n', QStringLiteral("\r\n"));
     if (t == text_) return;
@@ -336,20 +343,84 @@ void TextBox::setText(const QString& t) {
     if (line_) {
         line_->setText(v);
     } else {
-        QString shown = v;
-        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
-        plain_->setPlainText(shown);
+        plain_->setPlainText(shownText(v));
+        if (softBreaks_) {
+            softBreaks_ = false;
+            plain_->setReadOnly(locked_);
+        }
     }
     syncing_ = false;
     if (onChange) onChange();
 }
 
+QString TextBox::shownText(const QString& t) {
+    QString shown = t;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    return shown;
+}
+
+// Soft line breaks. The editor lays out a whole paragraph again at every
+// change in it, and a recording appends to one paragraph without end: the
+// cost of a key would grow with the score. So, while the box has no focus,
+// text appended at its end starts a new paragraph of the display whenever
+// the last one is full (a soft break: not part of the text). The box is then
+// read-only; when it gets the focus, to be edited, it shows its text exactly
+// again, once.
+void TextBox::appendShown(const QString& t) {
+    QTextCursor c(plain_->document());
+    c.movePosition(QTextCursor::End);
+    const QTextBlock last = c.block();
+    const QString shown = shownText(t);
+    const qreal room = plain_->viewport()->width() - 2 * plain_->document()->documentMargin() -
+                       plain_->cursorWidth() - 2;
+    constexpr int kLongBlock = 256;  // a paragraph too long to measure at every key
+    bool full = last.length() > kLongBlock;
+    if (!full && !last.text().isEmpty() && !shown.contains(u'\n')) {
+        full = QFontMetricsF(plain_->font()).horizontalAdvance(last.text() + shown) > room;
+    }
+    syncing_ = true;
+    if (full) {
+        c.insertBlock();
+        if (!softBreaks_) {
+            softBreaks_ = true;
+            plain_->setReadOnly(true);
+        }
+    }
+    c.insertText(shown);
+    plain_->setTextCursor(c);
+    syncing_ = false;
+}
+
+void TextBox::showExactText() {
+    if (!softBreaks_) return;
+    syncing_ = true;
+    plain_->setPlainText(shownText(text_));
+    plain_->moveCursor(QTextCursor::End);
+    softBreaks_ = false;
+    plain_->setReadOnly(locked_);
+    syncing_ = false;
+}
+
+// The multi-line editor shows CR LF (and a lone CR or LF) as one line break:
+// positions in the shown text and in text_ differ by the CR LF pairs before
+// them. The end of the text is the end of the shown text, so the caret at the
+// end (where recording inserts) maps without a walk over the text.
+int TextBox::textPos(int shownPos) const {
+    if (shownPos >= plain_->document()->characterCount() - 1) return static_cast<int>(text_.size());
+    int shown = 0;
+    qsizetype i = 0;
+    while (i < text_.size() && shown < shownPos) {
+        if (text_.at(i) == u'\r' && i + 1 < text_.size() && text_.at(i + 1) == u'\n') ++i;
+        ++i;
+        ++shown;
+    }
+    return static_cast<int>(i);
+}
+
 int TextBox::selStart() const {
     if (line_) return line_->cursorPosition();
-    // The multi-line editor shows CR LF as one line break: count it as two.
-    QTextCursor c = plain_->textCursor();
-    QString before = plain_->toPlainText().left(c.position());
-    return static_cast<int>(c.position() + before.count(u'\n'));
+    if (softBreaks_) return static_cast<int>(text_.size());  // the caret stays at the end
+    return textPos(plain_->textCursor().position());
 }
 
 void TextBox::setSelStart(int pos) {
@@ -358,30 +429,68 @@ void TextBox::setSelStart(int pos) {
         line_->setCursorPosition(pos);
         return;
     }
-    QString left = text_.left(pos);
-    int shownPos = static_cast<int>(pos - left.count(QStringLiteral("\r\n")));
+    if (pos == text_.size()) {
+        if (!softBreaks_) plain_->moveCursor(QTextCursor::End);
+        return;
+    }
+    showExactText();
+    const QString left = text_.left(pos);
     QTextCursor c = plain_->textCursor();
-    c.setPosition(shownPos);
+    c.setPosition(static_cast<int>(pos - left.count(QStringLiteral("\r\n"))));
     plain_->setTextCursor(c);
 }
 
 void TextBox::setSelText(const QString& t) {
-    int pos = selStart();
-    int selLen = 0;
-    if (line_ && line_->hasSelectedText()) {
-        pos = line_->selectionStart();
-        selLen = static_cast<int>(line_->selectedText().size());
+    if (line_) {
+        int pos = line_->cursorPosition();
+        int selLen = 0;
+        if (line_->hasSelectedText()) {
+            pos = line_->selectionStart();
+            selLen = static_cast<int>(line_->selectedText().size());
+        }
+        setText(text_.left(pos) + t + text_.mid(pos + selLen));
+        setSelStart(pos + static_cast<int>(t.size()));
+        return;
     }
-    QString next = text_.left(pos) + t + text_.mid(pos + selLen);
-    setText(next);
-    setSelStart(pos + static_cast<int>(t.size()));
+    // A cursor insert into the shown document and the same insert into
+    // text_: the cost follows the inserted text, not the text already there.
+    if (softBreaks_ || (!plain_->textCursor().hasSelection() && plain_->textCursor().atEnd())) {
+        if (t.isEmpty()) return;
+        if (plain_->hasFocus()) {
+            QTextCursor c = plain_->textCursor();
+            syncing_ = true;
+            c.insertText(shownText(t));
+            plain_->setTextCursor(c);
+            syncing_ = false;
+        } else {
+            appendShown(t);
+        }
+        text_.append(t);
+        if (onChange) onChange();
+        return;
+    }
+    QTextCursor c = plain_->textCursor();
+    const int from = textPos(c.selectionStart());
+    const int to = c.hasSelection() ? textPos(c.selectionEnd()) : from;
+    if (t.isEmpty() && from == to) return;
+    syncing_ = true;
+    c.insertText(shownText(t));
+    plain_->setTextCursor(c);
+    syncing_ = false;
+    text_.replace(from, to - from, t);
+    if (onChange) onChange();
 }
 
 void TextBox::setMaxLength(int n) { maxLength_ = n; }
 
 void TextBox::setLocked(bool locked) {
+    locked_ = locked;
     if (line_) line_->setReadOnly(locked);
-    else plain_->setReadOnly(locked);
+    else plain_->setReadOnly(locked || softBreaks_);
+}
+
+void TextBox::setWrapAnywhere() {
+    if (plain_) plain_->setWordWrapMode(QTextOption::WrapAnywhere);
 }
 
 // ---- PictureBox

@@ -154,6 +154,10 @@ public:
     void setMaxLength(int n);
     int maxLength() const { return maxLength_; }
     void setLocked(bool locked);
+    // Multi-line: wrap lines at any character, not only between words (a
+    // score has no words: wrapping it by words costs time that grows with
+    // the square of its length).
+    void setWrapAnywhere();
     void setFont(const QFont& f);
     QWidget* editor() const;
     void focusEditor();
@@ -167,7 +171,13 @@ protected:
 
 private:
     void userChanged();
+    int textPos(int shownPos) const;  // multi-line: shown position -> position in text_
+    static QString shownText(const QString& t);  // as the multi-line editor shows it
+    void appendShown(const QString& t);
+    void showExactText();
     bool multiLine_;
+    bool locked_ = false;
+    bool softBreaks_ = false;  // the display holds soft line breaks (read-only then)
     QLineEdit* line_ = nullptr;
     QPlainTextEdit* plain_ = nullptr;
     QString text_;

@@ -3,6 +3,10 @@
 #include "support/testsupport.h"
 #include "ui/controls.h"
 
+#include <QCoreApplication>
+#include <QFocusEvent>
+#include <QPlainTextEdit>
+
 #include <gtest/gtest.h>
 #include <vector>
 #include <QTimer>
@@ -104,6 +108,61 @@ TEST(TextBoxRules, ChangeOnRealChangesSelTextInsertsLengthLimitForTypingOnly) {
     edit->insert(QStringLiteral("CDE"));  // typing past the limit is refused
     EXPECT_EQ(edit->text(), QStringLiteral("AB"));
     EXPECT_EQ(changes, 2);
+}
+
+// A recording appends to the score box at every key: the box keeps its text
+// exact through any number of appends, shows it exactly once it is edited,
+// and inserts in the middle where the program asks.
+TEST(TextBoxRules, AppendsAtTheEndKeepTheTextExactAndEditable) {
+    QWidget window;
+    TextBox t(true, &window);
+    t.resize(300, 80);
+    window.show();
+    int changes = 0;
+    t.onChange = [&] { ++changes; };
+    QString expected;
+    for (int i = 0; i < 400; ++i) {
+        const QString token = i == 0 ? QStringLiteral("KC") : QString::number(2 + i % 7) + QStringLiteral("KD");
+        t.setSelStart(static_cast<int>(t.text().size()));
+        t.setSelText(token);
+        expected += token;
+        ASSERT_EQ(t.text(), expected);
+    }
+    EXPECT_EQ(changes, 400);
+    EXPECT_EQ(t.selStart(), expected.size());
+    auto* edit = static_cast<QPlainTextEdit*>(t.editor());
+    EXPECT_TRUE(edit->isReadOnly()) << "soft line breaks while the box is not being edited";
+
+    // The program inserts in the middle: the display becomes exact first.
+    t.setSelStart(2);
+    t.setSelText(QStringLiteral("4XZ"));
+    expected.insert(2, QStringLiteral("4XZ"));
+    EXPECT_EQ(t.text(), expected);
+    EXPECT_EQ(edit->toPlainText(), expected);
+    EXPECT_FALSE(edit->isReadOnly());
+
+    // Appends again, then the user takes the box: exact text, editable, and
+    // an edit changes the text as typed.
+    t.setSelStart(static_cast<int>(expected.size()));
+    for (int i = 0; i < 100; ++i) t.setSelText(QStringLiteral("8KE"));
+    expected += QString(QStringLiteral("8KE")).repeated(100);
+    t.setText(expected + QStringLiteral("\r\nTZ"));
+    expected += QStringLiteral("\r\nTZ");
+    t.setSelStart(static_cast<int>(expected.size()));
+    t.setSelText(QStringLiteral("2MG"));
+    EXPECT_EQ(t.text(), expected + QStringLiteral("2MG")) << "appends after a line break";
+    expected += QStringLiteral("2MG");
+    for (int i = 0; i < 100; ++i) t.setSelText(QStringLiteral("6HC"));
+    expected += QString(QStringLiteral("6HC")).repeated(100);
+    QFocusEvent in(QEvent::FocusIn, Qt::MouseFocusReason);
+    QCoreApplication::sendEvent(edit, &in);
+    QString shown = expected;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    EXPECT_EQ(edit->toPlainText(), shown);
+    EXPECT_FALSE(edit->isReadOnly());
+    edit->moveCursor(QTextCursor::End);
+    edit->insertPlainText(QStringLiteral("X"));
+    EXPECT_EQ(t.text(), expected + QStringLiteral("X"));
 }
 
 TEST(TimerRules, TicksDoNotNest) {
