@@ -3,7 +3,8 @@
 // note_to_frame_ms_*: from a note-on given to midiOutShortMsg on the mapper
 // to the mixer block in which that note's first frames appear, as a tap sees
 // it, with the engine on its real output (the sound server, or the null
-// output on a machine without one). output_buffer_ms: the buffering the
+// output on a machine without one); *_after_rest: the first note after the
+// null output has come to rest (nothing sounded for a while). output_buffer_ms: the buffering the
 // output adds after that, as asked of the sound server; output_latency_ms:
 // what the sound server reports queued for the stream (-1 without one).
 //
@@ -58,6 +59,7 @@ using Clock = std::chrono::steady_clock;
 using Figure = std::pair<std::string, double>;
 
 constexpr int kNotes = 300;
+constexpr int kNotesFromRest = 40;
 constexpr float kSoundLevel = 1e-4f;  // a block above this carries the note
 constexpr float kQuietLevel = 1e-6f;  // blocks below this are silence
 
@@ -148,7 +150,7 @@ std::vector<Figure> idleCpuFigures(double seconds) {
 std::vector<double> keyLatencies(Form1* form, int notes) {
     plat::AudioEngine& engine = plat::AudioEngine::instance();
     OnsetTap tap;
-    int tapId = engine.addTap([&tap](const float* f, int n) { tap(f, n); });
+    int tapId = engine.addTap([&tap](const float* f, int n) { tap(f, n); }, plat::AudioEngine::TapKind::WhileSounding);
     fluid_synth_reverb_on(engine.synth(), -1, 0);
     fluid_synth_chorus_on(engine.synth(), -1, 0);
     // One voice, an organ: sound from the first frame.
@@ -198,7 +200,7 @@ std::vector<Figure> noteLatencyFigures() {
     if (plat::midiOutOpen(&h, 0xFFFFFFFF, 0, 0, 0) != plat::kMidiOk) return {};
     plat::AudioEngine& engine = plat::AudioEngine::instance();
     OnsetTap tap;
-    int tapId = engine.addTap([&tap](const float* f, int n) { tap(f, n); });
+    int tapId = engine.addTap([&tap](const float* f, int n) { tap(f, n); }, plat::AudioEngine::TapKind::WhileSounding);
     std::this_thread::sleep_for(std::chrono::seconds(1));  // let the output settle
 
     // Dry sound only: without reverb and chorus tails the silence between
@@ -211,9 +213,13 @@ std::vector<Figure> noteLatencyFigures() {
 
     std::mt19937 rng(1);
     std::uniform_int_distribution<int> jitterUs(0, 3000);  // notes land anywhere within a block
-    std::vector<double> latencies;
-    for (int i = 0; i < kNotes; ++i) {
+    std::vector<double> latencies, fromRest;
+    for (int i = 0; i < kNotes + kNotesFromRest; ++i) {
         if (!waitFor([&] { return tap.quietBlocks >= 3; }, std::chrono::seconds(2))) continue;
+        // The last notes wait until the output rests: the first note after a
+        // pause in playing.
+        const bool afterRest = i >= kNotes;
+        if (afterRest && !waitFor([&] { return engine.outputResting(); }, std::chrono::seconds(5))) continue;
         std::this_thread::sleep_for(std::chrono::microseconds(jitterUs(rng)));
         const uint32_t note = 48 + static_cast<uint32_t>(i % 24);
         tap.armed = true;
@@ -223,7 +229,7 @@ std::vector<Figure> noteLatencyFigures() {
         tap.armed = false;
         if (heard) {
             auto onset = Clock::time_point(Clock::duration(tap.onsetNs.load()));
-            latencies.push_back(std::chrono::duration<double, std::milli>(onset - sent).count());
+            (afterRest ? fromRest : latencies).push_back(std::chrono::duration<double, std::milli>(onset - sent).count());
         }
         plat::midiOutShortMsg(h, 0x00000080 | (note << 8));
         plat::midiOutShortMsg(h, 0x000078B0);  // all sound off
@@ -233,6 +239,7 @@ std::vector<Figure> noteLatencyFigures() {
     std::vector<Figure> figures = {
         {"note_to_frame_ms_median", median(latencies)},
         {"note_to_frame_ms_max", latencies.empty() ? -1 : *std::max_element(latencies.begin(), latencies.end())},
+        {"note_to_frame_ms_median_after_rest", median(fromRest)},
         {"output_buffer_ms", engine.outputBufferMs()},
         {"output_latency_ms", engine.outputLatencyMs()},
     };

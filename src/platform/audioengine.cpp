@@ -21,7 +21,8 @@ namespace plat {
 namespace {
 
 constexpr int kSampleRate = 44100;
-constexpr int kMaxRenderBlock = 1024;  // manual render() is cut into blocks of this size
+constexpr int kMaxRenderBlock = 1024;
+constexpr float kSilence = 1e-6f;  // a block below this level is silence (-120 dB)  // manual render() is cut into blocks of this size
 constexpr const char* kTimGmPath = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 constexpr const char* kDefaultGmPath = "/usr/share/sounds/sf2/default-GM.sf2";
 // Soundfonts above this size load their samples on demand.
@@ -115,8 +116,27 @@ struct AudioEngine::Impl {
     std::atomic<float> gainR{1.0f};
 
     std::mutex tapMutex;
-    std::vector<std::pair<int, Tap>> taps;
+    struct TapEntry {
+        int id;
+        Tap tap;
+        bool keepsRunning;
+    };
+    std::vector<TapEntry> taps;
     int nextTapId = 1;
+    int runningTaps = 0;  // taps that want every block, silence included (tapMutex)
+
+    // Lets a resting silent output render again (after anything that may
+    // sound).
+    std::mutex wakeMutex;  // guards liveOutput against its destruction
+    AudioOutput* liveOutput = nullptr;
+    void wake() {
+        std::lock_guard<std::mutex> lock(wakeMutex);
+        if (liveOutput) liveOutput->wake();
+    }
+    void setLiveOutput(AudioOutput* o) {
+        std::lock_guard<std::mutex> lock(wakeMutex);
+        liveOutput = o;
+    }
 
     ~Impl() {
         output.reset();
@@ -164,9 +184,13 @@ struct AudioEngine::Impl {
         }
     }
 
-    void renderBlock(float* out, int frameCount) {
+    // Renders one block; true when it is silence, nothing is left sounding
+    // (no synthesizer voice, no wave sound) and no tap wants every block.
+    bool renderBlock(float* out, int frameCount) {
+        bool quiet = true;
         if (fluid_synth_t* s = synth.load(std::memory_order_acquire)) {
             fluid_synth_write_float(s, frameCount, out, 0, 2, out, 1, 2);
+            quiet = fluid_synth_get_active_voice_count(s) == 0;
         } else {
             std::fill(out, out + frameCount * 2, 0.0f);
         }
@@ -174,14 +198,21 @@ struct AudioEngine::Impl {
             std::lock_guard<std::mutex> lock(voiceMutex);
             const float l = gainL.load(std::memory_order_relaxed);
             const float r = gainR.load(std::memory_order_relaxed);
-            for (const auto& v : voices) v->mixInto(out, frameCount, l, r);
+            for (const auto& v : voices) {
+                v->mixInto(out, frameCount, l, r);
+                if (!v->finished()) quiet = false;
+            }
         }
         softLimit(out, frameCount * 2);
         {
             std::lock_guard<std::mutex> lock(tapMutex);
-            for (auto& t : taps) t.second(out, frameCount);
+            for (auto& t : taps) t.tap(out, frameCount);
+            if (runningTaps > 0) quiet = false;
         }
         frames.fetch_add(static_cast<uint64_t>(frameCount), std::memory_order_relaxed);
+        // Effect tails (reverb) fade on after the last voice: quiet only
+        // once they are inaudible.
+        return quiet && peak(out, frameCount) < kSilence;
     }
 
     // Takes finished voices off the list (lock held); the caller destroys them.
@@ -245,7 +276,8 @@ bool AudioEngine::start(Output output) {
     }
     Impl* impl = d.get();
     d->output = AudioOutput::start(output == Output::Null ? AudioOutput::Kind::Null : AudioOutput::Kind::Auto,
-                                   kSampleRate, [impl](float* out, int n) { impl->renderBlock(out, n); });
+                                   kSampleRate, [impl](float* out, int n) { return impl->renderBlock(out, n); });
+    d->setLiveOutput(d->output.get());
     d->mode.store(Impl::Threaded);
     return true;
 }
@@ -256,6 +288,7 @@ void AudioEngine::stop() {
         std::lock_guard<std::mutex> lock(d->control);
         if (d->mode.load() == Impl::Stopped) return;
         d->silenceSynth();
+        d->setLiveOutput(nullptr);
         d->output.reset();  // joins the render thread
         d->mode.store(Impl::Stopped);
         {
@@ -298,6 +331,12 @@ std::string AudioEngine::soundFontPath() const {
 }
 
 bool AudioEngine::midiShortMessage(uint32_t message) {
+    const bool ok = applyShortMessage(message);
+    d->wake();  // after the event: the block the output renders next holds it
+    return ok;
+}
+
+bool AudioEngine::applyShortMessage(uint32_t message) {
     fluid_synth_t* s = d->synth.load();
     if (!s || !isWellFormedShortMessage(message)) return false;
     const int status = static_cast<int>(message & 0xFF);
@@ -341,6 +380,7 @@ bool AudioEngine::playEffect(const std::string& path, bool loop) {
             d->effect = voice;
         }
     }
+    d->wake();
     return voice != nullptr;
 }
 
@@ -362,6 +402,7 @@ void AudioEngine::addVoice(std::shared_ptr<WaveVoice> voice) {
     std::lock_guard<std::mutex> lock(d->voiceMutex);
     d->takeFinished(garbage);
     d->voices.push_back(std::move(voice));
+    d->wake();
 }
 
 void AudioEngine::removeVoice(const std::shared_ptr<WaveVoice>& voice) {
@@ -379,19 +420,31 @@ void AudioEngine::setWaveGain(float left, float right) {
 float AudioEngine::waveGainLeft() const { return d->gainL.load(); }
 float AudioEngine::waveGainRight() const { return d->gainR.load(); }
 
-int AudioEngine::addTap(Tap tap) {
-    std::lock_guard<std::mutex> lock(d->tapMutex);
-    int id = d->nextTapId++;
-    d->taps.emplace_back(id, std::move(tap));
+int AudioEngine::addTap(Tap tap, TapKind kind) {
+    int id;
+    {
+        std::lock_guard<std::mutex> lock(d->tapMutex);
+        id = d->nextTapId++;
+        const bool keepsRunning = kind == TapKind::EveryBlock;
+        d->taps.push_back({id, std::move(tap), keepsRunning});
+        if (keepsRunning) ++d->runningTaps;
+    }
+    d->wake();
     return id;
+}
+
+bool AudioEngine::outputResting() const {
+    std::lock_guard<std::mutex> lock(d->control);
+    return d->output && d->output->resting();
 }
 
 void AudioEngine::removeTap(int id) {
     Tap removed;  // destroyed after the lock is released
     std::lock_guard<std::mutex> lock(d->tapMutex);
-    auto it = std::find_if(d->taps.begin(), d->taps.end(), [id](const auto& t) { return t.first == id; });
+    auto it = std::find_if(d->taps.begin(), d->taps.end(), [id](const auto& t) { return t.id == id; });
     if (it != d->taps.end()) {
-        removed = std::move(it->second);
+        removed = std::move(it->tap);
+        if (it->keepsRunning) --d->runningTaps;
         d->taps.erase(it);
     }
 }

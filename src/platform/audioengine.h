@@ -76,18 +76,29 @@ public:
     // stereo float frames after mixing. Returns an id for removeTap. Once
     // removeTap returns, the tap is not running and will not be called again.
     // A tap must not add or remove taps.
+    //
+    // Without a sound server the output rests while nothing sounds (no
+    // blocks, no CPU) and starts again at the next sound. An EveryBlock tap
+    // (a recorder: silence is part of what it records) keeps the output
+    // running at real-time pace; a WhileSounding tap sees the blocks the
+    // output renders anyway and lets it rest.
+    enum class TapKind { EveryBlock, WhileSounding };
     using Tap = std::function<void(const float* frames, int frameCount)>;
-    int addTap(Tap tap);
+    int addTap(Tap tap, TapKind kind = TapKind::EveryBlock);
     void removeTap(int id);
 
     // Manual output: renders frameCount frames into out (interleaved stereo),
     // passing them through the taps as the real output would.
     void render(float* out, int frameCount);
 
-    // Frames rendered since the last start (all outputs).
+    // Frames rendered since the last start (all outputs; the silent output
+    // renders none while it rests).
     uint64_t framesRendered() const;
+    // The silent output is resting: nothing sounds and no tap wants blocks.
+    bool outputResting() const;
 
 private:
+    bool applyShortMessage(uint32_t message);
     AudioEngine();
     ~AudioEngine();
     struct Impl;

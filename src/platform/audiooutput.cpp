@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstdio>
 #include <thread>
 #include <vector>
@@ -14,6 +16,10 @@ namespace plat {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The silent output rests after this much quiet (blocks of kOutputBlockFrames):
+// about 0.2 s, so that the blocks between the notes of a tune keep their pace.
+constexpr int kQuietBlocksBeforeRest = 138;
 
 void announceSilentOutput() {
     static std::atomic<bool> told{false};
@@ -59,6 +65,31 @@ struct AudioOutput::Impl {
     std::atomic<double> latencyMs{-1.0};
     std::thread thread;
 
+    // Resting: the render thread waits on `woken` until wake() or quit.
+    std::mutex restMutex;
+    std::condition_variable woken;
+    std::atomic<bool> wakeRequested{false};
+    std::atomic<bool> isResting{false};
+
+    void wake() {
+        wakeRequested.store(true);
+        if (isResting.load()) {
+            std::lock_guard<std::mutex> lock(restMutex);
+            woken.notify_one();
+        }
+    }
+
+    // Waits until woken; false when the output is closing.
+    bool rest() {
+        std::unique_lock<std::mutex> lock(restMutex);
+        isResting.store(true);
+        // A wake between the last block and here is not lost: wake() sets
+        // the request before it looks at isResting.
+        woken.wait(lock, [this] { return wakeRequested.load() || quit.load(); });
+        isResting.store(false);
+        return !quit.load();
+    }
+
     void run() {
         // Only a thread feeding a real device needs to win against the rest
         // of the desktop; the silent output just keeps time.
@@ -68,8 +99,10 @@ struct AudioOutput::Impl {
         const auto blockTime = std::chrono::duration_cast<Clock::duration>(
             std::chrono::duration<double>(static_cast<double>(kOutputBlockFrames) / sampleRate));
         auto next = Clock::now();
+        int quietBlocks = 0;
         while (!quit.load(std::memory_order_relaxed)) {
-            render(block.data(), kOutputBlockFrames);
+            wakeRequested.store(false);
+            const bool quiet = render(block.data(), kOutputBlockFrames);
             if (pulse) {
                 int error = 0;
                 if (pa_simple_write(pulse, block.data(), block.size() * sizeof(float), &error) >= 0) {
@@ -85,6 +118,15 @@ struct AudioOutput::Impl {
                 usingPulse.store(false);
                 announceSilentOutput();
                 next = Clock::now();
+            }
+            quietBlocks = quiet ? quietBlocks + 1 : 0;
+            if (quietBlocks >= kQuietBlocksBeforeRest && !wakeRequested.load()) {
+                // Nothing to play: rest until something may sound, then go
+                // on from that moment (the first block renders at once).
+                if (!rest()) break;
+                quietBlocks = 0;
+                next = Clock::now();
+                continue;
             }
             next += blockTime;
             auto now = Clock::now();
@@ -118,13 +160,21 @@ std::unique_ptr<AudioOutput> AudioOutput::start(Kind kind, int sampleRate, Rende
 }
 
 AudioOutput::~AudioOutput() {
-    d->quit.store(true);
+    {
+        std::lock_guard<std::mutex> lock(d->restMutex);
+        d->quit.store(true);
+        d->woken.notify_one();
+    }
     if (d->thread.joinable()) d->thread.join();
 }
 
 std::string AudioOutput::name() const { return d->usingPulse.load() ? "pulse" : "null"; }
 
 double AudioOutput::measuredLatencyMs() const { return d->usingPulse.load() ? d->latencyMs.load() : -1.0; }
+
+void AudioOutput::wake() { d->wake(); }
+
+bool AudioOutput::resting() const { return d->isResting.load(); }
 
 double AudioOutput::bufferMs() const {
     if (d->usingPulse.load()) return kServerBufferMs;

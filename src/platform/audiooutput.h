@@ -1,7 +1,9 @@
 // Where the audio engine's mix goes: a render thread that pulls fixed blocks
 // from the mixer and writes them to the desktop's sound server, or — without
 // one — paces itself at real time into a silent output so that timing, taps
-// and recording behave the same.
+// and recording behave the same. The silent output rests while the mixer has
+// nothing to play, so that an idle program costs no CPU, and is woken by
+// whatever may make a sound.
 #pragma once
 
 #include <functional>
@@ -18,7 +20,9 @@ constexpr double kServerBufferMs = 10.0;
 class AudioOutput {
 public:
     enum class Kind { Auto, Null };
-    using RenderFn = std::function<void(float* interleaved, int frameCount)>;
+    // Renders one block; returns true when the block is silence and nothing
+    // is left sounding (the output may then rest until woken).
+    using RenderFn = std::function<bool(float* interleaved, int frameCount)>;
 
     // Auto: the sound server, else (after one line on stderr, once per
     // process) the null output. Null: the null output. Starts the render
@@ -32,6 +36,12 @@ public:
     // and not yet heard), sampled now and then by the render thread; -1
     // without a server.
     double measuredLatencyMs() const;
+
+    // Something may sound now: a resting output renders again at once.
+    // Cheap while the output is not resting. Any thread.
+    void wake();
+    // The silent output is resting (renders nothing until woken).
+    bool resting() const;
 
 private:
     struct Impl;

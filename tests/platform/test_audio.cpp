@@ -180,6 +180,48 @@ TEST_F(EngineTest, NullOutputRendersOnItsOwnThread) {
     EXPECT_EQ(engine.outputBufferMs(), 0.0);
 }
 
+// Without a sound server the silent output rests while nothing sounds (no
+// blocks rendered, no CPU), the next sound starts it again, and a recorder's
+// tap, which records silence too, keeps it running.
+TEST(SilentOutput, RestsWhileQuietWakesForASoundRecorderTapKeepsItRunning) {
+    AudioEngine& engine = AudioEngine::instance();
+    engine.stop();
+    ASSERT_TRUE(engine.start(AudioEngine::Output::Null));
+    auto waitUntil = [](const std::function<bool()>& pred) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!pred() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return pred();
+    };
+    std::atomic<bool> heard{false};
+    const int watch = engine.addTap(
+        [&](const float* f, int n) {
+            for (int i = 0; i < 2 * n; ++i)
+                if (std::fabs(f[i]) > 1e-3f) heard = true;
+        },
+        AudioEngine::TapKind::WhileSounding);
+    ASSERT_TRUE(waitUntil([&] { return engine.outputResting(); }));
+    const uint64_t restingAt = engine.framesRendered();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(engine.framesRendered(), restingAt) << "no blocks while resting";
+
+    ASSERT_TRUE(engine.midiShortMessage(kNoteOnC4));
+    EXPECT_TRUE(waitUntil([&] { return heard.load(); })) << "a note wakes the output";
+    engine.midiShortMessage(0x00003C80);
+    engine.midiShortMessage(0x000078B0);  // all sound off
+    ASSERT_TRUE(waitUntil([&] { return engine.outputResting(); })) << "and it rests again after the note";
+
+    const int recorder = engine.addTap([](const float*, int) {});
+    ASSERT_TRUE(waitUntil([&] { return !engine.outputResting(); }));
+    const uint64_t recording = engine.framesRendered();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // longer than the quiet before a rest
+    EXPECT_FALSE(engine.outputResting());
+    EXPECT_GT(engine.framesRendered(), recording) << "silence goes on being rendered for the recorder";
+    engine.removeTap(recorder);
+    engine.removeTap(watch);
+    engine.stop();
+}
+
 TEST(SoundFontChoice, OverrideThenTheLargerOfDefaultGmAndTim) {
     namespace fs = std::filesystem;
     QTemporaryDir dir;
