@@ -20,8 +20,10 @@
 #include "platform/textcodec.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
+#include <functional>
 
 using namespace midi;
 
@@ -84,14 +86,28 @@ void takeChordOrder(const QString& order) {
     for (int i = 1; i <= G.ChordCount; ++i) G.ChordSequence(i) = rt::CInt(rt::Val(order.mid(i - 1, 1)));
 }
 
-bool readModelFile(const QString& path, QStringList* lines, QByteArray* raw = nullptr) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError) return false;
-    *lines = plat::splitLines(plat::fromGbk(bytes));
-    if (raw) *raw = bytes;
-    return true;
+// The longest model line kept: a pattern is 32 characters, and the parse of
+// the two boxes together reads no more than 64; a longer line is cut here.
+constexpr int kModelLineBytes = 1024;
+
+// Reads the model file's lines into ChordModelLines from ChordWorkIndex on,
+// at most to the table's end; onEveryLine (if given) sees every line of the
+// file, also those past the table, one at a time. False when the file cannot
+// be read.
+bool readModelFile(const QString& path, Form1& f, const std::function<void(const QString&)>& onEveryLine = {}) {
+    plat::GbkLineReader reader(kModelLineBytes);
+    if (!reader.open(path)) return false;
+    QString line;
+    while (reader.next(&line)) {
+        if (f.ChordWorkIndex <= kModelTableSize) {
+            f.ChordModelLines(f.ChordWorkIndex) = line;
+            f.ChordWorkIndex = rt::add16(f.ChordWorkIndex, 1);
+        } else if (!onEveryLine) {
+            break;  // only the table's 100 lines are used
+        }
+        if (onEveryLine) onEveryLine(line);
+    }
+    return !reader.failed();
 }
 
 // Program of a chord channel from an instrument box. Position 0 ("0.无声")
@@ -134,15 +150,9 @@ void Form1::HXCSH() {
         Text5->setText(QString::fromLatin1(kDefaultEveryTwoBars));
         return;
     }
-    QStringList lines;
-    // A file that cannot be read leaves the boxes as they are.
-    if (!readModelFile(found, &lines)) return;
-    // Only the table's 100 lines are read; further lines are ignored.
-    for (const QString& line : lines) {
-        if (ChordWorkIndex > kModelTableSize) break;
-        ChordModelLines(ChordWorkIndex) = line;
-        ChordWorkIndex = rt::add16(ChordWorkIndex, 1);
-    }
+    // Only the table's 100 lines are read; further lines are ignored. A file
+    // that cannot be read leaves the boxes as they are.
+    if (!readModelFile(found, *this)) return;
     ChordModelCount = rt::add16(ChordWorkIndex, -1);
 
     // Two independent draws; a file with no lines gives empty text.
@@ -209,28 +219,24 @@ void Form1::Command4_Click() {
     ChordWorkIndex = 1;
     const QString found = plat::resolvePath(modelFilePath());
     if (found.isEmpty()) return;
-    QStringList lines;
-    QByteArray raw;
-    if (!readModelFile(found, &lines, &raw)) return;
-    for (const QString& line : lines) {
-        if (ChordWorkIndex > kModelTableSize) break;
-        ChordModelLines(ChordWorkIndex) = line;
-        ChordWorkIndex = rt::add16(ChordWorkIndex, 1);
-    }
-    ChordModelCount = rt::add16(ChordWorkIndex, -1);
-
     // Every line of the file counts, also those past the table's 100.
-    const bool everyBarFound = lines.contains(Text4->text());
-    const bool everyTwoBarsFound = lines.contains(Text5->text());
+    bool everyBarFound = false, everyTwoBarsFound = false;
+    const QString everyBar = Text4->text(), everyTwoBars = Text5->text();
+    if (!readModelFile(found, *this, [&](const QString& line) {
+            everyBarFound = everyBarFound || line == everyBar;
+            everyTwoBarsFound = everyTwoBarsFound || line == everyTwoBars;
+        }))
+        return;
+    ChordModelCount = rt::add16(ChordWorkIndex, -1);
     if (everyBarFound && everyTwoBarsFound) return;
 
-    // Appended in memory and written whole, so a failed write leaves the
-    // library as it was.
-    QByteArray out = raw;
-    if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r')) out += "\r\n";
-    if (!everyBarFound) out += plat::toGbk(Text4->text()) + "\r\n";
-    if (!everyTwoBarsFound) out += plat::toGbk(Text5->text()) + "\r\n";
-    plat::writeFileAtomic(found, out);
+    // Appended at the end; a failed write cuts the file back, so the library
+    // never ends in half a line.
+    QByteArray out;
+    if (QFileInfo(found).size() > 0 && !plat::endsWithLineEnd(found)) out += "\r\n";
+    if (!everyBarFound) out += plat::toGbk(everyBar) + "\r\n";
+    if (!everyTwoBarsFound) out += plat::toGbk(everyTwoBars) + "\r\n";
+    plat::appendToFile(found, out);
 }
 
 // ---- Chord tracks

@@ -22,33 +22,24 @@ using namespace midi;
 
 namespace {
 
+// The longest settings line read: a number, or a sound file's name (names
+// are far shorter). A longer line cannot be a setting.
+constexpr int kSettingsLineBytes = 1024;
+
 // The first `count` lines of a GBK text file (CR LF, LF or CR end a line),
 // read no further than they reach: what follows them, however long, is never
-// loaded. Fewer lines when the file has fewer. False when it cannot be read.
+// loaded. Fewer lines when the file has fewer. False when it cannot be read
+// or one of those lines is longer than any setting.
 bool readFirstLines(const QString& path, int count, QStringList* lines) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    // CR and LF bytes never occur inside a GBK character: lines can be counted
-    // on the bytes before they are decoded.
-    QByteArray bytes;
-    int ends = 0;
-    bool afterCr = false;
-    while (ends < count) {
-        const QByteArray chunk = f.read(64 * 1024);
-        if (chunk.isEmpty()) break;
-        for (char c : chunk) {
-            if (c == '\n' && afterCr) {
-                afterCr = false;  // the LF of a CR LF
-                continue;
-            }
-            afterCr = c == '\r';
-            if (c == '\r' || c == '\n') ++ends;
-        }
-        bytes += chunk;
+    plat::GbkLineReader reader(kSettingsLineBytes);
+    if (!reader.open(path)) return false;
+    QString line;
+    bool cut = false;
+    while (lines->size() < count && reader.next(&line, &cut)) {
+        if (cut) return false;
+        lines->append(line);
     }
-    if (f.error() != QFileDevice::NoError) return false;
-    *lines = plat::splitLines(plat::fromGbk(bytes)).mid(0, count);
-    return true;
+    return !reader.failed();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -83,6 +84,83 @@ QStringList splitLines(const QString& text) {
     }
     if (pending) lines << cur;
     return lines;
+}
+
+bool GbkLineReader::open(const QString& path) {
+    file_.setFileName(path);
+    buf_.clear();
+    pos_ = 0;
+    afterCr_ = false;
+    failed_ = false;
+    return file_.open(QIODevice::ReadOnly);
+}
+
+bool GbkLineReader::fill() {
+    buf_ = file_.read(64 * 1024);
+    pos_ = 0;
+    if (buf_.isEmpty() && file_.error() != QFileDevice::NoError) failed_ = true;
+    return !buf_.isEmpty();
+}
+
+bool GbkLineReader::next(QString* line, bool* cut) {
+    if (failed_ || !file_.isOpen()) return false;
+    // CR and LF bytes never occur inside a GBK character: lines are found on
+    // the bytes and decoded one at a time.
+    std::string bytes;
+    bool tooLong = false;
+    bool any = false;
+    const size_t keep = static_cast<size_t>(maxLineBytes_) + 1;  // one more tells a cut
+    for (;;) {
+        if (pos_ >= buf_.size() && !fill()) {
+            if (failed_ || !any) return false;
+            break;  // the last line has no line end
+        }
+        if (afterCr_) {
+            afterCr_ = false;
+            if (buf_[pos_] == '\n') {  // the LF of a CR LF
+                ++pos_;
+                continue;
+            }
+        }
+        const char* begin = buf_.constData() + pos_;
+        const char* end = buf_.constData() + buf_.size();
+        const char* p = begin;
+        while (p < end && *p != '\r' && *p != '\n') ++p;
+        if (p > begin) {
+            any = true;
+            const size_t n = static_cast<size_t>(p - begin);
+            if (bytes.size() < keep) bytes.append(begin, std::min(n, keep - bytes.size()));
+        }
+        pos_ += p - begin;
+        if (p < end) {
+            afterCr_ = *p == '\r';
+            ++pos_;
+            break;
+        }
+    }
+    if (static_cast<int>(bytes.size()) > maxLineBytes_) {
+        tooLong = true;
+        bytes = gbkTruncate(bytes, static_cast<size_t>(maxLineBytes_));
+    }
+    *line = fromGbk(QByteArray::fromStdString(bytes));
+    if (cut) *cut = tooLong;
+    return true;
+}
+
+bool appendToFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite | QIODevice::Append)) return false;
+    const qint64 oldSize = f.size();
+    if (f.write(bytes) == bytes.size() && f.flush()) return true;
+    f.resize(oldSize);
+    return false;
+}
+
+bool endsWithLineEnd(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() == 0 || !f.seek(f.size() - 1)) return false;
+    const QByteArray last = f.read(1);
+    return last == "\r" || last == "\n";
 }
 
 bool readGbkFile(const QString& path, QString* text) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <string>
@@ -20,6 +21,37 @@ std::string gbkTruncate(const std::string& gbk, size_t maxBytes);
 // Splits text into lines at CR LF, LF or CR. A final line end does not make
 // an extra empty line ("a\r\n" is one line; "a\r\n\r\n" is two).
 QStringList splitLines(const QString& text);
+
+// Reads a GBK text file one line at a time (CR LF, LF or CR end a line)
+// without ever holding more than one line of at most maxLineBytes bytes: a
+// longer line is cut there (never inside a two-byte character) and the rest
+// of it is skipped. A file with no line end at all costs no more memory than
+// one such line.
+class GbkLineReader {
+public:
+    explicit GbkLineReader(int maxLineBytes) : maxLineBytes_(maxLineBytes) {}
+    bool open(const QString& path);  // false when the file cannot be opened
+    // The next line; false at the end of the file or on a read error.
+    // *cut tells whether the line was longer than maxLineBytes.
+    bool next(QString* line, bool* cut = nullptr);
+    bool failed() const { return failed_; }  // a read error ended the lines
+
+private:
+    bool fill();
+    int maxLineBytes_;
+    QFile file_;
+    QByteArray buf_;
+    qsizetype pos_ = 0;
+    bool afterCr_ = false;  // the last line ended with CR: a following LF belongs to it
+    bool failed_ = false;
+};
+
+// Appends bytes to an existing file. A failed write cuts the file back to
+// its old length, so it never ends in half a line. False on failure.
+bool appendToFile(const QString& path, const QByteArray& bytes);
+// Whether a non-empty file ends with a line end (CR or LF); false for an
+// empty file or one that cannot be read.
+bool endsWithLineEnd(const QString& path);
 
 // Reads a whole file as GBK text; false when it cannot be read.
 bool readGbkFile(const QString& path, QString* text);

@@ -175,6 +175,22 @@ TEST_F(ChordModels, OnlyTheFirstHundredLinesAreRead) {
     EXPECT_EQ(form->ChordModelCount, 100);
 }
 
+// A model line is used for its first cells only: an overlong one (a file of
+// 4 MB with no line end) is taken cut to 1024 characters, and the save
+// appends after it without reading it whole.
+TEST_F(ChordModels, OverlongLinesAreCut) {
+    const QByteArray huge = QByteArray("KCKEKG") + QByteArray(4 << 20, '-');
+    folder.write(QStringLiteral("HxJzMx.txt"), huge);
+    draws({0.0, 0.0, 0.0});
+    form->Command3->click();
+    EXPECT_EQ(form->ChordModelCount, 1);
+    EXPECT_EQ(form->Text4->text(), QString::fromLatin1(huge.left(1024)));
+    EXPECT_EQ(form->ChordPatternGrid(1, 2), 31);  // "KG"
+    form->Text5->setText(line("MG"));
+    form->Command4->click();
+    EXPECT_EQ(models(), huge + "\r\n" + line("MG").toLatin1() + "\r\n") << "the cut line counts as found";
+}
+
 class ChordPlayback : public Form1Test {
 protected:
     void SetUp() override {

@@ -108,6 +108,10 @@ TEST_F(SettingsFile, BadFilesAreKeptAsBackupRewrittenAndTheProgramEnds) {
         {"abc on line 5", [](QStringList& l) { l[4] = QStringLiteral("abc"); }},
         {"93 on line 37", [](QStringList& l) { l[36] = QStringLiteral(" 93 "); }},
         {"overflowing number", [](QStringList& l) { l[0] = QStringLiteral(" 99999 "); }},
+        // No setting is that long: a name line of 2000 characters, and a
+        // file of 4 MB without a line end, are read no further than that.
+        {"name line of 2000 characters", [](QStringList& l) { l[49] = QString(2000, u'x') + QStringLiteral(".wav"); }},
+        {"no line end", [](QStringList& l) { l = QStringList{QString(4 << 20, u' ') + QStringLiteral("3")}; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
