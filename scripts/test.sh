@@ -26,3 +26,5 @@ run_suite "$here/build" -DCMAKE_BUILD_TYPE=Release
 echo "== Sanitizer build (ASan + UBSan) =="
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DMORVELA_SANITIZE=ON
+echo "== Fuzz targets (libFuzzer, ASan + UBSan; skipped without clang) =="
+"$here/scripts/fuzz.sh"
