@@ -107,6 +107,7 @@ void Form1::buildControls() {
     }
 
     buildScoreArea();
+    buildRecorder();
 
     // The mute pad: a long strip right above the keys.
     Label1 = label(this, QString(), 0, 201, 988, 14);
@@ -232,6 +233,7 @@ void Form1::buildMelodyPage(QWidget* page) {
     static const char* keys[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
     for (const char* k : keys) YD->addItem(QString::fromUtf8(k));
     Command2 = place(new ui::CommandButton(QStringLiteral("效果欣赏"), page), 268, 95, 94, 26);
+    Command2->setToolTip(QStringLiteral("访问软件主页，欣赏更多演奏效果！"));
     label(page, QStringLiteral("设  备"), 6, 124, 40, 18);
     ComDevies = place(new ui::ComboBox(ui::ComboBox::PickList, page), 48, 122, 314, 22);
 }
@@ -344,14 +346,6 @@ void Form1::buildHelpPage(QWidget* page) {
     Text1->setLocked(true);
 }
 
-void Form1::buildSettingsPage(QWidget* page) {
-    for (int j = 0; j < 4; ++j) {
-        YQSZ[j] = place(new ui::ComboBox(ui::ComboBox::PickList, page), 120, 6 + 26 * j, 170, 22);
-    }
-    YQSZ[3]->hide();
-    Check2 = place(new ui::CheckBox(QStringLiteral("循环播放"), page), 300, 8, 84, 20);
-}
-
 void Form1::wireHandlers() {
     for (int i = 0; i < 6; ++i) {
         if (!Xxk[i]) continue;
@@ -361,6 +355,7 @@ void Form1::wireHandlers() {
     ComDevies->onClick = [this] { ComDevies_Click(); };
     Command1->onClick = [this] { Command1_Click(); };
     Timer2->onTimer = [this] { Timer2_Timer(); };
+    Command2->onClick = [this] { Command2_Click(); };
     Picture2->onClick = [this] { Image3_Click(); };
     for (int i = 0; i < 7; ++i) Option2[i]->onClick = [this, i] { Option2_Click(i); };
     SFYXYZ->onKeyDown = [this](int code, int shift) { SFYXYZ_KeyDown(code, shift); };

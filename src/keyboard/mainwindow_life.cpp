@@ -178,6 +178,7 @@ void Form1::Form_Unload() {
     plat::mciSendStringA("CLOSE NN", reply, 0, 0);
     // Unloaded: its clocks stop with it.
     for (ui::Timer* t : {Timer1, Timer2, Timer3, Timer4, HXYS, BZDS}) t->setEnabled(false);
+    Lyjsj->setEnabled(false);
     hide();
     loaded_ = false;
     if (!G.Form3Instance) G.Form3Instance = new Form3();
@@ -208,6 +209,7 @@ void Form1::Xxk_Click(int index) {
         if (Option2[0]->value()) Option2_Click(0);
         else Option2[0]->setValue(true);
     }
+    if (index == 5) ShowKeySettingsPage();
     SFYXYZ->setEnabled(true);
     if (isVisible()) SFYXYZ->setFocus(Qt::OtherFocusReason);
 }
@@ -235,7 +237,7 @@ void Form1::Image3_Click() {
 }
 
 void Form1::Timer2_Timer() {
-    SjXs->setCaption(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")));
+    SjXs->setCaption(Now().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")));
     SFYXYZ->setEnabled(true);
     BJCK->setEnabled(true);
     QString t = Label8->caption();
