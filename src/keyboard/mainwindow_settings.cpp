@@ -35,10 +35,10 @@ QByteArray gbkPath(const QString& path) { return plat::toGbk(plat::resolvePath(p
 }  // namespace
 
 void Form1::buildSettingsPage(QWidget* page) {
-    // The 28 keys, one option group: F1..F12 in two rows, the pads in two,
-    // the effect keys in two.
+    // The 28 keys, one option group, five to a row: F1..F12 in three rows,
+    // the pads in two, the effect keys in two.
     auto* keys = new QWidget(page);
-    keys->setGeometry(4, 2, 232, 122);
+    keys->setGeometry(4, 2, 240, 120);
     static const char* effectCaptions[6] = {"Ins", "Hom", "Pup", "Del", "End", "Pdo"};
     static const char* effectKeys[6] = {"Insert", "Home", "PageUp", "Delete", "End", "PageDown"};
     for (int i = 0; i < 28; ++i) {
@@ -54,10 +54,12 @@ void Form1::buildSettingsPage(QWidget* page) {
             tip = QStringLiteral("点击我即可设置\"%1\"键所拥有的特殊音效播放的快捷方式！")
                       .arg(QString::fromLatin1(effectKeys[i - kFirstEffect]));
         }
-        const int row = i < kFirstPad ? i / 6 : i < kFirstEffect ? 2 + (i - kFirstPad) / 5 : 4 + (i - kFirstEffect) / 3;
-        const int col = i < kFirstPad ? i % 6 : i < kFirstEffect ? (i - kFirstPad) % 5 : (i - kFirstEffect) % 3;
+        const int first = i < kFirstPad ? 0 : i < kFirstEffect ? kFirstPad : kFirstEffect;
+        const int firstRow = i < kFirstPad ? 0 : i < kFirstEffect ? 3 : 5;
+        const int row = firstRow + (i - first) / 5;
+        const int col = (i - first) % 5;
         Option3[i] = new ui::OptionButton(caption, keys);
-        Option3[i]->setGeometry(38 * col, 20 * row, 38, 20);
+        Option3[i]->setGeometry(48 * col, 17 * row, 48, 17);
         Option3[i]->setToolTip(tip);
         Option3[i]->setFocusPolicy(Qt::NoFocus);
         if (i == 0) Option3[i]->setValue(true);  // design state: F1, before its handler is wired
@@ -66,14 +68,14 @@ void Form1::buildSettingsPage(QWidget* page) {
 
     for (int j = 0; j < 4; ++j) {
         YQSZ[j] = new ui::ComboBox(ui::ComboBox::PickList, page);
-        YQSZ[j]->setGeometry(240, 4 + 26 * j, 146, 22);
+        YQSZ[j]->setGeometry(248, 4 + 26 * j, 138, 22);
         YQSZ[j]->onClick = [this, j] { YQSZ_Click(j); };
         YQSZ[j]->onChange = [this, j] { YQSZ_Click(j); };
     }
-    YQSZ[3]->move(240, 4);
+    YQSZ[3]->move(248, 4);
     YQSZ[3]->hide();
     File2 = new ui::FileListBox(page);
-    File2->setGeometry(240, 4, 146, 104);
+    File2->setGeometry(248, 4, 138, 104);
     File2->setPattern(QStringLiteral("*.wav"));
     File2->hide();
     File2->onClick = [this] { File2_Click(); };
@@ -86,11 +88,11 @@ void Form1::buildSettingsPage(QWidget* page) {
     Check2->setGeometry(98, 124, 90, 20);
     Check2->setToolTip(QStringLiteral("勾选该选项后再播放特殊音效时将进行循环播放！"));
     SHUAXIN = new ui::CommandButton(QStringLiteral("停止"), page);
-    SHUAXIN->setGeometry(240, 116, 70, 26);
+    SHUAXIN->setGeometry(248, 116, 66, 26);
     SHUAXIN->setToolTip(QStringLiteral("停止正在播放的特殊音效！"));
     SHUAXIN->onClick = [this] { SHUAXIN_Click(); };
     BCSZ = new ui::CommandButton(QStringLiteral("保存"), page);
-    BCSZ->setGeometry(316, 116, 70, 26);
+    BCSZ->setGeometry(320, 116, 66, 26);
     BCSZ->setToolTip(QStringLiteral("保存当前的快捷按键设置，下次启动软件时将自动加载！"));
     BCSZ->onClick = [this] { BCSZ_Click(); };
 }
