@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <thread>
 
@@ -237,10 +238,21 @@ uint32_t WaveRecorder::save(const std::string& path) {
     const fs::path target = fsPath(path);
     fs::path part = target;
     part += ".part";
+    // Copied by content: the new file gets the user's usual permissions,
+    // not the private ones of the scratch file.
+    bool copied = false;
+    {
+        std::ifstream in(fsPath(take_->scratch.fileName().toStdString()), std::ios::binary);
+        std::ofstream out(part, std::ios::binary | std::ios::trunc);
+        if (in && out) {
+            out << in.rdbuf();
+            out.flush();
+            copied = static_cast<bool>(out);
+        }
+    }
     std::error_code ec;
-    fs::copy_file(fsPath(take_->scratch.fileName().toStdString()), part, fs::copy_options::overwrite_existing, ec);
-    if (!ec) fs::rename(part, target, ec);
-    if (ec) {
+    if (copied) fs::rename(part, target, ec);
+    if (!copied || ec) {
         fs::remove(part, ec);
         return kMciErrCannotWriteFile;
     }
