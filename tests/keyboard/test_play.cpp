@@ -64,20 +64,32 @@ TEST_F(PlayTest, TakeIsRecordedWithEvenLengthsFromTheClock) {
     EXPECT_EQ(picture(26), form->KeyWhiteUp.cacheKey());
 }
 
-TEST_F(PlayTest, KeysBetweenTwoTicksRecordTheLengthLastCounted) {
+TEST_F(PlayTest, KeysBeforeTheFirstTickOfANoteRecordTheShortestLength) {
     key(kG);
     key(kH);  // before any tick: no length counted yet, written as 2
     tick(3);  // length 4
     key('J');
-    key('K');  // before the next tick: the clock's length is still 4
+    key('K');  // before J's first tick: 2, not the 4 counted for H
     tick(7);   // length 8
     key(kBack);
     EXPECT_TRUE(form->Timer1->enabled());
-    tick(3);  // the rest counts afresh: length 4
-    key(kG);
+    key(kG);  // the rest's own count has not ticked yet either
     tick(5);
     key(kSpace);
-    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC2KD4KE4KF8XZ4KC6TZ"));
+    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC2KD4KE2KF8XZ2KC6TZ"));
+
+    // After a take closed by the clock (length 99) and a stop, a quick
+    // second key records 2; so do a held key's repeats.
+    form->Text3->setText(QString());
+    key(kG);
+    tick(100);
+    ASSERT_FALSE(form->Timer1->enabled());
+    key(kSpace);
+    key(kG);
+    key(kH);
+    key(kH);
+    key(kH);
+    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC99TZ99TZ99KC2KD2KD2KD"));
 }
 
 TEST_F(PlayTest, ScoreBoxEditsMoveTheRecordingPoint) {
@@ -251,10 +263,33 @@ TEST_F(ClockTest, AutoSyncPlaysTheFirstStepWithTheNoteThenADrumStepEveryFourTick
     EXPECT_EQ(G.DrumStep, 1);
     EXPECT_TRUE(dialogs.messages.isEmpty());
 
-    // Numpad - halts the clock and releases the chord tracks.
+    // Numpad - halts the clock and releases the melody note and the chord
+    // tracks: the stopped clock would never release them.
     key(kNumMinus);
     EXPECT_FALSE(form->Timer1->enabled());
     const Msgs halt = take();
+    ASSERT_GE(halt.size(), 4u) << hexList(halt);
+    EXPECT_EQ(Msgs(halt.begin(), halt.begin() + 4),
+              (Msgs{msg(0x80, 60, 0), msg(0x81, 60, 0), msg(0x82, 60, 0), msg(0x82, 48, 0)}))
+        << hexList(halt);
     EXPECT_FALSE(only(halt, 0x83, 0x83).empty()) << hexList(halt);
     EXPECT_FALSE(only(halt, 0x84, 0x84).empty()) << hexList(halt);
+}
+
+// Drum steps come on the clock's ticks 4, 8, 12 ... after the note that
+// played step 0: one drum step every second accompaniment step.
+TEST_F(ClockTest, AutoSyncDrumStepsFallOnEveryFourthTickAfterTheNote) {
+    patternOnEveryStep();
+    form->Option1[2]->setValue(true);  // 4/4
+    form->Check5->setValue(1);
+    form->xuanyue->setListIndex(0);
+    take();
+    key(kG);
+    EXPECT_EQ(only(take(), 0x99, 0x99), Msgs{msg(0x99, 36, 10)});
+    for (int t = 1; t <= 40; ++t) {
+        tick();
+        const Msgs drums = only(take(), 0x99, 0x99);
+        if (t % 4 == 0) EXPECT_EQ(drums, Msgs{msg(0x99, 36, 10 + (t / 4) % 16)}) << "tick " << t;
+        else EXPECT_TRUE(drums.empty()) << "tick " << t << ": " << hexList(drums);
+    }
 }

@@ -28,7 +28,8 @@ TEST_F(RhythmGrid, SoundAndVelocityRebuildExactlyTheirCells) {
     form->LblInst[1]->setListIndex(3);
     for (int s = 0; s <= 15; ++s) EXPECT_EQ(G.RhythmPattern(1, s).Message, hit(38, 100)) << s;
     EXPECT_EQ(G.RhythmPattern(1, 16).Message, 0);
-    EXPECT_EQ(G.RhythmPattern(0, 0).Message, hit(35, 100));  // no sound chosen: the list's first
+    EXPECT_EQ(G.RhythmPattern(0, 0).Message, hit(34, 100));  // no sound chosen: position -1 + 35
+    EXPECT_EQ(G.RhythmPattern(0, 0).DrumNote, 0) << "the row sound was never set";
 
     // In 3/4 columns 12..15 hide, keeping their ticks; the velocity reaches
     // steps 0..11 only, the row sound all 16.
@@ -37,9 +38,9 @@ TEST_F(RhythmGrid, SoundAndVelocityRebuildExactlyTheirCells) {
     EXPECT_TRUE(form->BZC[13]->isHidden());
     EXPECT_FALSE(form->BZA[11]->isHidden());
     form->VsbVol->setListIndex(1);  // "60"
-    EXPECT_EQ(G.RhythmPattern(2, 11).Message, hit(35, 60));
+    EXPECT_EQ(G.RhythmPattern(2, 11).Message, hit(34, 60));
     EXPECT_EQ(G.RhythmPattern(2, 11).Volume, 60);
-    EXPECT_EQ(G.RhythmPattern(2, 12).Message, hit(35, 100));
+    EXPECT_EQ(G.RhythmPattern(2, 12).Message, hit(34, 100));
     form->LblInst[2]->setListIndex(7);
     EXPECT_EQ(G.RhythmPattern(2, 15).Message, hit(42, 60));
     EXPECT_EQ(G.RhythmPattern(2, 15).Volume, 100);  // the row sound leaves Volume alone
