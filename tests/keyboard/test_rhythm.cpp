@@ -2,6 +2,8 @@
 // pattern files (the 77-character line, the list, save and delete).
 #include "mainwindowfixture.h"
 
+#include "keyboard/keyboardwidgets.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -124,6 +126,13 @@ TEST_F(RhythmGrid, FileListShowsOverTheLabelAndHidesOverThePage) {
     };
     move(form->Label11->geometry().center());  // over a control: that control's own move
     EXPECT_FALSE(form->File1->isHidden());
+    // From the label straight up into the list, pixel by pixel, the pointer
+    // never touches the page's background.
+    const QPoint from = form->Label11->geometry().center();
+    for (int y = from.y(); y >= form->File1->geometry().center().y(); --y) {
+        QWidget* under = page->childAt(from.x(), y);
+        EXPECT_TRUE(under == form->Label11 || under == form->File1 || form->File1->isAncestorOf(under)) << "y " << y;
+    }
     const QPointF background(page->width() - 3, page->height() - 3);
     ASSERT_EQ(page->childAt(background.toPoint()), nullptr);
     move(background);
@@ -309,6 +318,22 @@ TEST_F(RhythmFile, ListClickReadsTheFirstField) {
     form->Cmdcill[0]->click();  // nothing selected: the first file again, whole
     EXPECT_TRUE(dialogs.messages.isEmpty());
     EXPECT_EQ(form->VsbVol->listIndex(), 2);
+}
+
+// A click in the list hides it while it has the focus: the keyboard must go
+// back to the player, or the next keys type into the score box. Patterns
+// are listed and loaded whatever the case of their names.
+TEST_F(RhythmFile, ListClickGivesTheKeyboardBack) {
+    writeRecord(QStringLiteral("A.BIN"), QStringLiteral("050201030700") + marks({0}, {}, {}) + QStringLiteral("A.BIN"));
+    QApplication::setActiveWindow(form.get());
+    form->Xxk[2]->setValue(true);
+    form->Label11_MouseMove();
+    form->File1->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(form->File1->hasFocus());
+    load(QStringLiteral("A.BIN"));
+    EXPECT_EQ(form->Option1[2]->value(), true);
+    EXPECT_TRUE(form->File1->isHidden());
+    EXPECT_TRUE(form->SFYXYZ->hasFocus());
 }
 
 TEST_F(RhythmFile, DeleteRemovesTheSelectedFileAndLoadsTheFirst) {
