@@ -134,10 +134,10 @@ public:
     void Check6_Click();
     void HXYS_Timer();
     void HxYL_Click();
+    void HxYL_Change();
     void Combo1_Click();
     void Combo3_Click();
     void xuanyue_Click();
-    void xuanyue_Change();
     // The random source of the chord draws: a uniform number in [0, 1).
     // Tests replace it.
     std::function<double()> Rnd;
@@ -214,6 +214,8 @@ public:
     ui::Timer* Timer4 = nullptr;
     // Rhythm page
     ui::FileListBox* File1 = nullptr;
+    // Chord instrument of the rhythm page: a pick list, whose text changes only
+    // with its choice, so it has a Click handler and needs no Change handler.
     ui::ComboBox* xuanyue = nullptr;
     ui::ComboBox* VsbVol = nullptr;
     std::array<ui::OptionButton*, 3> Option1{};

@@ -100,11 +100,8 @@ void Form1::buildControls() {
     buildRhythmPage(Jiezhou[2]);
     buildHelpPage(Jiezhou[4]);
     buildSettingsPage(Jiezhou[5]);
-    {
-        // Selected at start without running its handler (design state).
-        QSignalBlocker b(Xxk[0]);
-        Xxk[0]->setChecked(true);
-    }
+    // Selected at start (design state); no handler is wired yet, so none runs.
+    Xxk[0]->setValue(true);
 
     buildScoreArea();
     buildRecorder();
@@ -308,7 +305,10 @@ void Form1::buildRhythmPage(QWidget* page) {
     Check5 = place(new ui::CheckBox(QStringLiteral("自动同步"), page), 70, 104, 84, 20);
     Cmdcill[0] = place(new ui::CommandButton(QStringLiteral("删 除"), page), 296, 101, 44, 22);
     Cmdcill[1] = place(new ui::CommandButton(QStringLiteral("保 存"), page), 344, 101, 44, 22);
-    Label11 = label(page, QStringLiteral("节奏文件"), 160, 104, 132, 18);
+    // The label reaches up to the list's lower edge: the pointer moves from
+    // the one into the other without crossing the page, whose mouse move
+    // hides the list.
+    Label11 = label(page, QStringLiteral("节奏文件"), 160, 100, 132, 22);
     Label11->setMouseTracking(true);
     Label11->setToolTip(QStringLiteral("鼠标移到这里可以选择节奏文件"));
     label(page, QStringLiteral("节奏与和弦同步演奏"), 6, 126, 200, 16);
@@ -403,7 +403,7 @@ void Form1::wireHandlers() {
     Check6->onClick = [this] { Check6_Click(); };
     HXYS->onTimer = [this] { HXYS_Timer(); };
     HxYL->onClick = [this] { HxYL_Click(); };
-    HxYL->onChange = [this] { HxYL_Click(); };
+    HxYL->onChange = [this] { HxYL_Change(); };
     Combo1->onClick = [this] { Combo1_Click(); };
     Combo3->onClick = [this] { Combo3_Click(); };
     xuanyue->onClick = [this] { xuanyue_Click(); };
