@@ -149,9 +149,10 @@ bool GbkLineReader::next(QString* line, bool* cut) {
 
 bool appendToFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadWrite | QIODevice::Append)) return false;
+    // Unbuffered, so a short write shows in write()'s count.
+    if (!f.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) return false;
     const qint64 oldSize = f.size();
-    if (f.write(bytes) == bytes.size() && f.flush()) return true;
+    if (f.write(bytes) == bytes.size()) return true;
     f.resize(oldSize);
     return false;
 }
@@ -174,7 +175,9 @@ bool readGbkFile(const QString& path, QString* text) {
 
 bool writeFileAtomic(const QString& path, const QByteArray& bytes) {
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return false;
+    // Unbuffered, so a short write (a full disk, a file size limit) shows in
+    // write()'s count: a buffered QSaveFile can commit a cut file as a success.
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
     if (f.write(bytes) != bytes.size()) {
         f.cancelWriting();
         return false;

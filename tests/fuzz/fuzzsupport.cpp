@@ -21,7 +21,7 @@ void fail(const char* condition, const char* file, int line) {
 namespace {
 
 // The application, created before the first window; offscreen unless the
-// caller chose a platform. No event loop ever runs: no timer fires.
+// caller chose a platform.
 QApplication& application() {
     static int argc = 1;
     static char name[] = "morvela-fuzz";
@@ -44,6 +44,7 @@ Program& Program::instance() {
 }
 
 Program::Program() {
+    ui::Timer::setHeld(true);  // no timer acts on its own: the targets run none
     keyboard::SetProgramFolder(folder.path());
     folder.write(QStringLiteral("vanto.ini"), defaultSettingsBytes());
     if (reopen()) fail("the program starts with its default settings", __FILE__, __LINE__);
