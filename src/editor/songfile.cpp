@@ -91,6 +91,9 @@ void prepareSongForSave(Song& song) {
                 QString& cell = song.EditorMarkGrid(t, song.position(b, s));
                 // Empty cells and those that sort before "1" ("-", "--", blanks).
                 if (cell.isEmpty() || cell.at(0) < u'1') cell = isMelodicTrack(t) ? kHold : kNoHit;
+                // A half cell (the end of a short line) is padded as a typed
+                // one is, so that every line keeps its width.
+                else if (isMelodicTrack(t) && cell.size() == 1) cell += u'-';
             }
             song.EditorTextGrid(t, b) = song.joinedCells(t, b);
         }

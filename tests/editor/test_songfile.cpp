@@ -122,7 +122,10 @@ TEST(SongFile, SavingNormalisesCellsAndNumbersBarsWithoutSettings) {
     song->EditorMarkGrid(0, 25) = " K";    // sorts before "1": a hold
     song->EditorMarkGrid(0, 26) = "1A";    // does not
     song->BarHeaderTexts(1) = "7";
+    song->EditorMarkGrid(3, 47) = "~";     // the end of a short line: padded
     prepareSongForSave(*song);
+    EXPECT_EQ(song->EditorMarkGrid(3, 47), "~-");
+    EXPECT_EQ(song->EditorTextGrid(3, 1).size(), 48);
     EXPECT_EQ(song->EditorMarkGrid(8, 24), "-");
     EXPECT_EQ(song->EditorMarkGrid(0, 25), "--");
     EXPECT_EQ(song->EditorTextGrid(0, 1).mid(0, 6), "----1A");
