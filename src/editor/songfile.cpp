@@ -43,6 +43,10 @@ QStringList splitGbkLines(const QByteArray& bytes, int limit) {
     QStringList lines;
     const char* d = bytes.constData();
     const qsizetype n = bytes.size();
+    qsizetype ends = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        if (d[i] == '\n' || (d[i] == '\r' && (i + 1 == n || d[i + 1] != '\n'))) ++ends;
+    lines.reserve(std::min<qsizetype>(ends + 1, limit + 1));
     qsizetype start = 0;
     for (qsizetype i = 0; i < n && lines.size() <= limit; ++i) {
         if (d[i] != '\r' && d[i] != '\n') continue;
@@ -199,12 +203,20 @@ SongFileResult openSongFile(Song& song, const QString& path) {
         r.message = QStringLiteral("这不是可以打开的编辑文件：文件太大。");
         return r;
     }
-    const QByteArray bytes = f.readAll();
+    QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError) {
         r.message = QStringLiteral("无法读取编辑文件：%1").arg(path);
         return r;
     }
-    return openSongData(song, bytes);
+    f.close();
+    ParsedSong parsed;
+    if (!parseSongFile(bytes, &parsed, &r.message)) return r;
+    bytes = QByteArray();   // the lines hold the text now
+    applyParsedSong(song, parsed);
+    r.ok = true;
+    r.barLastStep = song.BarLastStep;
+    r.meterIndex = (song.BarLastStep - 15) / 8;
+    return r;
 }
 
 }  // namespace editor
