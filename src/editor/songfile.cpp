@@ -86,6 +86,16 @@ private:
 
 QString barNumberLine(int32_t bar) { return QString::number(bar).rightJustified(4, u'0'); }
 
+// What the window needs after a song was opened.
+SongFileResult opened(const Song& song) {
+    SongFileResult r;
+    r.ok = true;
+    r.barLastStep = song.BarLastStep;
+    r.meterIndex = (song.BarLastStep - 15) / 8;
+    r.bar0Settings = song.settingsLine(0);
+    return r;
+}
+
 }  // namespace
 
 void prepareSongForSave(Song& song) {
@@ -185,10 +195,7 @@ SongFileResult openSongData(Song& song, const QByteArray& bytes) {
     ParsedSong parsed;
     if (!parseSongFile(bytes, &parsed, &r.message)) return r;
     applyParsedSong(song, parsed);
-    r.ok = true;
-    r.barLastStep = song.BarLastStep;
-    r.meterIndex = (song.BarLastStep - 15) / 8;
-    return r;
+    return opened(song);
 }
 
 SongFileResult openSongFile(Song& song, const QString& path) {
@@ -213,10 +220,7 @@ SongFileResult openSongFile(Song& song, const QString& path) {
     if (!parseSongFile(bytes, &parsed, &r.message)) return r;
     bytes = QByteArray();   // the lines hold the text now
     applyParsedSong(song, parsed);
-    r.ok = true;
-    r.barLastStep = song.BarLastStep;
-    r.meterIndex = (song.BarLastStep - 15) / 8;
-    return r;
+    return opened(song);
 }
 
 }  // namespace editor

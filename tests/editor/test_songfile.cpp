@@ -72,6 +72,7 @@ TEST(SongFile, AnEmptyOneBarSongIsThirteenLines) {
     const SongFileResult r = openSongFile(*reopened, dir.file("a.lnk"));
     ASSERT_TRUE(r.ok) << r.message.toStdString();
     EXPECT_EQ(r.meterIndex, 0);
+    EXPECT_EQ(r.bar0Settings, "");
     EXPECT_EQ(reopened->EditorBarCount, 0);
     EXPECT_EQ(reopened->EditorMarkGrid(3, 15), "--");
     EXPECT_EQ(reopened->EditorMarkGrid(9, 15), "-");
@@ -95,7 +96,9 @@ TEST(SongFile, SaveOpenSaveGivesTheSameBytes) {
 
     auto reopened = std::make_unique<Song>();
     reopened->setBarLastStep(31);
-    ASSERT_TRUE(openSongFile(*reopened, dir.file("song.lnk")).ok);
+    const SongFileResult opened = openSongFile(*reopened, dir.file("song.lnk"));
+    ASSERT_TRUE(opened.ok);
+    EXPECT_EQ(opened.bar0Settings, song->settingsLine(0));
     EXPECT_EQ(reopened->BarLastStep, 15);
     EXPECT_EQ(reopened->EditorBarCount, 3);
     EXPECT_EQ(reopened->EditorPitchGrid(0, 3), 69);
