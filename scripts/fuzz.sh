@@ -9,11 +9,15 @@
 #   MORVELA_FUZZ_RUNS   inputs per target (default 20000; a target whose
 #                       inputs are slow names fewer in its source, in a line
 #                       "// fuzz-runs: N")
+#   MORVELA_FUZZ_SECONDS  at most this long per target (default 30), so the
+#                       stage stays within a few minutes however many
+#                       targets there are
 #   MORVELA_FUZZ_BUILD  build folder (default build-fuzz)
 # A crashing input is kept in <build>/fuzz-artifacts/.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 runs=${MORVELA_FUZZ_RUNS:-20000}
+seconds=${MORVELA_FUZZ_SECONDS:-30}
 dir=${MORVELA_FUZZ_BUILD:-$here/build-fuzz}
 jobs=$(nproc)
 
@@ -50,8 +54,8 @@ for bin in "$dir"/fuzz/fuzz_*; do
   n=$runs
   own=$(grep -m1 -o 'fuzz-runs: [0-9]*' "$here/tests/fuzz/$target.cpp" 2>/dev/null | grep -o '[0-9]*$' || true)
   if [ -n "$own" ] && [ "$own" -lt "$n" ]; then n=$own; fi
-  echo "== $target: $n inputs =="
-  "$bin" -runs="$n" -timeout=30 -rss_limit_mb=4096 -print_final_stats=1 \
+  echo "== $target: $n inputs (at most ${seconds} s) =="
+  "$bin" -runs="$n" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 -print_final_stats=1 \
     -artifact_prefix="$dir/fuzz-artifacts/$target-" "$corpus" 2>&1 |
     grep -vE '^#[0-9]+[[:space:]]+(NEW|REDUCE|pulse|RELOAD)' || { echo "fuzz: $target failed"; exit 1; }
 done

@@ -3,7 +3,7 @@
 // over it. The start always goes on; a refused file is reported with the one
 // message box, an accepted one leaves the grid consistent with its marks.
 // Each input builds a whole main window, so the runs are few.
-// fuzz-runs: 600
+// fuzz-runs: 400
 #include "rhythmchecks.h"
 
 using namespace fuzzing;
