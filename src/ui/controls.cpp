@@ -375,7 +375,8 @@ void TextBox::appendShown(const QString& t) {
                        plain_->cursorWidth() - 2;
     constexpr int kLongBlock = 256;  // a paragraph too long to measure at every key
     bool full = last.length() > kLongBlock;
-    if (!full && !last.text().isEmpty() && !shown.contains(u'\n')) {
+    // (A box not laid out yet has no width to fill: long paragraphs only.)
+    if (!full && room > 0 && !last.text().isEmpty() && !shown.contains(u'\n')) {
         full = QFontMetricsF(plain_->font()).horizontalAdvance(last.text() + shown) > room;
     }
     syncing_ = true;
