@@ -73,6 +73,10 @@ CommandButton::CommandButton(const QString& caption, QWidget* parent) : QPushBut
         if (onClick) rt::guard(onClick);
     });
 }
+void CommandButton::mousePressEvent(QMouseEvent* e) {
+    if (onMouseDown && e->button() == Qt::LeftButton) rt::guard(onMouseDown);
+    QPushButton::mousePressEvent(e);
+}
 void CommandButton::click() {
     if (onClick) onClick();
 }
@@ -377,6 +381,23 @@ void TextBox::setSelText(const QString& t) {
     setSelStart(pos + static_cast<int>(t.size()));
 }
 
+void TextBox::select(int start, int length) {
+    start = std::clamp(start, 0, static_cast<int>(text_.size()));
+    const int end = std::clamp(start + std::max(length, 0), start, static_cast<int>(text_.size()));
+    if (line_) {
+        line_->setSelection(start, end - start);
+        return;
+    }
+    // The multi-line editor shows CR LF as one line break.
+    auto shown = [this](int pos) {
+        return static_cast<int>(pos - text_.left(pos).count(QStringLiteral("\r\n")));
+    };
+    QTextCursor c = plain_->textCursor();
+    c.setPosition(shown(start));
+    c.setPosition(shown(end), QTextCursor::KeepAnchor);
+    plain_->setTextCursor(c);
+}
+
 void TextBox::setMaxLength(int n) { maxLength_ = n; }
 
 void TextBox::setLocked(bool locked) {
@@ -486,6 +507,11 @@ QString FileListBox::fileName() const {
 }
 
 // ---- Timer
+namespace {
+// Lateness beyond which a musical clock counts as stalled.
+constexpr qint64 kStallNs = 250 * qint64(1000000);
+}  // namespace
+
 Timer::Timer(QObject* parent) : QObject(parent) {
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, [this] { fire(); });
@@ -551,6 +577,9 @@ void Timer::fire() {
         timer_.start(1);
         return;
     }
+    // A tick due long ago belongs to a stall: keep time from now.
+    const qint64 now = nowNs();
+    if (now - deadline_ > kStallNs) deadline_ = now;
     tickDeadline_ = deadline_;
     deadline_ = tickDeadline_ + qint64(interval_) * 1000000;
     firing_ = true;
