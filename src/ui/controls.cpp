@@ -12,6 +12,8 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace ui {
 
@@ -510,6 +512,8 @@ QString FileListBox::fileName() const {
 namespace {
 // Lateness beyond which a musical clock counts as stalled.
 constexpr qint64 kStallNs = 250 * qint64(1000000);
+// How early a musical clock may be woken: the rest is slept out in the tick.
+constexpr qint64 kEarlyNs = 2 * qint64(1000000);
 }  // namespace
 
 Timer::Timer(QObject* parent) : QObject(parent) {
@@ -559,9 +563,10 @@ void Timer::apply(bool restart) {
 
 void Timer::schedule() {
     const qint64 waitNs = deadline_ - nowNs();
-    // Round up to whole milliseconds so a tick never comes early; Qt's precise
-    // timers are millisecond timers.
-    const int waitMs = waitNs <= 0 ? 0 : int((waitNs + 999999) / 1000000);
+    // Qt's timers count whole milliseconds: wake up to a millisecond before
+    // the deadline, and fire() waits out the rest, so a tick comes neither
+    // early nor a millisecond late.
+    const int waitMs = waitNs <= 0 ? 0 : int(waitNs / 1000000);
     timer_.setSingleShot(true);
     timer_.start(waitMs);
 }
@@ -577,8 +582,17 @@ void Timer::fire() {
         timer_.start(1);
         return;
     }
+    qint64 now = nowNs();
+    if (deadline_ - now > kEarlyNs) {
+        // Woken well before the deadline: wait again.
+        schedule();
+        return;
+    }
+    if (deadline_ > now) {
+        std::this_thread::sleep_for(std::chrono::nanoseconds(deadline_ - now));
+        now = nowNs();
+    }
     // A tick due long ago belongs to a stall: keep time from now.
-    const qint64 now = nowNs();
     if (now - deadline_ > kStallNs) deadline_ = now;
     tickDeadline_ = deadline_;
     deadline_ = tickDeadline_ + qint64(interval_) * 1000000;
