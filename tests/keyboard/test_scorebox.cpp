@@ -109,6 +109,15 @@ TEST_F(ScoreBoxTest, SaveWritesOneGbkLineAndDeleteRemovesTheLastFile) {
     EXPECT_EQ(QDir(folder.file(QStringLiteral("演奏记录"))).entryList(QDir::Files | QDir::Hidden).size(), 1)
         << "no temporary file is left";
 
+    // A file that cannot be written: said so, the score kept in the box.
+    form->FJWZ->setCaption(QString());
+    dialogs.fileAnswers.push_back(folder.file(QStringLiteral("没有的文件夹/a.txt")));
+    form->Yuepu_Click(4);
+    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("保存乐谱文件出错，请检查文件夹是否可写！")});
+    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC4歌TZ"));
+    EXPECT_TRUE(form->FJWZ->caption().isEmpty());
+    dialogs.messages.clear();
+
     // An empty box: the dialog, the path remembered, nothing written.
     form->Text3->setText(QString());
     form->FJWZ->setCaption(QString());
@@ -171,6 +180,11 @@ TEST_F(ScoreBoxTest, ScoreEntryWindowSavesAndOpensAndHandsBackTheMainWindow) {
     dialogs.fileAnswers.push_back(record(QStringLiteral("副本.txt")));
     entry->Command1_Click();
     EXPECT_EQ(folder.read(QStringLiteral("演奏记录/副本.txt")), QByteArray("KC8KD\r\nKE4TZ\r\n"));
+    // A file that cannot be written is reported.
+    dialogs.fileAnswers.push_back(folder.file(QStringLiteral("没有的文件夹/a.txt")));
+    entry->Command1_Click();
+    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("保存乐谱文件出错，请检查文件夹是否可写！")});
+    dialogs.messages.clear();
     // Cancel keeps the boxes.
     entry->DKYP_Click();
     EXPECT_EQ(entry->WJMC->text(), QStringLiteral("两行.txt"));
