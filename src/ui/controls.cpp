@@ -513,7 +513,7 @@ namespace {
 // Lateness beyond which a musical clock counts as stalled.
 constexpr qint64 kStallNs = 250 * qint64(1000000);
 // How early a musical clock may be woken: the rest is slept out in the tick.
-constexpr qint64 kEarlyNs = 2 * qint64(1000000);
+constexpr qint64 kEarlyNs = 3 * qint64(1000000);
 }  // namespace
 
 Timer::Timer(QObject* parent) : QObject(parent) {
@@ -563,10 +563,10 @@ void Timer::apply(bool restart) {
 
 void Timer::schedule() {
     const qint64 waitNs = deadline_ - nowNs();
-    // Qt's timers count whole milliseconds: wake up to a millisecond before
-    // the deadline, and fire() waits out the rest, so a tick comes neither
-    // early nor a millisecond late.
-    const int waitMs = waitNs <= 0 ? 0 : int(waitNs / 1000000);
+    // Qt's timers count whole milliseconds and may wake a little late: wake
+    // one to two milliseconds before the deadline, and fire() sleeps out the
+    // rest, so a tick comes neither early nor late.
+    const int waitMs = waitNs <= 0 ? 0 : std::max(0, int(waitNs / 1000000) - 1);
     timer_.setSingleShot(true);
     timer_.start(waitMs);
 }
