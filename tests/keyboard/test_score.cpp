@@ -95,8 +95,18 @@ TEST_F(ScoreTest, LengthsCarryAndADigitAtTheEndCounts) {
     play(QStringLiteral("KC4"));
     EXPECT_EQ(form->TokenTicks, 4);
 
-    // A length of 0 never ends: KD holds until the play is stopped.
+    // A score longer than 16-bit positions reach reads on at its end.
     form->Yuepu_Click(0);
+    play(QStringLiteral("XZ1").repeated(11000) + QStringLiteral("KC2TZ"));
+    form->ScorePos = 33001;
+    take();
+    tick3();
+    EXPECT_EQ(form->ScoreLength, 33005);
+    EXPECT_EQ(G.KeyOffset, 24);
+    EXPECT_EQ(strikesUntilStop(), (S{{1, 60}}));
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    // A length of 0 never ends: KD holds until the play is stopped.
     play(QStringLiteral("KC8VS3KDKE8TZ"));
     EXPECT_EQ(strikesUntilStop(300), (S{{1, 60}, {9, 62}}));
     EXPECT_TRUE(form->Timer3->enabled());
