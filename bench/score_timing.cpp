@@ -16,6 +16,11 @@
 //             at every token, as a plain timer does: the lateness adds up.
 //   note_error_ms_p50 / _p99 / _max: absolute error over short and long;
 //   drift_ms_end: the error of the last note (the larger of the two scores).
+//   *_clock_late_ms_p99: how late the ticks that strike the notes started
+//   (the clock's share of the error); *_in_tick_ms_p99: from the start of
+//   such a tick to its note-on (the yield to pending events, the previous
+//   note's note-offs, and waits inside the synthesizer, which holds its lock
+//   while it renders a block).
 //
 // Arguments: [long-note count] (default 200; 1000 takes eight minutes).
 #include "quietdialogs.h"
@@ -54,16 +59,23 @@ public:
         return plat::kMidiOk;
     }
     uint32_t send(uint32_t m) override {
-        if ((m & 0xFF) == 0x90 && ((m >> 16) & 0xFF) > 0) noteOnNs.push_back(ui::Timer::nowNs());
+        if ((m & 0xFF) == 0x90 && ((m >> 16) & 0xFF) > 0) {
+            noteOnNs.push_back(ui::Timer::nowNs());
+            tickOfNoteNs.push_back(tickStartNs);
+        }
         plat::AudioEngine::instance().midiShortMessage(m);
         return plat::kMidiOk;
     }
     uint16_t technology() const override { return plat::kMidiTechSoftwareSynth; }
     std::vector<qint64> noteOnNs;
+    std::vector<qint64> tickOfNoteNs;  // start of the tick that sent each note-on
+    qint64 tickStartNs = 0;
 };
 
 struct Result {
     std::vector<double> errorsMs;  // signed: positive = late
+    std::vector<double> clockLateMs;
+    std::vector<double> inTickMs;
     bool complete = false;
 };
 
@@ -86,6 +98,7 @@ Result play(Form1& form, TimingSynth& synth, int notes, int length, const QStrin
 
     form.Text3->setText(score);
     synth.noteOnNs.clear();
+    synth.tickOfNoteNs.clear();
     const qint64 clicked = ui::Timer::nowNs();
     form.Yuepu[0]->click();
     const qint64 tickNs = qint64(midi::G.BeatInterval) * 1000000;
@@ -107,6 +120,8 @@ Result play(Form1& form, TimingSynth& synth, int notes, int length, const QStrin
     for (size_t i = 0; i < synth.noteOnNs.size(); ++i) {
         const qint64 ideal = start + tickNs * qint64(length) * qint64(i);
         r.errorsMs.push_back((synth.noteOnNs[i] - ideal) / 1e6);
+        r.clockLateMs.push_back((synth.tickOfNoteNs[i] - ideal) / 1e6);
+        r.inTickMs.push_back((synth.noteOnNs[i] - synth.tickOfNoteNs[i]) / 1e6);
     }
     return r;
 }
@@ -121,6 +136,8 @@ void printResult(const std::string& prefix, const Result& r) {
     print((prefix + "note_error_ms_p99").c_str(), percentile(a, 0.99));
     print((prefix + "note_error_ms_max").c_str(), a.empty() ? -1 : *std::max_element(a.begin(), a.end()));
     print((prefix + "drift_ms_end").c_str(), r.errorsMs.empty() ? -1 : r.errorsMs.back());
+    print((prefix + "clock_late_ms_p99").c_str(), percentile(r.clockLateMs, 0.99));
+    print((prefix + "in_tick_ms_p99").c_str(), percentile(r.inTickMs, 0.99));
 }
 
 // A rhythm pattern line: every step of row 0 and every second of row 1, 4/4.
@@ -161,6 +178,13 @@ int main(int argc, char** argv) {
     auto form = std::make_unique<Form1>();
     midi::G.Form1Instance = form.get();
     form->Show();
+    // Note when each tick of the score clock starts.
+    const ui::Handler tick = form->Timer3->onTimer;
+    TimingSynth* timing = synth.get();
+    form->Timer3->onTimer = [tick, timing] {
+        timing->tickStartNs = ui::Timer::nowNs();
+        tick();
+    };
 
     const Result shortNotes = play(*form, *synth, 1000, 1, QString());
     const Result longNotes_ = play(*form, *synth, longNotes, 8, QStringLiteral("JP1"));
