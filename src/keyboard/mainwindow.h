@@ -50,6 +50,7 @@ public:
     void Timer2_Timer();
     void Option2_Click(int index);
     void Image3_Click();
+    void BJCK_Click();
 
     // ---- First-time initialisation
     void QDCSH();

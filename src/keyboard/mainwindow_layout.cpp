@@ -360,6 +360,7 @@ void Form1::wireHandlers() {
     }
     ComDevies->onClick = [this] { ComDevies_Click(); };
     Command1->onClick = [this] { Command1_Click(); };
+    BJCK->onClick = [this] { BJCK_Click(); };
     Timer2->onTimer = [this] { Timer2_Timer(); };
     Picture2->onClick = [this] { Image3_Click(); };
     for (int i = 0; i < 7; ++i) Option2[i]->onClick = [this, i] { Option2_Click(i); };
