@@ -11,6 +11,7 @@
 //   editorwindow_files.cpp   song file and score import buttons
 #pragma once
 
+#include "editor/songmodel.h"
 #include "midi/state.h"
 #include "ui/controls.h"
 
@@ -41,9 +42,6 @@ public:
     void JZXSGC();
     void DJY_Click(int row, int index);  // row 0..4 (DJY1..DJY5), step index
     void JPFL_Click(int index);
-    // Highest bar index a song may reach at the current meter (the tables end
-    // at position 9999).
-    int32_t LastBarLimit() const;
 
     // ---- Bar editing and navigation
     void YF1_LostFocus(int index);
@@ -67,6 +65,9 @@ public:
     void YQYL_Change(int index);
     // A volume as a note-on carries it: the box's number rounded, 0..127.
     static i16 VolumeOf(const QString& text);
+    // The bar's first position, or -1 when the bar does not lie within the
+    // tables (such bars cannot be edited).
+    long long BarStart(int32_t bar) const;
 
     // ---- Song file and import buttons
     void BCBJ_Click();
@@ -121,8 +122,10 @@ public:
     ui::Label* Label9 = nullptr;                  // notation note
 
     // ---- Window fields
+    // Meter and bar count of the song the window edits (editor::song()).
+    i16& BarLastStep;
+    int32_t& EditorBarCount;
     int32_t CurrentBar = 0;
-    i16 BarLastStep = 15;
     i16 LoadedLastStep = 0;
     bool EditorActivated = false;
     int32_t PlayEndStep = 0;
@@ -136,6 +139,8 @@ public:
     QString RecBitsPerSample;
     QString RecSampleRate;
     QString DialogFolder;  // start folder of the window's file dialog
+    int32_t ImportNoteLength = 0;  // note length carried from one imported token (and import) to the next
+    void ShowFirstBarOfNewSong();
     // The MIDI notes actually struck on each melodic track and not yet
     // released: a later key change must not leave them sounding.
     std::array<std::vector<i16>, 7> StruckNotes;
@@ -151,8 +156,7 @@ private:
     ui::CheckBox* NewStepBox(int row, int index);
     void ReleaseTrack(int t);
     void ApplyMeterLayout(int index);
-    void SetBarCount(int32_t count);
-    void ClearBarCells(int32_t bar);
+    void ShowBarCount();
     bool loaded_ = false;
     bool activatedThisShow_ = false;
     bool unloading_ = false;

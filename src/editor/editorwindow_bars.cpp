@@ -12,21 +12,8 @@ using namespace midi;
 void YYBJ::SYYPSB() { G.EditorNoteSemitone = editor::SYYPSB(NoteToken); }
 
 void YYBJ::YF1_LostFocus(int index) {
-    const int steps = BarLastStep + 1;
-    const long long first = static_cast<long long>(CurrentBar) * steps;
-    if (first < 0 || first + BarLastStep > 9999) return;
-    QString text = YF1[index]->text().toUpper();
-    if (text.size() < 2 * steps) text += QString(2 * steps - text.size(), u'-');
-    YF1[index]->setText(text);
-    auto& song = editor::song();
-    song.EditorTextGrid(index, CurrentBar) = text;
-    for (int k = 1; k <= steps; ++k) {
-        const long long p = first + k - 1;
-        song.EditorMarkGrid(index, p) = text.mid(2 * k - 2, 2);
-        NoteToken = song.EditorMarkGrid(index, p);
-        SYYPSB();
-        song.EditorPitchGrid(index, p) = G.EditorNoteSemitone;
-    }
+    if (BarStart(CurrentBar) < 0) return;
+    YF1[index]->setText(editor::song().commitTrackText(index, CurrentBar, YF1[index]->text()));
 }
 
 void YYBJ::HScroll1_Change() {
@@ -35,7 +22,7 @@ void YYBJ::HScroll1_Change() {
     XJXSS->setCaption(QStringLiteral("实际小节数是(%1-%2)小节").arg(2 * CurrentBar + 1).arg(2 * CurrentBar + 2));
     auto& song = editor::song();
     if (CurrentBar < 0 || CurrentBar > 9999) return;
-    if (song.BarHeaderTexts(CurrentBar).size() > 4) CXTSB();
+    if (song.hasSettings(CurrentBar)) CXTSB();
     for (int i = 0; i <= 6; ++i) YF1[i]->setText(song.EditorTextGrid(i, CurrentBar));
     const long long first = static_cast<long long>(CurrentBar) * (BarLastStep + 1);
     for (int s = 0; s <= BarLastStep; ++s) {
@@ -47,40 +34,22 @@ void YYBJ::HScroll1_Change() {
     }
 }
 
-// Empties the cells of a bar: holds in the melodic tracks, no hits in the
-// percussion rows, so nothing of an earlier content plays or is saved.
-void YYBJ::ClearBarCells(int32_t bar) {
-    const long long first = static_cast<long long>(bar) * (BarLastStep + 1);
-    if (first < 0 || first + BarLastStep > 9999) return;
-    auto& song = editor::song();
-    for (int s = 0; s <= BarLastStep; ++s) {
-        const long long p = first + s;
-        for (int t = 0; t <= 6; ++t) {
-            song.EditorMarkGrid(t, p) = QStringLiteral("--");
-            song.EditorPitchGrid(t, p) = 255;
-        }
-        for (int r = 0; r < 5; ++r) {
-            song.EditorMarkGrid(7 + r, p) = QStringLiteral("-");
-            G.RhythmPattern(r, p).Enabled = False;
-        }
-    }
-}
-
-void YYBJ::SetBarCount(int32_t count) {
-    G.EditorBarCount = count;
-    PlayEndStep = count * (BarLastStep + 1) + BarLastStep;
-    HScroll1->setMax(count);
+// The bar count as the song now has it: the end of a song play and the bar
+// scroll bar's range (a lower maximum shows the last bar).
+void YYBJ::ShowBarCount() {
+    PlayEndStep = editor::song().songEndStep();
+    HScroll1->setMax(EditorBarCount);
 }
 
 void YYBJ::CHARU_Click() {
-    if (CurrentBar >= LastBarLimit()) {
+    auto& song = editor::song();
+    const int32_t next = song.insertBar(CurrentBar);
+    if (next < 0) {
         plat::msgBox(QStringLiteral("已到达本节奏类型所能容纳的最后一小节（第%1小节），不能再插入新的小节！")
-                         .arg(LastBarLimit()));
+                         .arg(song.lastBarLimit()));
         return;
     }
-    auto& song = editor::song();
     for (int i = 0; i <= 6; ++i) YF1[i]->setText(QString());
-    for (int t = 0; t <= 11; ++t) song.EditorTextGrid(t, CurrentBar + 1) = QString();
     // The boxes are emptied for the new bar: the bar being left keeps its hits.
     for (int r = 0; r < 5; ++r) {
         for (int s = 0; s <= BarLastStep; ++s) {
@@ -89,23 +58,18 @@ void YYBJ::CHARU_Click() {
             DJY[r][s]->onClick = std::move(h);
         }
     }
-    CurrentBar += 1;
+    CurrentBar = next;
     XJZS->setText(QString::number(CurrentBar));
-    ClearBarCells(CurrentBar);
-    if (G.EditorBarCount <= CurrentBar) G.EditorBarCount = std::min(CurrentBar + 1, LastBarLimit());
-    SetBarCount(G.EditorBarCount);
+    ShowBarCount();
 }
 
 void YYBJ::QinKong_Click() {
-    auto& song = editor::song();
-    for (int t = 0; t <= 11; ++t) {
-        if (t <= 6) YF1[t]->setText(QString());
-        if (CurrentBar >= 0 && CurrentBar <= 9999) song.EditorTextGrid(t, CurrentBar) = QString();
-    }
+    if (BarStart(CurrentBar) < 0) return;
+    editor::song().clearBar(CurrentBar);
+    for (int t = 0; t <= 6; ++t) YF1[t]->setText(QString());
     for (int s = 0; s <= BarLastStep; ++s) {
         for (int r = 0; r < 5; ++r) DJY[r][s]->setValue(0);
     }
-    ClearBarCells(CurrentBar);
 }
 
 void YYBJ::ZDXJZS_Click() {
@@ -120,10 +84,10 @@ void YYBJ::ZDXJZS_Click() {
     if (!ok || trimmed.isEmpty()) return;
     const double n = rt::roundHalfEven(v);
     if (n == 0) return;
-    const int32_t limit = LastBarLimit();
-    if (n < 1 || n > limit) {
-        plat::msgBox(QStringLiteral("小节总数应在1到%1之间！").arg(limit));
+    auto& song = editor::song();
+    if (n < 1 || n > song.lastBarLimit() || !song.setBarCount(static_cast<int32_t>(n))) {
+        plat::msgBox(QStringLiteral("小节总数应在1到%1之间！").arg(song.lastBarLimit()));
         return;
     }
-    SetBarCount(static_cast<int32_t>(n));
+    ShowBarCount();
 }

@@ -31,7 +31,10 @@ constexpr int kWindowHeight = 566;
 
 }  // namespace
 
-int32_t YYBJ::LastBarLimit() const { return 10000 / (BarLastStep + 1) - 1; }
+long long YYBJ::BarStart(int32_t bar) const {
+    if (bar < 0 || bar > editor::song().lastBarLimit()) return -1;
+    return static_cast<long long>(bar) * (BarLastStep + 1);
+}
 
 void YYBJ::JZXSGC() {
     for (int i = 1; i <= BarLastStep; ++i) {
@@ -45,21 +48,8 @@ void YYBJ::JZXSGC() {
 }
 
 void YYBJ::DJY_Click(int row, int index) {
-    const int t = 7 + row;
-    const int steps = BarLastStep + 1;
-    const long long first = static_cast<long long>(CurrentBar) * steps;
-    // Bars past the end of the tables cannot be edited.
-    if (first < 0 || first + BarLastStep > 9999) return;
-    auto& song = editor::song();
-    song.EditorTextGrid(t, CurrentBar) = QString();
-    song.EditorMarkGrid(t, first + index) = DJY[row][index]->value() == 1 ? QStringLiteral("O") : QStringLiteral("-");
-    QString text;
-    for (int s = 0; s < steps; ++s) {
-        QString& cell = song.EditorMarkGrid(t, first + s);
-        if (cell.isEmpty()) cell = QStringLiteral("-");
-        text += cell;
-    }
-    song.EditorTextGrid(t, CurrentBar) = text;
+    if (BarStart(CurrentBar) < 0) return;
+    editor::song().setDrumHit(7 + row, CurrentBar, index, DJY[row][index]->value() == 1);
 }
 
 // Sizes of note boxes, grid, volume panel and window for a meter.
@@ -79,7 +69,10 @@ void YYBJ::ApplyMeterLayout(int index) {
 
 void YYBJ::JPFL_Click(int index) {
     if (index < 0 || index > 2) rt::raise(rt::kErrSubscript);
-    BarLastStep = kMeters[index].lastStep;
+    // A longer bar leaves fewer bars in the tables: the song is held to the
+    // last bar that fits.
+    const int32_t countBefore = EditorBarCount;
+    editor::song().setBarLastStep(kMeters[index].lastStep);
     ApplyMeterLayout(index);
     for (int i = LoadedLastStep; i >= 1; --i) {
         for (int r = 0; r < 5; ++r) {
@@ -90,9 +83,5 @@ void YYBJ::JPFL_Click(int index) {
         }
     }
     JZXSGC();
-    // A longer bar leaves fewer bars in the tables: the song and the bar shown
-    // are held to the last bar that fits.
-    const int32_t limit = LastBarLimit();
-    if (G.EditorBarCount > limit) SetBarCount(limit);
-    else if (HScroll1->max() > limit) HScroll1->setMax(limit);
+    if (EditorBarCount != countBefore) ShowBarCount();
 }

@@ -41,7 +41,8 @@ const char* const kLabel9 =
 
 }  // namespace
 
-YYBJ::YYBJ(QWidget* parent) : QWidget(parent) {
+YYBJ::YYBJ(QWidget* parent)
+    : QWidget(parent), BarLastStep(editor::song().BarLastStep), EditorBarCount(editor::song().EditorBarCount) {
     setWindowTitle(QStringLiteral("YYBJ"));
     buildControls();
     wireHandlers();
@@ -214,6 +215,7 @@ void YYBJ::Form_Load() {
     RecSampleRate = QStringLiteral("44100");
     EditorActivated = false;
     DialogFolder = G.AppPath + QStringLiteral("演奏记录/");
+    ImportNoteLength = 0;
 }
 
 void YYBJ::Form_Activate() {
@@ -229,7 +231,7 @@ void YYBJ::Form_Activate() {
         else ComDevies->setListIndex(0);
     }
     plat::waveOutSetVolume(0, 0x70007000u);
-    editor::QKYP(BarLastStep);
+    editor::song().QKYP();
     // The columns that exist, whatever meter the window shows.
     LoadedLastStep = static_cast<i16>(DJY[0].size() - 1);
     ExpressionLevel = 120;

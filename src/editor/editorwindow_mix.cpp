@@ -14,86 +14,66 @@ using namespace midi;
 
 namespace {
 
-// Tempo in beats per minute that the editor accepts.
-bool validTempo(double v) { return v >= 50 && v <= 255; }
-
 i16 intervalOf(double tempo) { return static_cast<i16>(rt::Int(15000.0 / tempo)); }
+bool validTempo(double v) { return v >= editor::kMinTempo && v <= editor::kMaxTempo; }
 
 }  // namespace
 
-YYBJ::i16 YYBJ::VolumeOf(const QString& text) {
-    const double v = rt::roundHalfEven(rt::Val(text));
-    return static_cast<i16>(std::clamp(v, 0.0, 127.0));
-}
+YYBJ::i16 YYBJ::VolumeOf(const QString& text) { return editor::clampVolume(rt::Val(text)); }
 
 void YYBJ::BCXJ() {
-    if (CurrentBar < 0 || CurrentBar > 255) {
-        plat::msgBox(QStringLiteral("只能保存第0到255小节的设置！"));
-        return;
-    }
     auto& song = editor::song();
+    if (CurrentBar < 0 || CurrentBar > 9999) return;
     editor::BarSettings s;
-    s.bar = CurrentBar;
     // Only a tempo the editor plays is stored: a box left at a refused tempo
     // stores the tempo in force.
     const double typed = rt::Val(DQSUDU->text());
-    s.tempo = validTempo(typed) ? rt::CInt(typed) : std::clamp<int>(15000 / G.BeatInterval, 50, 255);
-    s.key = DQYD->listIndex();
+    s.tempo = validTempo(typed) ? rt::CInt(typed)
+                                : static_cast<i16>(std::clamp(15000 / std::max<int>(G.BeatInterval, 1), 50, 255));
+    s.key = static_cast<i16>(DQYD->listIndex());
     const int v0 = Check1[0]->value(), v1 = Check1[1]->value();
     if (v0 <= 1 && v1 <= 1) {
-        s.vibrato = v0;
-        s.crescendo = v1;
+        s.vibrato = v0 == 1;
+        s.crescendo = v1 == 1;
     } else {
         // A greyed box keeps the switches stored before.
-        const QString& old = song.BarEffectFlags(CurrentBar);
-        s.vibrato = old.left(1) == QStringLiteral("1") ? 1 : 0;
-        s.crescendo = old.mid(1, 1) == QStringLiteral("1") ? 1 : 0;
+        const QString old = CurrentBar < 2000 ? song.BarEffectFlags(CurrentBar) : QString();
+        s.vibrato = old.left(1) == QStringLiteral("1");
+        s.crescendo = old.mid(1, 1) == QStringLiteral("1");
     }
-    s.depth = HScroll3->value();
+    s.depth = static_cast<i16>(HScroll3->value());
     for (int i = 0; i <= 11; ++i) {
         G.ChannelVelocity(i) = VolumeOf(YQYL[i]->text());
         G.EditorTrackProgram(i) = i <= 6 ? SYYQ[i]->listIndex() - 1 : SYYQ[i]->listIndex();
         s.program[i] = G.EditorTrackProgram(i);
         s.volume[i] = G.ChannelVelocity(i);
     }
-    const QString line = editor::EncodeBarSettings(s);
-    song.BarKeyTexts(CurrentBar) = line.mid(56, 2);
-    song.BarTempoTexts(CurrentBar) = line.mid(58, 2);
-    song.BarEffectFlags(CurrentBar) = line.mid(54, 2);
-    song.BarDepthTexts(CurrentBar) = line.mid(52, 2);
-    song.BarHeaderTexts(CurrentBar) = line;
+    editor::storeBarSettings(song, CurrentBar, s);
 }
 
 void YYBJ::CXTSB() {
     if (CurrentBar < 0 || CurrentBar > 9999) return;
     auto& song = editor::song();
-    const QString line = song.BarHeaderTexts(CurrentBar);
     // Fields that cannot be read, or lie outside what their control holds,
     // leave that control as it is.
-    const editor::BarSettings s = editor::DecodeBarSettings(line);
+    const editor::BarSettingsFields f = editor::decodeBarSettingsLine(song.BarHeaderTexts(CurrentBar));
     for (int i = 0; i <= 11; ++i) {
-        if (s.volume[i] >= 0) {
-            G.ChannelVelocity(i) = static_cast<i16>(std::min(s.volume[i], 127));
-            const QString text = QString::number(G.ChannelVelocity(i));
-            if (YQYL[i]->text() != text) YQYL[i]->setText(text);
+        if (f.volume[i]) {
+            G.ChannelVelocity(i) = *f.volume[i];
+            const QString text = QString::number(*f.volume[i]);
+            YQYL[i]->setText(text);
         }
-        if (i <= 6 && s.program[i] >= -1 && s.program[i] <= 127) {
-            G.EditorTrackProgram(i) = s.program[i];
-            SYYQ[i]->setListIndex(s.program[i] + 1);
-        } else if (i >= 7 && s.program[i] >= 0 && s.program[i] <= 46) {
-            G.EditorTrackProgram(i) = s.program[i];
-            SYYQ[i]->setListIndex(s.program[i]);
+        if (f.program[i]) {
+            G.EditorTrackProgram(i) = *f.program[i];
+            SYYQ[i]->setListIndex(i <= 6 ? *f.program[i] + 1 : *f.program[i]);
         }
     }
-    if (CurrentBar <= 255) {
-        song.BarKeyTexts(CurrentBar) = line.mid(56, 2);
-        song.BarTempoTexts(CurrentBar) = line.right(2);
-    }
-    if (s.key >= -1 && s.key <= 11) DQYD->setListIndex(s.key);
-    if (validTempo(s.tempo)) DQSUDU->setText(QString::number(s.tempo));
-    if (s.depth >= -20 && s.depth <= 20) HScroll3->setValue(s.depth);
-    if (s.vibrato == 0 || s.vibrato == 1) Check1[0]->setValue(s.vibrato);
-    if (s.crescendo == 0 || s.crescendo == 1) Check1[1]->setValue(s.crescendo);
+    editor::noteAppliedSettings(song, CurrentBar);
+    if (f.key) DQYD->setListIndex(*f.key);
+    if (f.tempo) DQSUDU->setText(QString::number(*f.tempo));
+    if (f.depth) HScroll3->setValue(*f.depth);
+    if (f.vibrato) Check1[0]->setValue(*f.vibrato ? 1 : 0);
+    if (f.crescendo) Check1[1]->setValue(*f.crescendo ? 1 : 0);
     const long long first = static_cast<long long>(CurrentBar) * (BarLastStep + 1);
     for (int i = 0; i <= 11; ++i) {
         if (i <= 6) {

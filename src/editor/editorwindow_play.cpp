@@ -33,7 +33,7 @@ i16 clampExpression(int v) { return static_cast<i16>(std::clamp(v, 0, 120)); }
 void YYBJ::ConvertSong() {
     auto& song = editor::song();
     for (int t = 0; t <= 11; ++t) {
-        for (int32_t b = 0; b <= G.EditorBarCount; ++b) {
+        for (int32_t b = 0; b <= EditorBarCount; ++b) {
             for (int s = 0; s <= BarLastStep; ++s) {
                 const i16 p = rt::add16(rt::mul16(b, BarLastStep + 1), s);
                 NoteToken = song.EditorMarkGrid(t, p);
@@ -63,9 +63,9 @@ void YYBJ::ST1_Click() {
     // Only a bar of the song can be played: a typed number beyond it would
     // read past the song or the tables.
     const double typed = rt::roundHalfEven(rt::Val(XJZS->text()));
-    if (typed < 0 || typed > G.EditorBarCount) {
+    if (typed < 0 || typed > EditorBarCount) {
         ST1->setValue(false);
-        plat::msgBox(QStringLiteral("小节号应在0到%1之间！").arg(G.EditorBarCount));
+        plat::msgBox(QStringLiteral("小节号应在0到%1之间！").arg(EditorBarCount));
         return;
     }
     ST2->setEnabled(false);
@@ -82,7 +82,7 @@ void YYBJ::ST1_Click() {
 }
 
 void YYBJ::ST2_Click() {
-    PlayEndStep = G.EditorBarCount * (BarLastStep + 1) + BarLastStep;
+    PlayEndStep = EditorBarCount * (BarLastStep + 1) + BarLastStep;
     if (ST2->value() != 1) {
         StopPlay(true);
         return;
