@@ -40,6 +40,7 @@ public:
 
     // ---- Percussion grid and meter
     void JZXSGC();
+    void RemoveColumns();
     void DJY_Click(int row, int index);  // row 0..4 (DJY1..DJY5), step index
     void JPFL_Click(int index);
 

@@ -67,6 +67,17 @@ void YYBJ::ApplyMeterLayout(int index) {
     move(m.leftTwips / 15, y());
 }
 
+// Removes the columns after the first, last one first.
+void YYBJ::RemoveColumns() {
+    for (int r = 0; r < 5; ++r) {
+        while (DJY[r].size() > 1) {
+            delete DJY[r].back();
+            DJY[r].pop_back();
+        }
+    }
+    LoadedLastStep = 0;
+}
+
 void YYBJ::JPFL_Click(int index) {
     if (index < 0 || index > 2) rt::raise(rt::kErrSubscript);
     // A longer bar leaves fewer bars in the tables: the song is held to the
@@ -74,14 +85,7 @@ void YYBJ::JPFL_Click(int index) {
     const int32_t countBefore = EditorBarCount;
     editor::song().setBarLastStep(kMeters[index].lastStep);
     ApplyMeterLayout(index);
-    for (int i = LoadedLastStep; i >= 1; --i) {
-        for (int r = 0; r < 5; ++r) {
-            if (i < static_cast<int>(DJY[r].size())) {
-                delete DJY[r][i];
-                DJY[r].erase(DJY[r].begin() + i);
-            }
-        }
-    }
+    RemoveColumns();
     JZXSGC();
     if (EditorBarCount != countBefore) ShowBarCount();
 }

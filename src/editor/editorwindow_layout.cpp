@@ -211,6 +211,14 @@ void YYBJ::Show() {
 }
 
 void YYBJ::Form_Load() {
+    // A window loaded again starts from its design state: 2/4, one column.
+    if (!JPFL[0]->value()) {
+        ui::Handler h = std::move(JPFL[0]->onClick);
+        JPFL[0]->setValue(true);
+        JPFL[0]->onClick = std::move(h);
+        ApplyMeterLayout(0);
+    }
+    RemoveColumns();
     RecBitsPerSample = QStringLiteral("8");
     RecSampleRate = QStringLiteral("44100");
     EditorActivated = false;
@@ -294,6 +302,7 @@ void YYBJ::Form_Unload() {
     if (VibratoUsed) SendShortMessage(0xB0, 1, 0);
     VibratoUsed = false;
     hide();
+    RemoveColumns();
     loaded_ = false;
     activatedThisShow_ = false;
     if (Hooks.ShowMainWindow) Hooks.ShowMainWindow();
