@@ -28,6 +28,12 @@ bool weakStep(int lastStep, int step) {
 
 i16 clampExpression(int v) { return static_cast<i16>(std::clamp(v, 0, 120)); }
 
+// A note-off for a note a channel can hold: the silencing paths run after a
+// failed step too, whatever the key was left at.
+void release(int channel, int note) {
+    if (note >= 0 && note <= 127) NoteOff(static_cast<i16>(channel), static_cast<i16>(note));
+}
+
 }  // namespace
 
 void YYBJ::ConvertSong() {
@@ -197,24 +203,24 @@ void YYBJ::ReleaseTrack(int t) {
     const i16 code = TrackSoundingNote(t);
     std::vector<i16>& struck = StruckNotes[t];
     if (code >= 65 && code <= 79) {
-        for (int j = 0; j <= 64; ++j) NoteOff(static_cast<i16>(t), rt::add16(G.BaseNote, j));
+        for (int j = 0; j <= 64; ++j) release(t, G.BaseNote + j);
         // A chord struck in another key lies partly outside the sweep.
         for (i16 n : struck)
-            if (n < G.BaseNote || n > G.BaseNote + 64) NoteOff(static_cast<i16>(t), n);
+            if (n < G.BaseNote || n > G.BaseNote + 64) release(t, n);
     } else if (!struck.empty()) {
-        for (i16 n : struck) NoteOff(static_cast<i16>(t), n);
+        for (i16 n : struck) release(t, n);
     } else {
-        NoteOff(static_cast<i16>(t), rt::add16(G.BaseNote, code));
+        release(t, G.BaseNote + code);
     }
     struck.clear();
 }
 
 void YYBJ::SilenceTracks() {
     for (int c = 0; c <= 6; ++c)
-        for (int j = 0; j <= 64; ++j) NoteOff(static_cast<i16>(c), rt::add16(G.BaseNote, j));
+        for (int j = 0; j <= 64; ++j) release(c, G.BaseNote + j);
     for (int c = 0; c <= 6; ++c) {
         for (i16 n : StruckNotes[c])
-            if (n < G.BaseNote || n > G.BaseNote + 64) NoteOff(static_cast<i16>(c), n);
+            if (n < G.BaseNote || n > G.BaseNote + 64) release(c, n);
         StruckNotes[c].clear();
     }
 }
