@@ -10,7 +10,7 @@ PACKAGES=(
   libsndfile1-dev libpulse-dev libasound2-dev
   googletest libgtest-dev libgmock-dev
   fonts-arphic-ukai fonts-wqy-microhei
-  xvfb xauth xdotool
+  xvfb xauth xdotool libx11-dev
   clang libclang-rt-14-dev
 )
 

@@ -33,6 +33,8 @@ void showMainWindow() {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Morvela"));
+    // Standard dialogs and buttons in Chinese, as on a Simplified Chinese desktop.
+    plat::loadChineseQtTranslations();
     // The main window is hidden while the editor is shown: the program ends
     // only through the goodbye window.
     QApplication::setQuitOnLastWindowClosed(false);

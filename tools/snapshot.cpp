@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     splash->grab().save(out + QStringLiteral("/splash.png"));
     splash->Command1_Click();
     Form1* form = midi::G.Form1Instance;
-    for (int page : {0, 1, 2, 4}) {
+    for (int page : {0, 1, 2, 4, 5}) {
         form->Xxk[page]->setValue(true);
         app.processEvents();
         form->grab().save(out + QStringLiteral("/main-page%1.png").arg(page));

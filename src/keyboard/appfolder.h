@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace keyboard {
 
@@ -14,5 +15,14 @@ QString DefaultSettingsText();
 // Writes the default text (followed by one more line end) to path in GBK,
 // keeping nothing of what was there. False when the file cannot be written.
 bool WriteDefaultSettings(const QString& path);
+
+// Puts the 52 settings lines into the shared state: the instrument presets,
+// the drum pads (with their pad messages) and the sound effect names. Every
+// line is converted before anything changes; a short list, a line that is no
+// 16-bit number or a pad value of 93 or more raises a run-time error.
+void ApplySettingsLines(const QStringList& lines);
+// The default settings in memory, for a run whose settings file could not
+// be created.
+void UseDefaultSettings();
 
 }  // namespace keyboard

@@ -9,11 +9,15 @@
 //   mainwindow_voices.cpp  melody voices, tempo and key
 //   mainwindow_rhythm.cpp  rhythm grid, audition and pattern files
 //   mainwindow_chords.cpp  chord models, chord order and chord accompaniment
+//   mainwindow_settings.cpp  key-settings page (F keys, pads, effect keys; vanto.ini)
+//   mainwindow_recorder.cpp  wave recorder and player
+//   mainwindow_shell.cpp   web-page button, wave volume
 #pragma once
 
 #include "midi/state.h"
 #include "ui/controls.h"
 
+#include <QDateTime>
 #include <QPixmap>
 #include <QWidget>
 #include <array>
@@ -131,13 +135,36 @@ public:
     void Check6_Click();
     void HXYS_Timer();
     void HxYL_Click();
+    void HxYL_Change();
     void Combo1_Click();
     void Combo3_Click();
     void xuanyue_Click();
-    void xuanyue_Change();
     // The random source of the chord draws: a uniform number in [0, 1).
     // Tests replace it.
     std::function<double()> Rnd;
+
+    // ---- Key-settings page
+    void Option3_Click(int index);
+    void YQSZ_Click(int index);
+    void File2_Click();
+    void Check1_Click();
+    void SHUAXIN_Click();
+    void BCSZ_Click();
+    void ShowKeySettingsPage();  // what the page selector does for this page
+
+    // ---- Wave recorder and player
+    void Image1_Click(int index);
+    void BcLY_Click();
+    void Lyjsj_Timer();
+    // Stops a recording or playback as the stop button does (before the
+    // window hides for the music editor, where nothing could stop it).
+    void StopRecorder();
+
+    // ---- Shell
+    void Command2_Click();
+    int32_t SetWaveVolume(int32_t lVolume, int32_t rVolume);
+    // The clock's time source. Tests replace it.
+    std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
 
     // ---- Controls (design names)
     // Shell
@@ -188,6 +215,8 @@ public:
     ui::Timer* Timer4 = nullptr;
     // Rhythm page
     ui::FileListBox* File1 = nullptr;
+    // Chord instrument of the rhythm page: a pick list, whose text changes only
+    // with its choice, so it has a Click handler and needs no Change handler.
     ui::ComboBox* xuanyue = nullptr;
     ui::ComboBox* VsbVol = nullptr;
     std::array<ui::OptionButton*, 3> Option1{};
@@ -202,6 +231,17 @@ public:
     // Key-settings page (the parts the playing pages use)
     std::array<ui::ComboBox*, 4> YQSZ{};
     ui::CheckBox* Check2 = nullptr;             // loop the sound effect
+    std::array<ui::OptionButton*, 28> Option3{};  // the key being set: F1..F12, pads 0..9, Ins..PageDown
+    ui::FileListBox* File2 = nullptr;           // wave files of the sound-effect folder
+    ui::CheckBox* Check1 = nullptr;             // mute: no previews
+    ui::CommandButton* SHUAXIN = nullptr;       // "停止"
+    ui::CommandButton* BCSZ = nullptr;          // "保存" (vanto.ini)
+    // Wave recorder
+    std::array<ui::PictureBox*, 3> Image1{};    // play, stop, record
+    ui::CommandButton* BcLY = nullptr;          // "保存" (the recording)
+    ui::Label* Label12 = nullptr;               // recorder clock
+    ui::Timer* Lyjsj = nullptr;                 // recorder clock and end-of-file poll
+    std::array<QPixmap, 6> RecorderButtonPictures;  // bitmaps 107..112
     // Help page
     std::array<ui::OptionButton*, 7> Option2{};
     ui::TextBox* Text1 = nullptr;
@@ -218,6 +258,11 @@ public:
     QString LastOpenedFile;
     QString SelectedRhythmFile;
     QString DialogFolder;  // start folder of the window's file dialogs
+    bool IsRecording = false;
+    bool IsPlayingBack = false;
+    i16 RecorderMinutes = 0;
+    i16 RecorderSeconds = 0;
+    QString PlaybackFileCopy;  // the file being played
     // Chord models
     rt::FixedArray2<int32_t, 8, 65> ChordPatternGrid;
     rt::FixedArray<QString, 101> ChordModelLines;
@@ -236,6 +281,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
 
 private:
     void buildControls();
@@ -249,6 +295,11 @@ private:
     void ReadSettingsFile();
     void SettingsReadError();
     ui::CheckBox* NewStepBox(int row, int index);
+    void buildRecorder();
+    void ShowRecorderPicture(int button, int resourceId);
+    uint32_t RecorderCommand(const QString& command, QString* reply = nullptr);
+    void RecorderIdle(const QString& status);
+    bool padPreviewed_ = false;  // the percussion list's handler already previewed the pad
     bool loaded_ = false;
     bool unloaded_ = false;
 };

@@ -15,6 +15,7 @@
 
 #include "midi/gestures.h"
 #include "midi/midiout.h"
+#include "platform/dialogs.h"
 #include "platform/fileutil.h"
 #include "platform/resources.h"
 #include "platform/textcodec.h"
@@ -92,6 +93,10 @@ bool readModelFile(const QString& path, QStringList* lines, QByteArray* raw = nu
     *lines = plat::splitLines(plat::fromGbk(bytes));
     if (raw) *raw = bytes;
     return true;
+}
+
+void reportModelSaveFailed() {
+    plat::msgBox(QStringLiteral("保存和弦模板出错，模板库文件 HxJzMx.txt 无法写入，请检查！"), plat::kOkOnly | plat::kExclamation);
 }
 
 // Program of a chord channel from an instrument box. Position 0 ("0.无声")
@@ -211,7 +216,10 @@ void Form1::Command4_Click() {
     if (found.isEmpty()) return;
     QStringList lines;
     QByteArray raw;
-    if (!readModelFile(found, &lines, &raw)) return;
+    if (!readModelFile(found, &lines, &raw)) {
+        reportModelSaveFailed();
+        return;
+    }
     for (const QString& line : lines) {
         if (ChordWorkIndex > kModelTableSize) break;
         ChordModelLines(ChordWorkIndex) = line;
@@ -230,7 +238,8 @@ void Form1::Command4_Click() {
     if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r')) out += "\r\n";
     if (!everyBarFound) out += plat::toGbk(Text4->text()) + "\r\n";
     if (!everyTwoBarsFound) out += plat::toGbk(Text5->text()) + "\r\n";
-    plat::writeFileAtomic(found, out);
+    // The user believes the patterns are kept: a failed write is said.
+    if (!plat::writeFileAtomic(found, out)) reportModelSaveFailed();
 }
 
 // ---- Chord tracks
@@ -374,13 +383,19 @@ void Form1::HXYS_Timer() {
 // ---- Chord settings
 
 void Form1::HxYL_Click() {
+    HxYL_Change();
+    YXYZ();
+}
+
+// Typing keeps the focus in the box ("100" is three keys); the keyboard goes
+// back to the player when an entry is chosen.
+void Form1::HxYL_Change() {
     // A velocity outside 1..127 is held to it: 0 would end notes, more is no
     // MIDI velocity.
     double v = rt::roundHalfEven(rt::Val(HxYL->text()));
     if (!(v >= 1)) v = 1;
     if (v > 127) v = 127;
     G.PartVelocity(3) = static_cast<i16>(v);
-    YXYZ();
 }
 
 void Form1::Combo1_Click() {
@@ -398,12 +413,6 @@ void Form1::xuanyue_Click() {
     chordProgram(3, xuanyue->listIndex());
     chordProgram(4, xuanyue->listIndex());
     Combo1->setListIndex(xuanyue->listIndex());
-    Combo3->setListIndex(xuanyue->listIndex());
-    YXYZ();
-}
-
-void Form1::xuanyue_Change() {
-    chordProgram(3, xuanyue->listIndex());
     Combo3->setListIndex(xuanyue->listIndex());
     YXYZ();
 }

@@ -100,13 +100,11 @@ void Form1::buildControls() {
     buildRhythmPage(Jiezhou[2]);
     buildHelpPage(Jiezhou[4]);
     buildSettingsPage(Jiezhou[5]);
-    {
-        // Selected at start without running its handler (design state).
-        QSignalBlocker b(Xxk[0]);
-        Xxk[0]->setChecked(true);
-    }
+    // Selected at start (design state); no handler is wired yet, so none runs.
+    Xxk[0]->setValue(true);
 
     buildScoreArea();
+    buildRecorder();
 
     // The mute pad: a long strip right above the keys.
     Label1 = label(this, QString(), 0, 201, 988, 14);
@@ -232,6 +230,7 @@ void Form1::buildMelodyPage(QWidget* page) {
     static const char* keys[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
     for (const char* k : keys) YD->addItem(QString::fromUtf8(k));
     Command2 = place(new ui::CommandButton(QStringLiteral("效果欣赏"), page), 268, 95, 94, 26);
+    Command2->setToolTip(QStringLiteral("访问软件主页，欣赏更多演奏效果！"));
     label(page, QStringLiteral("设  备"), 6, 124, 40, 18);
     ComDevies = place(new ui::ComboBox(ui::ComboBox::PickList, page), 48, 122, 314, 22);
 }
@@ -306,7 +305,10 @@ void Form1::buildRhythmPage(QWidget* page) {
     Check5 = place(new ui::CheckBox(QStringLiteral("自动同步"), page), 70, 104, 84, 20);
     Cmdcill[0] = place(new ui::CommandButton(QStringLiteral("删 除"), page), 296, 101, 44, 22);
     Cmdcill[1] = place(new ui::CommandButton(QStringLiteral("保 存"), page), 344, 101, 44, 22);
-    Label11 = label(page, QStringLiteral("节奏文件"), 160, 104, 132, 18);
+    // The label reaches up to the list's lower edge: the pointer moves from
+    // the one into the other without crossing the page, whose mouse move
+    // hides the list.
+    Label11 = label(page, QStringLiteral("节奏文件"), 160, 100, 132, 22);
     Label11->setMouseTracking(true);
     Label11->setToolTip(QStringLiteral("鼠标移到这里可以选择节奏文件"));
     label(page, QStringLiteral("节奏与和弦同步演奏"), 6, 126, 200, 16);
@@ -344,14 +346,6 @@ void Form1::buildHelpPage(QWidget* page) {
     Text1->setLocked(true);
 }
 
-void Form1::buildSettingsPage(QWidget* page) {
-    for (int j = 0; j < 4; ++j) {
-        YQSZ[j] = place(new ui::ComboBox(ui::ComboBox::PickList, page), 120, 6 + 26 * j, 170, 22);
-    }
-    YQSZ[3]->hide();
-    Check2 = place(new ui::CheckBox(QStringLiteral("循环播放"), page), 300, 8, 84, 20);
-}
-
 void Form1::wireHandlers() {
     for (int i = 0; i < 6; ++i) {
         if (!Xxk[i]) continue;
@@ -362,6 +356,7 @@ void Form1::wireHandlers() {
     Command1->onClick = [this] { Command1_Click(); };
     BJCK->onClick = [this] { BJCK_Click(); };
     Timer2->onTimer = [this] { Timer2_Timer(); };
+    Command2->onClick = [this] { Command2_Click(); };
     Picture2->onClick = [this] { Image3_Click(); };
     for (int i = 0; i < 7; ++i) Option2[i]->onClick = [this, i] { Option2_Click(i); };
     SFYXYZ->onKeyDown = [this](int code, int shift) { SFYXYZ_KeyDown(code, shift); };
@@ -409,7 +404,7 @@ void Form1::wireHandlers() {
     Check6->onClick = [this] { Check6_Click(); };
     HXYS->onTimer = [this] { HXYS_Timer(); };
     HxYL->onClick = [this] { HxYL_Click(); };
-    HxYL->onChange = [this] { HxYL_Click(); };
+    HxYL->onChange = [this] { HxYL_Change(); };
     Combo1->onClick = [this] { Combo1_Click(); };
     Combo3->onClick = [this] { Combo3_Click(); };
     xuanyue->onClick = [this] { xuanyue_Click(); };

@@ -104,24 +104,7 @@ void Form1::ReadSettingsFile() {
     if (found.isEmpty() || !QFileInfo(found).isFile()) return;
     QStringList lines;
     if (!readFirstLines(found, 52, &lines)) rt::raise(rt::kErrFileIo, "vanto.ini");
-    if (lines.size() < 52) rt::raise(rt::kErrInputPastEnd, "vanto.ini");
-    // Convert everything first, so a bad line changes nothing.
-    i16 presets[36];
-    i16 pads[10];
-    int32_t messages[10];
-    for (int i = 0; i < 36; ++i) presets[i] = rt::parseI16Strict(lines[i]);
-    for (int i = 36; i < 46; ++i) {
-        i16 v = rt::parseI16Strict(lines[i]);
-        pads[i - 36] = v;
-        // (value + 35) x 256 is a 16-bit product: 93 or more overflows.
-        messages[i - 36] = 0x99 + static_cast<int32_t>(rt::mul16(rt::add16(v, 35), 256)) + 100 * 65536;
-    }
-    for (int i = 0; i < 36; ++i) G.InstrumentPresets(i / 3, i % 3) = presets[i];
-    for (int p = 0; p < 10; ++p) {
-        G.DrumPadSounds(p) = pads[p];
-        G.RhythmPattern(5, p).Message = messages[p];
-    }
-    for (int i = 46; i < 52; ++i) G.SoundEffectNames(i - 46) = lines[i];
+    keyboard::ApplySettingsLines(lines);
 }
 
 // The settings could not be read: keep the user's file as vanto.ini.bak,
@@ -178,6 +161,7 @@ void Form1::Form_Unload() {
     plat::mciSendStringA("CLOSE NN", reply, 0, 0);
     // Unloaded: its clocks stop with it.
     for (ui::Timer* t : {Timer1, Timer2, Timer3, Timer4, HXYS, BZDS}) t->setEnabled(false);
+    Lyjsj->setEnabled(false);
     hide();
     loaded_ = false;
     if (!G.Form3Instance) G.Form3Instance = new Form3();
@@ -222,6 +206,7 @@ void Form1::Xxk_Click(int index) {
         if (Option2[0]->value()) Option2_Click(0);
         else Option2[0]->setValue(true);
     }
+    if (index == 5) ShowKeySettingsPage();
     SFYXYZ->setEnabled(true);
     if (isVisible()) SFYXYZ->setFocus(Qt::OtherFocusReason);
 }
@@ -249,7 +234,7 @@ void Form1::Image3_Click() {
 }
 
 void Form1::Timer2_Timer() {
-    SjXs->setCaption(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")));
+    SjXs->setCaption(Now().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")));
     SFYXYZ->setEnabled(true);
     BJCK->setEnabled(true);
     QString t = Label8->caption();

@@ -74,6 +74,14 @@ void sweepNotesOff(int16_t lastChannel) {
 // below 2 (no tick since the last key) would never end when played back.
 QString lengthDigits() { return QString::number(std::max<int16_t>(G.NoteLength, 2)); }
 
+// A note or rest key starts its own length count. The clock's tick would set
+// the length only at the next tick: a key pressed before it (a quick second
+// key, a key's auto-repeat) must not record the previous note's length.
+void startLengthCount() {
+    G.NoteTicks = 0;
+    G.NoteLength = 2;
+}
+
 // Resets the accompaniment counters as every start and stop of play does.
 void resetSteps(Form1& f) {
     G.RhythmStep = 0;
@@ -145,7 +153,7 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
         // Rest: its own length counts from here; the clock runs on.
         sweepNotesOff(2);
         if (!Text3->text().isEmpty()) appendToScore(*this, lengthDigits() + QStringLiteral("XZ"));
-        G.NoteTicks = 0;
+        startLengthCount();
     } else if (keyCode == 68 || keyCode == 69 || keyCode == 70 || keyCode == 67 || keyCode == 82 ||
                keyCode == 88) {
         PlayChordEffect();
@@ -174,6 +182,9 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
         if (Check5->value() == 1) {
             resetSteps(*this);
             Timer1->setEnabled(false);
+            // The stopped clock will not close the take: the melody note
+            // is released here, as the stop key does.
+            Form1::ReleaseMelodyNote(G.LastNoteOffset);
             HX1K();
             HX2K();
         } else {
@@ -195,7 +206,7 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
 
         AutoPlayRunning = false;
         Timer1->setInterval(G.BeatInterval);
-        G.NoteTicks = 0;
+        startLengthCount();
         Form1::ReleaseMelodyNote(L);
         strikeMelody(*this, K);
 

@@ -130,12 +130,10 @@ int32_t Form1::RhythmHitMessage(i16 key, i16 velocity) {
 
 namespace {
 
-// The percussion key of a row. A row with no sound chosen plays the first
-// sound of the list, which is also what a save of it writes.
+// The percussion key of a row: list position + 35, so a row with no sound
+// chosen (position -1) plays key 34.
 Form1::i16 rowKey(const Form1& f, int row) {
-    int pos = f.LblInst[row]->listIndex();
-    if (pos < 0) pos = 0;
-    return static_cast<Form1::i16>(pos + 35);
+    return static_cast<Form1::i16>(f.LblInst[row]->listIndex() + 35);
 }
 
 Form1::i16 gridVelocity(const Form1& f) { return Form1::RhythmVelocity(rt::Val(f.VsbVol->text())); }
@@ -386,11 +384,14 @@ void Form1::File1_Click() {
     if (!readFirstField(File1->path() + u'/' + name, &text)) {
         File1->setVisible(false);
         reportBadRhythmFile();
+        YXYZ();
         return;
     }
     G.RhythmFileText = text;
     OpenJZwj();
     File1->setVisible(false);
+    // The list had the focus: the keyboard goes back to the player.
+    YXYZ();
 }
 
 void Form1::Cmdcill_Click(int index) {

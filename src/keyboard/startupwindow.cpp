@@ -90,6 +90,9 @@ void DZQQD::Form_Load() {
     const QString path = keyboard::ProgramFolder() + QStringLiteral("vanto.ini");
     if (plat::resolvePath(path).isEmpty()) {
         if (!keyboard::WriteDefaultSettings(path)) {
+            // No file to read at the activation: this run plays with the
+            // defaults held in memory, as the message says.
+            keyboard::UseDefaultSettings();
             plat::msgBox(QStringLiteral("无法在程序文件夹中创建设置文件 vanto.ini，本次将使用默认设置。\n请检查文件夹是否可写：\n") +
                              keyboard::ProgramFolder(),
                          plat::kOkOnly | plat::kExclamation);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -118,6 +119,11 @@ struct AudioEngine::Impl {
     std::vector<std::pair<int, Tap>> taps;
     int nextTapId = 1;
 
+    // Render timing, written by the rendering thread only.
+    std::atomic<uint64_t> statBlocks{0};
+    std::atomic<int64_t> statWorstNs{0};
+    std::atomic<uint64_t> statLate{0};
+
     ~Impl() {
         output.reset();
         if (fluid_synth_t* s = synth.exchange(nullptr)) delete_fluid_synth(s);
@@ -165,6 +171,15 @@ struct AudioEngine::Impl {
     }
 
     void renderBlock(float* out, int frameCount) {
+        const auto began = std::chrono::steady_clock::now();
+        mixBlock(out, frameCount);
+        const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - began).count();
+        statBlocks.fetch_add(1, std::memory_order_relaxed);
+        if (ns > statWorstNs.load(std::memory_order_relaxed)) statWorstNs.store(ns, std::memory_order_relaxed);
+        if (ns * kSampleRate > int64_t(frameCount) * 1000000000) statLate.fetch_add(1, std::memory_order_relaxed);
+    }
+
+    void mixBlock(float* out, int frameCount) {
         if (fluid_synth_t* s = synth.load(std::memory_order_acquire)) {
             fluid_synth_write_float(s, frameCount, out, 0, 2, out, 1, 2);
         } else {
@@ -409,5 +424,19 @@ void AudioEngine::render(float* out, int frameCount) {
 }
 
 uint64_t AudioEngine::framesRendered() const { return d->frames.load(std::memory_order_relaxed); }
+
+AudioEngine::RenderStats AudioEngine::renderStats() const {
+    RenderStats r;
+    r.blocks = d->statBlocks.load();
+    r.worstMs = static_cast<double>(d->statWorstNs.load()) / 1e6;
+    r.late = d->statLate.load();
+    return r;
+}
+
+void AudioEngine::resetRenderStats() {
+    d->statBlocks.store(0);
+    d->statWorstNs.store(0);
+    d->statLate.store(0);
+}
 
 }  // namespace plat

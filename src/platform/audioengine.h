@@ -87,6 +87,17 @@ public:
     // Frames rendered since the last start (all outputs).
     uint64_t framesRendered() const;
 
+    // Render timing since the last reset: blocks rendered, the slowest one,
+    // and how many took longer to render than they last when played (such a
+    // block misses its deadline at the output). Taps are part of a block.
+    struct RenderStats {
+        uint64_t blocks = 0;
+        double worstMs = 0;
+        uint64_t late = 0;
+    };
+    RenderStats renderStats() const;
+    void resetRenderStats();
+
 private:
     AudioEngine();
     ~AudioEngine();

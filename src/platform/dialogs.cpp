@@ -1,9 +1,14 @@
 #include "platform/dialogs.h"
 
+#include "platform/fileutil.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLibraryInfo>
+#include <QRegularExpression>
+#include <QTranslator>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -67,30 +72,46 @@ public:
         QFileDialog dlg(parent, r.title);
         dlg.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dlg.setFileMode(r.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-        dlg.setOption(QFileDialog::DontConfirmOverwrite, !(r.save && (r.flags & 2)));
+        // The question before replacing a file is ours (below): Qt's own sees
+        // neither the names that differ only in case nor, on some platforms,
+        // the extension added to a bare name.
+        dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
+        const QStringList parts = r.filter.split(u'|');
         QStringList filters = qtFilter(r.filter).split(QStringLiteral(";;"), Qt::SkipEmptyParts);
+        // The extension added to a bare name: that of the chosen filter.
+        auto suffixOf = [&](const QString& qtName) {
+            const int i = static_cast<int>(filters.indexOf(qtName));
+            return i >= 0 && 2 * i + 1 < parts.size() ? filterSuffix(parts[2 * i + 1]) : QString();
+        };
         if (!filters.isEmpty()) {
             dlg.setNameFilters(filters);
             int idx = qBound(1, r.filterIndex, static_cast<int>(filters.size())) - 1;
             dlg.selectNameFilter(filters[idx]);
+            dlg.setDefaultSuffix(suffixOf(filters[idx]));
+            QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg,
+                             [&](const QString& f) { dlg.setDefaultSuffix(suffixOf(f)); });
         }
         if (!r.initDir.isEmpty()) dlg.setDirectory(r.initDir);
         if (!r.fileName.isEmpty()) dlg.selectFile(r.fileName);
         FileDialogResult res;
-        if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return res;
-        res.cancelled = false;
-        res.fileName = dlg.selectedFiles().first();
-        // A save dialog adds the filter's extension when none was typed.
-        if (r.save && QFileInfo(res.fileName).suffix().isEmpty()) {
-            QString f = dlg.selectedNameFilter();
-            int star = f.indexOf(QStringLiteral("*."));
-            if (star >= 0) {
-                QString ext = f.mid(star + 1).section(u' ', 0, 0).remove(u')');
-                if (!ext.contains(u'*')) res.fileName += ext;
+        for (;;) {
+            if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return res;
+            QString chosen = dlg.selectedFiles().first();
+            if (r.save) chosen = withDefaultSuffix(chosen, dlg.defaultSuffix());
+            const QString replaced = r.save ? fileReplacedBySave(chosen) : QString();
+            if (!replaced.isEmpty() && (r.flags & 2)) {
+                const QString question = QStringLiteral("%1 已存在。\n要替换它吗？").arg(QFileInfo(replaced).fileName());
+                if (messageBox(parent, question, kYesNo | kExclamation, r.title) != kAnsYes) {
+                    dlg.selectFile(QFileInfo(chosen).fileName());
+                    continue;  // back to the dialog, as a "No" to Qt's own question
+                }
             }
+            res.cancelled = false;
+            // The file replaced keeps its own name; the title is the name chosen.
+            res.fileName = replaced.isEmpty() ? chosen : replaced;
+            res.fileTitle = QFileInfo(chosen).fileName();
+            return res;
         }
-        res.fileTitle = QFileInfo(res.fileName).fileName();
-        return res;
     }
 
     [[noreturn]] void endProgram(int exitCode) override {
@@ -107,6 +128,36 @@ Dialogs* g_replacement = nullptr;
 void (*g_endHook)() = nullptr;
 
 }  // namespace
+
+QString filterSuffix(const QString& patterns) {
+    const QString first = patterns.split(QRegularExpression(QStringLiteral("[; ]")), Qt::SkipEmptyParts).value(0);
+    if (!first.startsWith(QStringLiteral("*."))) return QString();
+    const QString ext = first.mid(2);
+    if (ext.isEmpty() || ext.contains(u'*') || ext.contains(u'?')) return QString();
+    return ext;
+}
+
+QString withDefaultSuffix(const QString& chosen, const QString& suffix) {
+    if (suffix.isEmpty() || chosen.isEmpty() || chosen.endsWith(u'/')) return chosen;
+    const QString name = QFileInfo(chosen).fileName();
+    // A name with an extension of its own keeps it; a leading dot is no extension.
+    if (name.lastIndexOf(u'.') > 0) return chosen;
+    return chosen + u'.' + suffix;
+}
+
+QString fileReplacedBySave(const QString& path) {
+    const QString found = resolvePath(path);
+    return !found.isEmpty() && QFileInfo(found).isFile() ? found : QString();
+}
+
+bool loadChineseQtTranslations() {
+    auto* qtbase = new QTranslator(QCoreApplication::instance());
+    if (!qtbase->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete qtbase;
+        return false;
+    }
+    return QCoreApplication::installTranslator(qtbase);
+}
 
 Dialogs& dialogs() { return g_replacement ? *g_replacement : realDialogs(); }
 void setDialogs(Dialogs* replacement) { g_replacement = replacement; }

@@ -62,4 +62,20 @@ int msgBox(const QString& text, int style = kOkOnly, const QString& title = QStr
 // Hook run by endProgram before it leaves (the engine's silence, log flush).
 void setEndProgramHook(void (*hook)());
 
+// The extension a save dialog adds for a filter's patterns ("*.bin" gives
+// "bin"; "*.*", "*" or no pattern give none).
+QString filterSuffix(const QString& patterns);
+// The file a save dialog's answer writes to: `chosen` with `suffix` added when
+// its name has no extension of its own.
+QString withDefaultSuffix(const QString& chosen, const QString& suffix);
+// The existing file that saving under `path` would replace: the file of that
+// name, or one whose name differs only in letter case (names match without
+// regard to case here). "" when there is none.
+QString fileReplacedBySave(const QString& path);
+
+// Loads Qt's own Simplified Chinese texts (standard dialogs and buttons:
+// "打开", "另存为", "确定", "取消") into the application. False when they are
+// not installed.
+bool loadChineseQtTranslations();
+
 }  // namespace plat

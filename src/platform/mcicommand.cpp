@@ -14,16 +14,11 @@ std::string lower(std::string s) {
     return s;
 }
 
-// "close <alias>": nothing is open yet that needs closing; accepted so the
-// program may close an alias it never opened, as it does on start-up.
-uint32_t closeVerb(const MciCommand& cmd, std::string*) {
-    return cmd.args.empty() ? kMciErrMissingArgument : kMciOk;
-}
-
 struct VerbTable {
-    VerbTable() { handlers["close"] = closeVerb; }
+    VerbTable() { addMediaDeviceVerbs(handlers); }
     std::mutex mutex;
     std::map<std::string, MciHandler> handlers;
+    MciObserver observer;
 };
 
 VerbTable& verbs() {
@@ -71,18 +66,26 @@ void registerMciVerb(const std::string& verb, MciHandler handler) {
     t.handlers[lower(verb)] = std::move(handler);
 }
 
+void setMciObserver(MciObserver observer) {
+    VerbTable& t = verbs();
+    std::lock_guard<std::mutex> lock(t.mutex);
+    t.observer = std::move(observer);
+}
+
 uint32_t runMciCommand(const std::string& text, std::string* reply) {
     MciCommand cmd = parseMciCommand(text);
-    if (cmd.verb.empty()) return kMciErrUnknownCommand;
     MciHandler handler;
+    MciObserver observer;
     {
         VerbTable& t = verbs();
         std::lock_guard<std::mutex> lock(t.mutex);
+        observer = t.observer;
         auto it = t.handlers.find(cmd.verb);
-        if (it == t.handlers.end()) return kMciErrNotSupported;
-        handler = it->second;
+        if (it != t.handlers.end()) handler = it->second;
     }
-    return handler(cmd, reply);
+    uint32_t result = cmd.verb.empty() ? kMciErrUnknownCommand : handler ? handler(cmd, reply) : kMciErrNotSupported;
+    if (observer) observer(text, result);
+    return result;
 }
 
 }  // namespace plat

@@ -1,11 +1,12 @@
 // Media control strings: a small parser and a table of verbs. Each verb
-// ("close", later "open", "record", "save", "status", ...) has a handler
-// that gets the parsed command and may write a reply. Features register
-// their verbs; unknown verbs are refused.
+// ("open", "record", "save", "status", "close", ...) has a handler that gets
+// the parsed command and may write a reply. The media devices' verbs are
+// there from the start (platform/mcidevice.h); unknown verbs are refused.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,12 @@ using MciHandler = std::function<uint32_t(const MciCommand& command, std::string
 void registerMciVerb(const std::string& verb, MciHandler handler);
 // Parses and runs a command (UTF-8).
 uint32_t runMciCommand(const std::string& text, std::string* reply);
+
+// Sees every command run, with its result (tests, diagnostics). Empty: none.
+using MciObserver = std::function<void(const std::string& text, uint32_t result)>;
+void setMciObserver(MciObserver observer);
+
+// The media devices' verbs, registered into a new verb table.
+void addMediaDeviceVerbs(std::map<std::string, MciHandler>& handlers);
 
 }  // namespace plat

@@ -26,7 +26,8 @@ constexpr uint32_t kMapperId = 0xFFFFFFFFu;
 // not ready.
 class SynthDevice : public MidiOutDevice {
 public:
-    std::string name() const override { return synthDeviceName(); }
+    explicit SynthDevice(std::string name) : name_(std::move(name)) {}
+    std::string name() const override { return name_; }
     uint16_t technology() const override { return kMidiTechSoftwareSynth; }
     uint32_t open() override {
         AudioEngine& engine = AudioEngine::instance();
@@ -42,6 +43,9 @@ public:
     uint32_t send(uint32_t message) override {
         return AudioEngine::instance().midiShortMessage(message) ? kMidiOk : kMidiErrNotReady;
     }
+
+private:
+    std::string name_;
 };
 
 struct DeviceTable {
@@ -55,9 +59,10 @@ struct DeviceTable {
 
     void buildDefaultLocked() {
         if (built) return;
-        auto synth = std::make_shared<SynthDevice>();
-        mapper = synth;
-        devices = {synth};
+        // The mapper leads to the synthesizer too, under a name of its own
+        // so the device box tells the two entries apart.
+        mapper = std::make_shared<SynthDevice>(mapperDeviceName());
+        devices = {std::make_shared<SynthDevice>(synthDeviceName())};
         for (auto& d : alsaSequencerDevices()) devices.push_back(std::move(d));
         built = true;
     }
@@ -135,6 +140,7 @@ const char* errorTextUtf8(uint32_t error) {
 }  // namespace
 
 std::string synthDeviceName() { return "Morvela 软件合成器"; }
+std::string mapperDeviceName() { return "MIDI 映射器"; }
 
 uint64_t midiLogMicros() {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(

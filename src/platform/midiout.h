@@ -91,7 +91,7 @@ bool isWellFormedShortMessage(uint32_t message);
 
 // The device table. `mapper` answers for id -1; `devices` are ids 0..n-1.
 // The default table (built on first use) has the embedded synthesizer as
-// mapper and device 0, then the ALSA sequencer ports.
+// mapper (named as the mapper) and as device 0, then the ALSA sequencer ports.
 void setMidiDeviceTable(std::shared_ptr<MidiOutDevice> mapper,
                         std::vector<std::shared_ptr<MidiOutDevice>> devices);
 void resetMidiDeviceTable();  // back to the default table (closes open handles)
@@ -123,6 +123,8 @@ uint64_t midiLogMicros();
 
 // UTF-8 name of the embedded synthesizer device.
 std::string synthDeviceName();
+// UTF-8 name of the mapper entry of the default table.
+std::string mapperDeviceName();
 
 // Test aid: records every message given to it (raw, malformed ones
 // included), and can be told to fail. open() and close() count calls and

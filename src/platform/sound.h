@@ -33,6 +33,14 @@ enum MciResult : uint32_t {
     kMciErrUnknownCommand = 301,   // empty command
     kMciErrNotSupported = 302,     // a verb this program does not handle (yet)
     kMciErrMissingArgument = 303,  // e.g. "close" without an alias
+    kMciErrUnknownAlias = 304,     // no device is open under that alias
+    kMciErrAliasInUse = 305,       // "open ... alias X" while X is open
+    kMciErrBadParameter = 306,     // a word the command does not take, a value out of range
+    kMciErrCannotOpenFile = 307,   // missing or undecodable media file
+    kMciErrCannotWriteFile = 308,  // a recording that cannot be written or saved
+    kMciErrBusy = 309,             // a format change while recording
+    kMciErrNoSound = 310,          // the audio engine could not be started
+    kMciErrNotApplicable = 311,    // a command the device kind does not have (record on a player)
 };
 
 // Media control strings ("OPEN ...", "RECORD NN", "CLOSE NN", "status NN mode", ...).

@@ -96,7 +96,9 @@ bool readGbkFile(const QString& path, QString* text) {
 
 bool writeFileAtomic(const QString& path, const QByteArray& bytes) {
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return false;
+    // Unbuffered, so a short write (a full disk, a file size limit) shows in
+    // write()'s count: a buffered QSaveFile can commit a cut file as a success.
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
     if (f.write(bytes) != bytes.size()) {
         f.cancelWriting();
         return false;

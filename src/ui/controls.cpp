@@ -556,7 +556,14 @@ qint64 Timer::nowNs() {
     return base.nsecsElapsed();
 }
 
-qint64 Timer::nextDeadlineNs() const { return enabled_ && interval_ != 0 && musical_ ? deadline_ : -1; }
+namespace {
+bool g_timersHeld = false;
+}
+
+void Timer::setHeld(bool held) { g_timersHeld = held; }
+bool Timer::held() { return g_timersHeld; }
+
+qint64 Timer::nextDeadlineNs() const { return enabled_ && interval_ != 0 ? deadline_ : -1; }
 
 void Timer::setInterval(int ms) {
     if (ms < 0 || ms > 65535) rt::raise(rt::kErrInvalidCall, "Interval");
@@ -576,8 +583,10 @@ void Timer::apply(bool restart) {
         deadline_ = -1;
         return;
     }
-    if (!restart && timer_.isActive()) return;
+    if (!restart && deadline_ >= 0) return;
     if (!musical_) {
+        deadline_ = nowNs() + qint64(interval_) * 1000000;
+        if (g_timersHeld) return;
         timer_.setSingleShot(false);
         timer_.start(interval_);
         return;
@@ -588,6 +597,7 @@ void Timer::apply(bool restart) {
 }
 
 void Timer::schedule() {
+    if (g_timersHeld) return;
     const qint64 waitNs = deadline_ - nowNs();
     // Round up to whole milliseconds so a tick never comes early; Qt's precise
     // timers are millisecond timers.
@@ -598,6 +608,7 @@ void Timer::schedule() {
 
 void Timer::fire() {
     if (!musical_) {
+        deadline_ = nowNs() + qint64(interval_) * 1000000;
         tick();
         return;
     }

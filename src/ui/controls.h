@@ -280,10 +280,17 @@ public:
     Handler onTimer;
     void tick();  // one tick as the clock would run it (tests call this)
     // Nanoseconds on the clock's own time base at which the next tick is due
-    // (musical clocks; -1 when stopped). For benchmarks and tests.
+    // (-1 when it will not fire: disabled or Interval 0). A plain timer's
+    // countdown starts when it is enabled or its Interval is set, and again
+    // at each tick. For benchmarks and tests.
     qint64 nextDeadlineNs() const;
-    // The time base (monotonic nanoseconds) every musical clock shares.
+    // The time base (monotonic nanoseconds) every timer shares.
     static qint64 nowNs();
+    // While held, no timer fires by itself: only tick() runs a handler, and
+    // the countdowns above are kept as if they ran. Test programs hold every
+    // timer, so that how busy the machine is cannot add ticks to a test.
+    static void setHeld(bool held);
+    static bool held();
 
 private:
     void apply(bool restart);

@@ -55,6 +55,10 @@ Recording audition(bool drums, bool chords, const QString& wavPath) {
     form->Rnd = [] { return 0.0; };
     form->Show();
     form->Option1[2]->setValue(true);  // 4/4
+    // Two bass drums and a snare.
+    form->LblInst[0]->setListIndex(0);
+    form->LblInst[1]->setListIndex(1);
+    form->LblInst[2]->setListIndex(3);
     for (int c = 0; c <= 16; ++c) {
         form->BZA[c]->setValue(drums && c % 4 == 0 ? 1 : 0);
         form->BZB[c]->setValue(drums && c % 4 == 2 ? 1 : 0);
@@ -74,6 +78,14 @@ Recording audition(bool drums, bool chords, const QString& wavPath) {
         form->BZDS_Timer();
         engine.render(block.data(), tickFrames);
     }
+    // Exactly the ticks given here ran (no clock of the window ticked by
+    // itself between the blocks): two whole bars, back at their start, the
+    // chord order "145" two chords on.
+    EXPECT_EQ(G.RhythmStep, 0);
+    EXPECT_EQ(G.DrumStep, 0);
+    EXPECT_EQ(form->AccompTick, 0);
+    EXPECT_EQ(G.ChordIndex, 3);
+    EXPECT_EQ(G.EffectFadeTicks, 0) << "the bar chord's fade clock ran by itself";
     form->BzQd->setValue(0);
     engine.removeTap(tap);
     sf_close(out);

@@ -3,7 +3,14 @@
 // audition, the chord volume and the chord instrument boxes.
 #include "mainwindowfixture.h"
 
+#include "keyboard/keyboardwidgets.h"
+
+#include <QApplication>
 #include <QFile>
+#include <QLineEdit>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace midi;
 
@@ -154,6 +161,38 @@ TEST_F(ChordModels, SaveAppendsOnlyPatternsNotInTheFile) {
     EXPECT_FALSE(QFile::exists(folder.file(QStringLiteral("HxJzMx.txt"))));
 }
 
+// The model file is found in any letter case, read and saved there; a save
+// that cannot be written is reported and leaves the library as it was.
+TEST_F(ChordModels, TheLibraryIsFoundInAnyCaseAndAFailedSaveIsReported) {
+    QFile::remove(folder.file(QStringLiteral("HxJzMx.txt")));
+    const QString other = QStringLiteral("hxjzmx.TXT");
+    folder.write(other, plat::toGbk(line("MG") + QStringLiteral("\r\n")));
+    draws({0.0, 0.0, 0.0});
+    form->Command3->click();
+    EXPECT_EQ(form->Text4->text(), line("MG"));
+    form->Text5->setText(line("HG"));
+    form->Command4->click();
+    EXPECT_EQ(folder.read(other), (line("MG") + QStringLiteral("\r\n") + line("HG") + QStringLiteral("\r\n")).toLatin1());
+    EXPECT_FALSE(QFile::exists(folder.file(QStringLiteral("HxJzMx.txt")))) << "no second library";
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+
+    // A file size limit below what the save writes makes the write fail
+    // (also for a user who may write anywhere).
+    const QByteArray before = folder.read(other);
+    form->Text4->setText(line("LC"));
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = static_cast<rlim_t>(before.size());
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    form->Command4->click();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("保存和弦模板出错，模板库文件 HxJzMx.txt 无法写入，请检查！")});
+    EXPECT_EQ(folder.read(other), before);
+}
+
 // 120 model lines: the table holds 100, the duplicate check sees them all.
 TEST_F(ChordModels, OnlyTheFirstHundredLinesAreRead) {
     QStringList lines;
@@ -291,6 +330,26 @@ TEST_F(ChordPlayback, VolumeIsHeldToTheMidiRange) {
         form->HxYL->setText(QString::fromLatin1(text));
         EXPECT_EQ(G.PartVelocity(3), velocity) << text;
     }
+}
+
+// Typing a volume keeps the focus in the box; choosing an entry gives the
+// keyboard back.
+TEST_F(ChordPlayback, VolumeTypedKeyByKeyKeepsTheFocusAChoiceGivesItBack) {
+    QApplication::setActiveWindow(form.get());
+    form->Xxk[1]->setValue(true);
+    QLineEdit* edit = form->HxYL->lineEdit();
+    edit->setFocus(Qt::OtherFocusReason);
+    edit->selectAll();
+    for (const char* c : {"1", "0", "0"}) {
+        edit->insert(QString::fromLatin1(c));
+        EXPECT_TRUE(edit->hasFocus()) << "after " << c;
+    }
+    EXPECT_EQ(form->HxYL->text(), QStringLiteral("100"));
+    EXPECT_EQ(G.PartVelocity(3), 100);
+    EXPECT_TRUE(form->Text3->text().isEmpty());
+    emit form->HxYL->activated(6);  // "120" chosen from the list
+    EXPECT_EQ(G.PartVelocity(3), 120);
+    EXPECT_TRUE(form->SFYXYZ->hasFocus());
 }
 
 TEST_F(ChordPlayback, InstrumentBoxesMirrorEachOther) {

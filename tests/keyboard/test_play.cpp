@@ -38,11 +38,16 @@ TEST_F(PlayTest, NoteKeysPlayTheirOffsetAndRecordTheirToken) {
     EXPECT_EQ(picture(24), form->KeyWhiteDown.cacheKey());
     EXPECT_TRUE(form->Timer1->enabled());
 
-    // A key of each row and the punctuation keys.
+    // Every note key: its pitch and its token.
     struct K { int code; int offset; const char* token; };
-    const K keys[] = {{'6', 0, "LC"}, {189, 9, "LA"}, {187, 11, "LB"}, {'T', 12, "WC"}, {219, 23, "WB"},
-                      {186, 33, "KA"}, {222, 35, "KB"}, {'V', 36, "HC"}, {188, 43, "HG"}, {191, 47, "HB"},
-                      {'1', 48, "MC"}, {'5', 55, "MG"}};
+    const K keys[] = {
+        {'6', 0, "LC"},  {'7', 2, "LD"},  {'8', 4, "LE"},  {'9', 5, "LF"},  {'0', 7, "LG"},  {189, 9, "LA"},
+        {187, 11, "LB"}, {'T', 12, "WC"}, {'Y', 14, "WD"}, {'U', 16, "WE"}, {'I', 17, "WF"}, {'O', 19, "WG"},
+        {'P', 21, "WA"}, {219, 23, "WB"}, {'G', 24, "KC"}, {'H', 26, "KD"}, {'J', 28, "KE"}, {'K', 29, "KF"},
+        {'L', 31, "KG"}, {186, 33, "KA"}, {222, 35, "KB"}, {'V', 36, "HC"}, {'B', 38, "HD"}, {'N', 40, "HE"},
+        {'M', 41, "HF"}, {188, 43, "HG"}, {190, 45, "HA"}, {191, 47, "HB"}, {'1', 48, "MC"}, {'2', 50, "MD"},
+        {'3', 52, "ME"}, {'4', 53, "MF"}, {'5', 55, "MG"}};
+    ASSERT_EQ(std::size(keys), 33u);
     for (const K& k : keys) {
         SCOPED_TRACE(k.token);
         form->Text3->setText(QString());
@@ -64,20 +69,32 @@ TEST_F(PlayTest, TakeIsRecordedWithEvenLengthsFromTheClock) {
     EXPECT_EQ(picture(26), form->KeyWhiteUp.cacheKey());
 }
 
-TEST_F(PlayTest, KeysBetweenTwoTicksRecordTheLengthLastCounted) {
+TEST_F(PlayTest, KeysBeforeTheFirstTickOfANoteRecordTheShortestLength) {
     key(kG);
     key(kH);  // before any tick: no length counted yet, written as 2
     tick(3);  // length 4
     key('J');
-    key('K');  // before the next tick: the clock's length is still 4
+    key('K');  // before J's first tick: 2, not the 4 counted for H
     tick(7);   // length 8
     key(kBack);
     EXPECT_TRUE(form->Timer1->enabled());
-    tick(3);  // the rest counts afresh: length 4
-    key(kG);
+    key(kG);  // the rest's own count has not ticked yet either
     tick(5);
     key(kSpace);
-    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC2KD4KE4KF8XZ4KC6TZ"));
+    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC2KD4KE2KF8XZ2KC6TZ"));
+
+    // After a take closed by the clock (length 99) and a stop, a quick
+    // second key records 2; so do a held key's repeats.
+    form->Text3->setText(QString());
+    key(kG);
+    tick(100);
+    ASSERT_FALSE(form->Timer1->enabled());
+    key(kSpace);
+    key(kG);
+    key(kH);
+    key(kH);
+    key(kH);
+    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC99TZ99TZ99KC2KD2KD2KD"));
 }
 
 TEST_F(PlayTest, ScoreBoxEditsMoveTheRecordingPoint) {
@@ -110,12 +127,22 @@ TEST_F(PlayTest, PresetKeysSendOnlyRealPrograms) {
         << hexList(got);
     EXPECT_EQ(form->XSWB->caption(), QStringLiteral("你已经选择了\r\n       乐器组合 6"));
 
+    // The last list position is a preset like any other; the one just past
+    // it is none, and is no error either.
+    G.InstrumentPresets(6, 0) = 128;
+    G.InstrumentPresets(6, 1) = 129;
+    key(118);  // F7
+    EXPECT_EQ(form->ComSounds[0]->listIndex(), 128);
+    EXPECT_EQ(form->ComSounds[1]->listIndex(), 54);
+    EXPECT_TRUE(contains(take(), msg(0xC0, 127, 0)));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+
     // Silent presets and positions outside the list send no program.
     G.InstrumentPresets(4, 0) = 200;
     G.InstrumentPresets(4, 1) = -3;
     G.InstrumentPresets(4, 2) = 0;
     key(116);  // F5
-    EXPECT_EQ(form->ComSounds[0]->listIndex(), 17);
+    EXPECT_EQ(form->ComSounds[0]->listIndex(), 128);
     EXPECT_EQ(form->ComSounds[2]->listIndex(), 0);
     got = take();
     for (uint32_t m : got) EXPECT_TRUE(plat::isWellFormedShortMessage(m)) << hexList(got);
@@ -132,6 +159,30 @@ TEST_F(PlayTest, DrumPadsSoundAndNameTheirPercussion) {
     key(99);
     EXPECT_EQ(form->XSWB->caption(), QStringLiteral("_打击乐"));
     EXPECT_TRUE(take().empty());
+}
+
+// Insert .. Page Down play their effects, looping only while "循环播放" is
+// ticked; the files are found whatever the case of their names on disk.
+TEST_F(PlayTest, SoundEffectKeysPlayTheirFilesLoopingWhenTicked) {
+    const int keys[6] = {45, 36, 33, 46, 35, 34};
+    for (int i = 0; i < 6; ++i) {
+        QString onDisk = G.SoundEffectNames(i);
+        onDisk = onDisk.left(onDisk.size() - 3) + (onDisk.endsWith(QStringLiteral("wav")) ? QStringLiteral("WAV") : QStringLiteral("wav"));
+        folder.write(QStringLiteral("音效/") + onDisk, "RIFF");
+    }
+    for (int loop : {0, 1}) {
+        form->Check2->setValue(loop);
+        for (int i = 0; i < 6; ++i) {
+            SCOPED_TRACE(i);
+            G.SoundEffectFlags = 0;
+            key(keys[i]);
+            EXPECT_EQ(G.SoundEffectFlags, loop ? 11 : 3);
+            EXPECT_EQ(form->XSWB->caption(), G.SoundEffectNames(i) + QStringLiteral("_音效"));
+        }
+    }
+    key(110);  // numpad ".": stop
+    EXPECT_TRUE(take().empty());
+    EXPECT_TRUE(form->Text3->text().isEmpty());
 }
 
 TEST_F(PlayTest, OtherKeysChangeNothing) {
@@ -251,10 +302,33 @@ TEST_F(ClockTest, AutoSyncPlaysTheFirstStepWithTheNoteThenADrumStepEveryFourTick
     EXPECT_EQ(G.DrumStep, 1);
     EXPECT_TRUE(dialogs.messages.isEmpty());
 
-    // Numpad - halts the clock and releases the chord tracks.
+    // Numpad - halts the clock and releases the melody note and the chord
+    // tracks: the stopped clock would never release them.
     key(kNumMinus);
     EXPECT_FALSE(form->Timer1->enabled());
     const Msgs halt = take();
+    ASSERT_GE(halt.size(), 4u) << hexList(halt);
+    EXPECT_EQ(Msgs(halt.begin(), halt.begin() + 4),
+              (Msgs{msg(0x80, 60, 0), msg(0x81, 60, 0), msg(0x82, 60, 0), msg(0x82, 48, 0)}))
+        << hexList(halt);
     EXPECT_FALSE(only(halt, 0x83, 0x83).empty()) << hexList(halt);
     EXPECT_FALSE(only(halt, 0x84, 0x84).empty()) << hexList(halt);
+}
+
+// Drum steps come on the clock's ticks 4, 8, 12 ... after the note that
+// played step 0: one drum step every second accompaniment step.
+TEST_F(ClockTest, AutoSyncDrumStepsFallOnEveryFourthTickAfterTheNote) {
+    patternOnEveryStep();
+    form->Option1[2]->setValue(true);  // 4/4
+    form->Check5->setValue(1);
+    form->xuanyue->setListIndex(0);
+    take();
+    key(kG);
+    EXPECT_EQ(only(take(), 0x99, 0x99), Msgs{msg(0x99, 36, 10)});
+    for (int t = 1; t <= 40; ++t) {
+        tick();
+        const Msgs drums = only(take(), 0x99, 0x99);
+        if (t % 4 == 0) EXPECT_EQ(drums, Msgs{msg(0x99, 36, 10 + (t / 4) % 16)}) << "tick " << t;
+        else EXPECT_TRUE(drums.empty()) << "tick " << t << ": " << hexList(drums);
+    }
 }

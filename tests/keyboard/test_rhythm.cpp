@@ -2,6 +2,8 @@
 // pattern files (the 77-character line, the list, save and delete).
 #include "mainwindowfixture.h"
 
+#include "keyboard/keyboardwidgets.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -28,7 +30,8 @@ TEST_F(RhythmGrid, SoundAndVelocityRebuildExactlyTheirCells) {
     form->LblInst[1]->setListIndex(3);
     for (int s = 0; s <= 15; ++s) EXPECT_EQ(G.RhythmPattern(1, s).Message, hit(38, 100)) << s;
     EXPECT_EQ(G.RhythmPattern(1, 16).Message, 0);
-    EXPECT_EQ(G.RhythmPattern(0, 0).Message, hit(35, 100));  // no sound chosen: the list's first
+    EXPECT_EQ(G.RhythmPattern(0, 0).Message, hit(34, 100));  // no sound chosen: position -1 + 35
+    EXPECT_EQ(G.RhythmPattern(0, 0).DrumNote, 0) << "the row sound was never set";
 
     // In 3/4 columns 12..15 hide, keeping their ticks; the velocity reaches
     // steps 0..11 only, the row sound all 16.
@@ -37,9 +40,9 @@ TEST_F(RhythmGrid, SoundAndVelocityRebuildExactlyTheirCells) {
     EXPECT_TRUE(form->BZC[13]->isHidden());
     EXPECT_FALSE(form->BZA[11]->isHidden());
     form->VsbVol->setListIndex(1);  // "60"
-    EXPECT_EQ(G.RhythmPattern(2, 11).Message, hit(35, 60));
+    EXPECT_EQ(G.RhythmPattern(2, 11).Message, hit(34, 60));
     EXPECT_EQ(G.RhythmPattern(2, 11).Volume, 60);
-    EXPECT_EQ(G.RhythmPattern(2, 12).Message, hit(35, 100));
+    EXPECT_EQ(G.RhythmPattern(2, 12).Message, hit(34, 100));
     form->LblInst[2]->setListIndex(7);
     EXPECT_EQ(G.RhythmPattern(2, 15).Message, hit(42, 60));
     EXPECT_EQ(G.RhythmPattern(2, 15).Volume, 100);  // the row sound leaves Volume alone
@@ -123,6 +126,13 @@ TEST_F(RhythmGrid, FileListShowsOverTheLabelAndHidesOverThePage) {
     };
     move(form->Label11->geometry().center());  // over a control: that control's own move
     EXPECT_FALSE(form->File1->isHidden());
+    // From the label straight up into the list, pixel by pixel, the pointer
+    // never touches the page's background.
+    const QPoint from = form->Label11->geometry().center();
+    for (int y = from.y(); y >= form->File1->geometry().center().y(); --y) {
+        QWidget* under = page->childAt(from.x(), y);
+        EXPECT_TRUE(under == form->Label11 || under == form->File1 || form->File1->isAncestorOf(under)) << "y " << y;
+    }
     const QPointF background(page->width() - 3, page->height() - 3);
     ASSERT_EQ(page->childAt(background.toPoint()), nullptr);
     move(background);
@@ -308,6 +318,22 @@ TEST_F(RhythmFile, ListClickReadsTheFirstField) {
     form->Cmdcill[0]->click();  // nothing selected: the first file again, whole
     EXPECT_TRUE(dialogs.messages.isEmpty());
     EXPECT_EQ(form->VsbVol->listIndex(), 2);
+}
+
+// A click in the list hides it while it has the focus: the keyboard must go
+// back to the player, or the next keys type into the score box. Patterns
+// are listed and loaded whatever the case of their names.
+TEST_F(RhythmFile, ListClickGivesTheKeyboardBack) {
+    writeRecord(QStringLiteral("A.BIN"), QStringLiteral("050201030700") + marks({0}, {}, {}) + QStringLiteral("A.BIN"));
+    QApplication::setActiveWindow(form.get());
+    form->Xxk[2]->setValue(true);
+    form->Label11_MouseMove();
+    form->File1->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(form->File1->hasFocus());
+    load(QStringLiteral("A.BIN"));
+    EXPECT_EQ(form->Option1[2]->value(), true);
+    EXPECT_TRUE(form->File1->isHidden());
+    EXPECT_TRUE(form->SFYXYZ->hasFocus());
 }
 
 TEST_F(RhythmFile, DeleteRemovesTheSelectedFileAndLoadsTheFirst) {

@@ -74,6 +74,25 @@ TEST_F(StartupWindow, WritesTheDefaultSettingsAndItsButtonOpensTheMainWindow) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// A program folder where vanto.ini cannot be created: the message says the
+// defaults are used, and they are, in memory.
+TEST_F(StartupWindow, UnwritableFolderRunsWithTheDefaultsInMemory) {
+    DZQQD::OtherInstanceRunning = [] { return false; };
+    keyboard::SetProgramFolder(folder.file(QStringLiteral("no such folder")));
+    resetState();
+    DZQQD splash;
+    splash.Form_Load();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].contains(QStringLiteral("本次将使用默认设置")));
+    EXPECT_EQ(G.InstrumentPresets(0, 0), 3);
+    EXPECT_EQ(G.InstrumentPresets(4, 1), 86);
+    EXPECT_EQ(G.InstrumentPresets(11, 2), 90);
+    EXPECT_EQ(G.DrumPadSounds(2), 22);
+    EXPECT_EQ(G.RhythmPattern(5, 2).Message, 0x99 + (22 + 35) * 256 + 100 * 65536);
+    EXPECT_EQ(G.SoundEffectNames(1), QStringLiteral("雷声3.WAV"));
+    EXPECT_EQ(G.SoundEffectNames(5), QStringLiteral("关门声1.wav"));
+}
+
 using SettingsFile = Form1Test;
 using MainWindowLoad = Form1Test;
 using MainWindow = Form1Test;
@@ -96,6 +115,16 @@ TEST_F(SettingsFile, WrittenFormReadsBackWithAnyLineEndAndExtraLinesIgnored) {
         EXPECT_EQ(G.SoundEffectNames(5), QStringLiteral("关门声1.wav"));
         EXPECT_TRUE(dialogs.messages.isEmpty());
     }
+}
+
+TEST_F(SettingsFile, FoundInAnyLetterCase) {
+    QFile::remove(folder.file(QStringLiteral("vanto.ini")));
+    QStringList lines = defaultLines();
+    lines[0] = QStringLiteral(" 7 ");
+    folder.write(QStringLiteral("VANTO.INI"), settingsBytes(lines));
+    ASSERT_FALSE(reopen());
+    EXPECT_EQ(G.InstrumentPresets(0, 0), 7);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
 TEST_F(SettingsFile, BadFilesAreKeptAsBackupRewrittenAndTheProgramEnds) {
@@ -278,6 +307,36 @@ TEST_F(MainWindow, BackgroundClicksToggleTheMiniSizeButPageAndLabelClicksDoNot) 
     press(form.get(), QPoint(300, 190));
     press(form.get(), QPoint(300, 190));
     EXPECT_EQ(form->size(), normal);
+}
+
+// At start the melody page's option is selected, in value and on screen;
+// a click on another page leaves exactly one option selected.
+TEST_F(MainWindow, PageOptionsStartOnTheMelodyPageAndExcludeEachOther) {
+    for (int i : {0, 1, 2, 4, 5}) {
+        EXPECT_EQ(form->Xxk[i]->value(), i == 0) << i;
+        EXPECT_EQ(form->Xxk[i]->isChecked(), i == 0) << i;
+        EXPECT_EQ(form->Jiezhou[i]->isVisible(), i == 0) << i;
+    }
+    form->Xxk[1]->click();  // as the user clicks it
+    for (int i : {0, 1, 2, 4, 5}) {
+        EXPECT_EQ(form->Xxk[i]->isChecked(), i == 1) << i;
+        EXPECT_EQ(form->Jiezhou[i]->isVisible(), i == 1) << i;
+    }
+}
+
+// The keyboard map lies under the score box on the window itself, seen with
+// every page, and the help text sends the user there.
+TEST_F(MainWindow, KeyboardMapIsOnTheWindowWhereTheHelpSaysItIs) {
+    const QString help = plat::LoadResString(501);
+    EXPECT_TRUE(help.contains(QStringLiteral("乐谱框下方的键盘分布小图"))) << help.toStdString();
+    EXPECT_FALSE(help.contains(QStringLiteral("页上的键盘分布"))) << help.toStdString();
+    EXPECT_EQ(form->Picture2->parentWidget(), form.get());
+    EXPECT_GE(form->Picture2->y(), form->Text3->geometry().bottom());
+    EXPECT_LT(qAbs(form->Picture2->x() - form->Text3->x()), 20);
+    for (int i : {0, 1, 2, 4, 5}) {
+        form->Xxk[i]->setValue(true);
+        EXPECT_TRUE(form->Picture2->isVisible()) << i;
+    }
 }
 
 TEST_F(Form1Test, HelpPageOpensOnItsFirstTopicAndTheKeyMapToggles) {

@@ -104,6 +104,11 @@ TEST(TextBoxRules, ChangeOnRealChangesSelTextInsertsLengthLimitForTypingOnly) {
     edit->insert(QStringLiteral("CDE"));  // typing past the limit is refused
     EXPECT_EQ(edit->text(), QStringLiteral("AB"));
     EXPECT_EQ(changes, 2);
+    // Key by key: the character that reaches the limit is taken, the next not.
+    for (const char* c : {"C", "D", "E"}) edit->insert(QString::fromLatin1(c));
+    EXPECT_EQ(line.text(), QStringLiteral("ABCD"));
+    EXPECT_EQ(edit->text(), QStringLiteral("ABCD"));
+    EXPECT_EQ(changes, 4);
 }
 
 TEST(TimerRules, TicksDoNotNest) {
@@ -119,10 +124,56 @@ TEST(TimerRules, TicksDoNotNest) {
     EXPECT_THROW(t.setInterval(-1), RuntimeError);
 }
 
+// Interval 0 never fires; setting Interval restarts the countdown (also at
+// an unchanged value); enabling an enabled timer does not. Countdowns are
+// compared as deadlines, never as elapsed times.
+TEST(TimerRules, IntervalZeroNeverFiresIntervalRestartsEnablingAgainDoesNot) {
+    ASSERT_TRUE(Timer::held()) << "test programs run their timers by hand";
+    for (bool musical : {false, true}) {
+        SCOPED_TRACE(musical ? "musical clock" : "plain timer");
+        Timer t;
+        t.setMusicalClock(musical);
+        t.setEnabled(true);
+        EXPECT_EQ(t.nextDeadlineNs(), -1) << "Interval 0";
+        t.setInterval(500);
+        const qint64 first = t.nextDeadlineNs();
+        ASSERT_GT(first, 0);
+        QThread::msleep(3);
+        t.setEnabled(true);  // already enabled: the countdown goes on
+        EXPECT_EQ(t.nextDeadlineNs(), first);
+        t.setInterval(500);  // the same value still restarts
+        const qint64 restarted = t.nextDeadlineNs();
+        EXPECT_GE(restarted, first + 2000000);
+        t.setInterval(0);
+        EXPECT_EQ(t.nextDeadlineNs(), -1);
+        t.setInterval(500);
+        t.setEnabled(false);
+        EXPECT_EQ(t.nextDeadlineNs(), -1);
+    }
+
+    // Held timers never fire by themselves, however long the events run.
+    Timer t;
+    int ticks = 0;
+    t.onTimer = [&] { ++ticks; };
+    t.setInterval(1);
+    t.setEnabled(true);
+    QEventLoop loop;
+    QTimer::singleShot(30, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(ticks, 0);
+    t.tick();
+    EXPECT_EQ(ticks, 1);
+}
+
 // A musical clock keeps its grid of deadlines however late a tick runs; a
 // restart inside a tick starts at that tick's deadline. The figures compared
 // are deadlines, never elapsed times, so a loaded machine gives the same result.
 TEST(TimerRules, MusicalClockKeepsItsGridOfDeadlines) {
+    // This test needs the clock to run by itself.
+    struct Release {
+        Release() { Timer::setHeld(false); }
+        ~Release() { Timer::setHeld(true); }
+    } release;
     Timer t;
     t.setMusicalClock(true);
     t.setInterval(20);

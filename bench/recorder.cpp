@@ -1,0 +1,154 @@
+// Cost of recording on the sound path, printed as "name: value" lines.
+//
+// The program is started as usual (embedded synthesizer, real output: the
+// sound server, or the null output at real-time pace). The rhythm audition
+// plays drums and both chord tracks in 4/4, a melody key is struck every
+// quarter second, and a wave effect loops; meanwhile the wave recorder (the
+// device behind the media control strings) records at CD quality (16 bits,
+// 44100 Hz, two channels). Then the take is saved and read back.
+//
+// The same playing runs first without recording (without_recording_*), so
+// that the recorder's share can be told from the machine's own hiccups.
+//
+// render_blocks: mixer blocks rendered while recording.
+// block_budget_ms: the playing time of one block (its deadline).
+// render_block_ms_worst: the slowest block, taps included.
+// blocks_missed_deadline: blocks that took longer to render than they last.
+// frames_dropped: frames of the mix the recorder's tap could not hand to its
+// writer (the writer falling behind); recorded_seconds: the saved length.
+//
+// Usage: recorder [--seconds N]   (N seconds each way; default 60)
+#include "quietdialogs.h"
+#include "keyboard/appfolder.h"
+#include "keyboard/mainwindow.h"
+#include "keyboard/startupwindow.h"
+#include "midi/state.h"
+#include "platform/audioengine.h"
+#include "platform/audiooutput.h"
+#include "platform/sound.h"
+#include "platform/textcodec.h"
+#include "platform/waverecorder.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+void writeLoopWave(const QString& path) {
+    SF_INFO info{};
+    info.samplerate = 22050;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (!f) return;
+    std::vector<float> data(22050);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = 0.1f * std::sin(2 * 3.14159265f * 330 * i / 22050);
+    sf_writef_float(f, data.data(), static_cast<sf_count_t>(data.size()));
+    sf_close(f);
+}
+
+// The audition with drums on every row and both chord tracks, in 4/4.
+void startAccompaniment(Form1& form) {
+    form.Option1[2]->setValue(true);
+    for (int r = 0; r < 3; ++r) {
+        form.LblInst[r]->setListIndex(r == 0 ? 0 : r == 1 ? 3 : 7);
+        std::vector<ui::CheckBox*>& row = form.StepRow(r);
+        for (size_t c = 0; c < row.size(); ++c) row[c]->setValue(c % (r + 2) == 0 ? 1 : 0);
+    }
+    form.xuanyue->setListIndex(1);
+    form.Check5->setValue(1);
+    form.Check8->setValue(1);
+    form.BzQd->setValue(1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int seconds = 60;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::max(1, std::atoi(argv[i + 1]));
+    QApplication app(argc, argv);
+    QuietDialogs dialogs;
+    plat::setDialogs(&dialogs);
+    QTemporaryDir folder;
+    QFile ini(folder.filePath(QStringLiteral("vanto.ini")));
+    if (ini.open(QIODevice::WriteOnly)) ini.write(plat::toGbk(keyboard::DefaultSettingsText() + QStringLiteral("\r\n")));
+    ini.close();
+    keyboard::SetProgramFolder(folder.path());
+    DZQQD::OtherInstanceRunning = [] { return false; };
+    auto* splash = new DZQQD();
+    splash->Show();
+    splash->Command1_Click();
+    Form1* form = midi::G.Form1Instance;
+    if (!form) return 1;
+    plat::AudioEngine& engine = plat::AudioEngine::instance();
+    if (!engine.running()) engine.start(plat::AudioEngine::Output::Auto);
+
+    const QString loop = folder.filePath(QStringLiteral("loop.wav"));
+    writeLoopWave(loop);
+    plat::sndPlaySoundA(plat::toGbk(loop).constData(), plat::kSndAsync | plat::kSndNoDefault | plat::kSndLoop);
+    startAccompaniment(*form);
+    static const int keys[] = {71, 72, 74, 75, 76, 84, 89, 85, 73, 79};
+    int strike = 0;
+    QTimer melody;
+    melody.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&melody, &QTimer::timeout, [&] { form->SFYXYZ_KeyDown(keys[strike++ % 10], 0); });
+    melody.start(250);
+
+    // The same playing first without recording, for comparison.
+    auto play = [&] {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < seconds * 1000LL) app.processEvents(QEventLoop::AllEvents, 50);
+    };
+    engine.resetRenderStats();
+    play();
+    const plat::AudioEngine::RenderStats baseline = engine.renderStats();
+
+    auto recorder = std::make_unique<plat::WaveRecorder>(engine);
+    recorder->set({"bitspersample", "16"});
+    recorder->set({"samplespersec", "44100"});
+    recorder->set({"channels", "2"});
+    engine.resetRenderStats();
+    if (recorder->record() != 0) return 1;
+    play();
+    recorder->stop();
+    const plat::AudioEngine::RenderStats stats = engine.renderStats();
+    melody.stop();
+    form->BzQd->setValue(0);
+    plat::sndPlaySoundA(nullptr, 0);
+
+    const QString take = folder.filePath(QStringLiteral("take.wav"));
+    recorder->save(QFile::encodeName(take).toStdString());
+    SF_INFO info{};
+    SNDFILE* f = sf_open(QFile::encodeName(take).constData(), SFM_READ, &info);
+    if (f) sf_close(f);
+
+    std::printf("output: %s\n", engine.outputName().c_str());
+    std::printf("seconds_played: %d\n", seconds);
+    std::printf("render_blocks: %llu\n", static_cast<unsigned long long>(stats.blocks));
+    std::printf("block_budget_ms: %.3f\n", 1000.0 * plat::kOutputBlockFrames / engine.sampleRate());
+    std::printf("render_block_ms_worst: %.3f\n", stats.worstMs);
+    std::printf("blocks_missed_deadline: %llu\n", static_cast<unsigned long long>(stats.late));
+    std::printf("without_recording_render_block_ms_worst: %.3f\n", baseline.worstMs);
+    std::printf("without_recording_blocks_missed_deadline: %llu\n", static_cast<unsigned long long>(baseline.late));
+    std::printf("frames_dropped: %llu\n", static_cast<unsigned long long>(recorder->framesDropped()));
+    std::printf("recorded_seconds: %.3f\n", f ? double(info.frames) / info.samplerate : -1.0);
+    recorder.reset();  // its scratch file goes with it
+    engine.stop();
+    folder.remove();
+    std::fflush(nullptr);
+    std::_Exit(0);  // the windows need no orderly teardown here
+}

@@ -1,0 +1,237 @@
+// The key-settings page: function-key rows, pad previews and their messages,
+// effect previews (once, looping, missing), the wave list, saving vanto.ini,
+// and stored values that are no list position.
+#include "mainwindowfixture.h"
+
+#include "platform/audioengine.h"
+#include "platform/sound.h"
+
+#include <QDir>
+#include <QFile>
+#include <sndfile.h>
+
+using namespace midi;
+
+namespace {
+
+// A short constant-level wave file.
+void writeWave(const QString& path, double seconds) {
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    std::vector<float> data(static_cast<size_t>(seconds * 44100), 0.3f);
+    sf_writef_float(f, data.data(), static_cast<sf_count_t>(data.size()));
+    sf_close(f);
+}
+
+}  // namespace
+
+class KeySettingsTest : public Form1Test {
+protected:
+    plat::AudioEngine& engine = plat::AudioEngine::instance();
+
+    void SetUp() override {
+        engine.stop();
+        ASSERT_TRUE(engine.start(plat::AudioEngine::Output::Manual));
+        Form1Test::SetUp();
+    }
+    void TearDown() override {
+        Form1Test::TearDown();
+        engine.stopEffect();
+        engine.stop();
+    }
+    void openPage() { form->Xxk[5]->setValue(true); }
+    void render(double seconds) {
+        std::vector<float> out(static_cast<size_t>(seconds * 44100) * 2);
+        engine.render(out.data(), static_cast<int>(out.size() / 2));
+    }
+    std::vector<int> lists() const {
+        return {form->YQSZ[0]->listIndex(), form->YQSZ[1]->listIndex(), form->YQSZ[2]->listIndex()};
+    }
+};
+
+TEST_F(KeySettingsTest, FunctionKeyRowsShowTheirPresetsAndAChoicePlaysAtOnceAndAfterARestart) {
+    openPage();
+    EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("键位设置。。。"));
+    EXPECT_TRUE(form->Option3[0]->value());
+    EXPECT_EQ(lists(), (std::vector<int>{3, 0, 0}));
+    take();
+    form->Option3[5]->setValue(true);  // F6
+    EXPECT_EQ(lists(), (std::vector<int>{17, 54, 4}));
+    EXPECT_TRUE(take().empty()) << "choosing a function key makes no sound";
+    form->YQSZ[1]->setListIndex(60);
+    EXPECT_EQ(G.InstrumentPresets(5, 1), 60);
+    EXPECT_EQ(G.InstrumentPresets(5, 0), 17);
+    key(117);  // F6
+    EXPECT_TRUE(contains(take(), msg(0xC1, 59, 0))) << "voice 1 plays program 59 at once";
+
+    // The page opened again starts on F1, whatever was chosen before.
+    form->Option3[14]->setValue(true);
+    form->Xxk[0]->setValue(true);
+    openPage();
+    EXPECT_TRUE(form->Option3[0]->value());
+    EXPECT_FALSE(form->YQSZ[0]->isHidden());
+    EXPECT_TRUE(form->YQSZ[3]->isHidden());
+    EXPECT_EQ(lists(), (std::vector<int>{3, 0, 0}));
+
+    form->BCSZ->click();
+    EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("成功保存本次设置"));
+    ASSERT_FALSE(reopen());
+    take();
+    key(117);
+    EXPECT_TRUE(contains(take(), msg(0xC1, 59, 0))) << "and after a restart";
+}
+
+TEST_F(KeySettingsTest, PadsPreviewOnceWithTheirOwnMessageAndTheGridsVelocity) {
+    openPage();
+    take();
+    form->Option3[14]->setValue(true);  // pad 2
+    EXPECT_EQ(testing_support::hexList(take()), testing_support::hexList({0x00643999}));
+    EXPECT_EQ(G.DrumPadIndex, 2);
+    EXPECT_TRUE(form->YQSZ[0]->isHidden());
+    EXPECT_FALSE(form->YQSZ[3]->isHidden());
+
+    // Pads 3 and 7 share a sound: choosing 7 after 3 strikes pad 7.
+    form->Option3[15]->setValue(true);
+    take();
+    G.RhythmPattern(5, 7).Message = 0x00503499;
+    form->Option3[19]->setValue(true);
+    EXPECT_EQ(testing_support::hexList(take()), testing_support::hexList({0x00503499}));
+
+    // A new sound takes the rhythm page's velocity, rounded and held to 0..127.
+    form->VsbVol->setText(QStringLiteral("300"));
+    take();
+    form->YQSZ[3]->setListIndex(5);
+    EXPECT_EQ(G.DrumPadSounds(7), 5);
+    EXPECT_EQ(G.RhythmPattern(5, 7).Message, 0x007F2899);
+    EXPECT_EQ(testing_support::hexList(take()), testing_support::hexList({0x007F2899}));
+    form->VsbVol->setText(QStringLiteral("99.5"));
+    form->YQSZ[3]->setListIndex(6);
+    EXPECT_EQ(G.RhythmPattern(5, 7).Message, 0x00642999);
+
+    // Muted: the choice is stored, nothing sounds.
+    form->Check1->setValue(1);
+    EXPECT_EQ(form->Check1->text(), QStringLiteral("有声设置"));
+    take();
+    form->Option3[12]->setValue(true);
+    form->YQSZ[3]->setListIndex(10);
+    EXPECT_TRUE(take().empty());
+    EXPECT_EQ(G.DrumPadSounds(0), 10);
+    form->Check1->setValue(0);
+    EXPECT_EQ(form->Check1->text(), QStringLiteral("静音设置"));
+}
+
+TEST_F(KeySettingsTest, EffectKeysPreviewAnExistingFileOnceOrLoopingAndAMissingOneNot) {
+    writeWave(folder.file(QStringLiteral("音效/玻璃1.wav")), 0.1);
+    openPage();
+    form->Option3[22]->setValue(true);  // Ins
+    EXPECT_FALSE(form->File2->isHidden());
+    EXPECT_TRUE(form->YQSZ[0]->isHidden() && form->YQSZ[3]->isHidden());
+    EXPECT_TRUE(engine.effectPlaying());
+    EXPECT_EQ(G.SoundEffectFlags, 3);
+    EXPECT_EQ(form->XSWB->caption(), QStringLiteral("玻璃1.wav_音效"));
+    render(0.3);
+    EXPECT_FALSE(engine.effectPlaying()) << "once";
+
+    form->Check2->setValue(1);
+    form->Option3[12]->setValue(true);
+    form->Option3[22]->setValue(true);
+    EXPECT_EQ(G.SoundEffectFlags, 11);
+    render(0.3);
+    EXPECT_TRUE(engine.effectPlaying()) << "looping";
+    form->Option3[26]->setValue(true);  // End
+    form->SHUAXIN->click();
+    EXPECT_FALSE(engine.effectPlaying());
+    for (int i = 0; i <= 25; ++i) EXPECT_FALSE(form->Option3[i]->value()) << i;
+    EXPECT_TRUE(form->Option3[26]->value()) << "End keeps its state";
+
+    // Home's "雷声3.WAV" is not in the folder: no sound, no hint.
+    form->XSWB->setCaption(QStringLiteral("x"));
+    form->Option3[23]->setValue(true);
+    EXPECT_FALSE(engine.effectPlaying());
+    EXPECT_EQ(form->XSWB->caption(), QStringLiteral("x"));
+    EXPECT_EQ(G.SoundEffectFlags, 11);
+}
+
+TEST_F(KeySettingsTest, WaveListStoresNamesOnlyForEffectKeysAndRefusesNamesVantoIniCannotHold) {
+    for (const char* name : {"b 空格.WAV", "a.wav", "😀.wav"}) writeWave(folder.file(QStringLiteral("音效/") + QString::fromUtf8(name)), 0.1);
+    folder.write(QStringLiteral("音效/说明.txt"), "text");
+    openPage();
+    form->Option3[26]->setValue(true);  // End
+    ASSERT_EQ(form->File2->listCount(), 3);
+    EXPECT_EQ(form->File2->list(0), QStringLiteral("a.wav"));
+    EXPECT_EQ(form->File2->list(1), QStringLiteral("b 空格.WAV"));
+    form->File2->setListIndex(1);
+    EXPECT_EQ(G.SoundEffectNames(4), QStringLiteral("b 空格.WAV"));
+    EXPECT_TRUE(engine.effectPlaying());
+    EXPECT_EQ(form->XSWB->caption(), QStringLiteral("b 空格.WAV_音效"));
+
+    form->File2->setListIndex(2);
+    EXPECT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(G.SoundEffectNames(4), QStringLiteral("b 空格.WAV")) << "a name outside GBK is not stored";
+
+    // Insert chosen, then "停止": the list previews but stores nothing.
+    form->Option3[22]->setValue(true);
+    form->SHUAXIN->click();
+    form->Option3[26]->setValue(false);
+    const QString before = G.SoundEffectNames(0);
+    form->File2->setListIndex(0);
+    EXPECT_EQ(G.SoundEffectNames(0), before);
+    EXPECT_EQ(G.SoundEffectNames(4), QStringLiteral("b 空格.WAV"));
+    EXPECT_TRUE(engine.effectPlaying());
+}
+
+TEST_F(KeySettingsTest, SaveWritesTheDefaultsExactlyAndReportsAFailedSave) {
+    openPage();
+    form->BCSZ->click();
+    const QByteArray saved = folder.read(QStringLiteral("vanto.ini"));
+    EXPECT_EQ(saved, plat::toGbk(plat::LoadResString(plat::kStrDefaultSettings)));
+    EXPECT_EQ(saved.count("\r\n"), 52);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+
+    // vanto.ini cannot be written (a folder of that name): said, not "成功".
+    ASSERT_TRUE(QFile::remove(folder.file(QStringLiteral("vanto.ini"))));
+    ASSERT_TRUE(QDir().mkdir(folder.file(QStringLiteral("vanto.ini"))));
+    form->FJWZ->setCaption(QString());
+    form->BCSZ->click();
+    EXPECT_EQ(dialogs.messages.size(), 1);
+    EXPECT_NE(form->FJWZ->caption(), QStringLiteral("成功保存本次设置"));
+}
+
+class KeySettingsOddFileTest : public KeySettingsTest {
+protected:
+    void PrepareFolder() override {
+        // F1 voice 0: 200, voice 1: -1, pad 0: 60 (read, but no list position); no effect folder.
+        QStringList lines = keyboard::DefaultSettingsText().split(QStringLiteral("\r\n"));
+        lines[0] = QStringLiteral(" 200 ");
+        lines[1] = QStringLiteral("-1 ");
+        lines[36] = QStringLiteral(" 60 ");
+        folder.write(QStringLiteral("vanto.ini"), plat::toGbk(lines.join(QStringLiteral("\r\n"))));
+        QDir(folder.file(QStringLiteral("音效"))).removeRecursively();
+    }
+};
+
+TEST_F(KeySettingsOddFileTest, ValuesOutsideTheListsShowNothingStoreNothingSoundNothing) {
+    openPage();
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << "a missing effect folder is an empty list";
+    EXPECT_EQ(form->File2->listCount(), 0);
+    EXPECT_EQ(lists(), (std::vector<int>{-1, -1, 0}));
+    EXPECT_EQ(G.InstrumentPresets(0, 0), 200);
+    EXPECT_EQ(G.InstrumentPresets(0, 1), -1);
+    take();
+    form->Option3[12]->setValue(true);
+    EXPECT_EQ(form->YQSZ[3]->listIndex(), -1);
+    EXPECT_TRUE(take().empty());
+    EXPECT_EQ(G.DrumPadSounds(0), 60);
+    form->Option3[22]->setValue(true);
+    EXPECT_FALSE(engine.effectPlaying());
+    form->BCSZ->click();
+    const QStringList lines = plat::splitLines(plat::fromGbk(folder.read(QStringLiteral("vanto.ini"))));
+    ASSERT_EQ(lines.size(), 52);
+    EXPECT_EQ(lines[0], QStringLiteral(" 200 "));
+    EXPECT_EQ(lines[1], QStringLiteral("-1 "));
+    EXPECT_EQ(lines[36], QStringLiteral(" 60 "));
+}

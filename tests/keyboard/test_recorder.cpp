@@ -1,0 +1,295 @@
+// The wave recorder and player of the main window: the exact command strings
+// in order, the button pictures and clock, the refusals, failures that are
+// reported and lose nothing, and a recorded note read back from its file.
+#include "mainwindowfixture.h"
+
+#include "platform/audioengine.h"
+#include "platform/mcicommand.h"
+#include "platform/mcidevice.h"
+
+#include <QFile>
+#include <sndfile.h>
+
+#include <cmath>
+#include <string>
+
+using namespace midi;
+
+namespace {
+
+using Commands = std::vector<std::string>;
+
+void writeTone(const QString& path, double seconds, int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16) {
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 1;
+    info.format = format;
+    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    std::vector<float> data(static_cast<size_t>(seconds * 44100));
+    for (size_t i = 0; i < data.size(); ++i) data[i] = 0.5f * std::sin(2 * 3.14159265f * 440 * i / 44100);
+    sf_writef_float(f, data.data(), static_cast<sf_count_t>(data.size()));
+    sf_close(f);
+}
+
+struct Wave {
+    SF_INFO info{};
+    double rms = 0;
+};
+
+Wave readWave(const QString& path) {
+    Wave w;
+    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &w.info);
+    if (!f) return w;
+    std::vector<float> s(static_cast<size_t>(w.info.frames * w.info.channels));
+    sf_readf_float(f, s.data(), w.info.frames);
+    sf_close(f);
+    double sum = 0;
+    for (float v : s) sum += double(v) * v;
+    w.rms = s.empty() ? 0 : std::sqrt(sum / s.size());
+    return w;
+}
+
+std::string quotedCommand(const char* verb, const QString& path, const char* tail = "") {
+    return std::string(verb) + " \"" + path.toStdString() + "\"" + tail;
+}
+
+}  // namespace
+
+class RecorderTest : public Form1Test {
+protected:
+    plat::AudioEngine& engine = plat::AudioEngine::instance();
+    Commands commands;
+
+    void SetUp() override {
+        engine.stop();
+        ASSERT_TRUE(engine.start(plat::AudioEngine::Output::Manual));
+        Form1Test::SetUp();
+        plat::setMciObserver([this](const std::string& text, uint32_t) { commands.push_back(text); });
+    }
+    void TearDown() override {
+        plat::setMciObserver({});
+        Form1Test::TearDown();
+        plat::closeAllMciDevices();
+        engine.stop();
+    }
+    Commands sent() {
+        Commands c;
+        c.swap(commands);
+        return c;
+    }
+    void render(double seconds) {
+        std::vector<float> out(static_cast<size_t>(seconds * 44100) * 2);
+        engine.render(out.data(), static_cast<int>(out.size() / 2));
+    }
+    // Which of the six pictures (107..112) a button shows; 0 for none.
+    int picture(int button) const {
+        for (int i = 0; i < 6; ++i)
+            if (form->Image1[button]->picture().cacheKey() == form->RecorderButtonPictures[i].cacheKey()) return 107 + i;
+        return 0;
+    }
+    std::vector<int> pictures() const { return {picture(0), picture(1), picture(2)}; }
+    QString recordFile(const QString& name) const { return folder.file(QStringLiteral("演奏记录/") + name); }
+};
+
+TEST_F(RecorderTest, RecordStopSaveSendTheirCommandsInOrderAndTheFileHoldsTheTake) {
+    EXPECT_EQ(pictures(), (std::vector<int>{107, 109, 111}));
+    EXPECT_FALSE(form->BcLY->isEnabled());
+    form->Image1_Click(2);
+    EXPECT_EQ(sent(), (Commands{"CLOSE NN", "OPEN NEW TYPE WaveAudio ALIAS NN", "Set NN assemble record off",
+                                "Set NN file format tag pcm", "Set NN algorithm pcm", "Set NN bitspersample 8",
+                                "Set NN samplespersec 44100", "Set NN channels 2", "RECORD NN"}));
+    EXPECT_EQ(pictures(), (std::vector<int>{107, 109, 112}));
+    EXPECT_TRUE(form->IsRecording);
+    EXPECT_TRUE(form->BcLY->isEnabled());
+    EXPECT_TRUE(form->Lyjsj->enabled());
+    EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("录音中,请安静。。"));
+    render(0.5);
+
+    // A second record click and a play click are refused while recording.
+    form->Image1_Click(2);
+    form->Image1_Click(0);
+    EXPECT_TRUE(sent().empty());
+    EXPECT_TRUE(dialogs.fileRequests.isEmpty());
+    EXPECT_EQ(pictures(), (std::vector<int>{107, 109, 112}));
+
+    form->Image1_Click(1);
+    EXPECT_EQ(sent(), (Commands{"STOP NN"}));
+    EXPECT_EQ(pictures(), (std::vector<int>{107, 110, 111}));
+    EXPECT_FALSE(form->Lyjsj->enabled());
+    EXPECT_TRUE(form->BcLY->isEnabled()) << "a stopped recording can be saved";
+    EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("录音机已停止。。。"));
+    EXPECT_EQ(form->Label12->caption(), QStringLiteral("00:00"));
+
+    const QString path = recordFile(QStringLiteral("我的 录音.wav"));
+    dialogs.fileAnswers.push_back(path);
+    const QString lastOpened = form->LastOpenedFile;
+    form->BcLY->click();
+    EXPECT_EQ(sent(), (Commands{"stop NN", quotedCommand("save NN", path), "close NN"}));
+    ASSERT_EQ(dialogs.fileRequests.size(), 1);
+    EXPECT_TRUE(dialogs.fileRequests[0].save);
+    EXPECT_EQ(dialogs.fileRequests[0].filter, QStringLiteral("演奏录音(wav)|*.wav"));
+    EXPECT_EQ(dialogs.fileRequests[0].flags, 2);
+    EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("成功保存录音。。。"));
+    EXPECT_FALSE(form->BcLY->isEnabled());
+    EXPECT_EQ(form->LastOpenedFile, lastOpened) << "a saved recording is not the last opened file";
+    const Wave w = readWave(path);
+    EXPECT_EQ(w.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_U8);
+    EXPECT_EQ(w.info.samplerate, 44100);
+    EXPECT_EQ(w.info.channels, 2);
+    EXPECT_EQ(w.info.frames, 22050);
+}
+
+TEST_F(RecorderTest, PlayGivesUpTheRecordingOnlyForAChosenFileAndEndsWithTheFile) {
+    form->Image1_Click(2);
+    form->Image1_Click(1);
+    sent();
+    // Cancelled: nothing is sent, the recording can still be saved.
+    form->Image1_Click(0);
+    EXPECT_TRUE(sent().empty());
+    EXPECT_EQ(picture(0), 107);
+    EXPECT_TRUE(form->BcLY->isEnabled());
+    ASSERT_EQ(dialogs.fileRequests.size(), 1);
+    EXPECT_EQ(dialogs.fileRequests[0].filter, QStringLiteral("演奏录音(wav)|*.wav|音乐(mp3)|*.mp3"));
+    EXPECT_EQ(dialogs.fileRequests[0].filterIndex, 1);
+    const QString take = recordFile(QStringLiteral("take.wav"));
+    dialogs.fileAnswers.push_back(take);
+    form->BcLY_Click();
+    EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("成功保存录音。。。"));
+    EXPECT_TRUE(QFile::exists(take));
+
+    for (bool mp3 : {false, true}) {
+        SCOPED_TRACE(mp3);
+        const QString song = recordFile(mp3 ? QStringLiteral("一 首.mp3") : QStringLiteral("一 首.wav"));
+        writeTone(song, 0.5, mp3 ? SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III : SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+        dialogs.fileAnswers.push_back(song);
+        sent();
+        form->Image1_Click(0);
+        EXPECT_EQ(sent(), (Commands{"CLOSE NN", quotedCommand("OPEN", song, mp3 ? " TYPE MPEGVideo ALIAS NN" : " TYPE WaveAudio ALIAS NN"),
+                                    "seek NN to start", "PLAY NN FROM 0"}));
+        EXPECT_EQ(form->LastOpenedFile, song);
+        EXPECT_TRUE(form->IsPlayingBack);
+        EXPECT_FALSE(form->BcLY->isEnabled());
+        EXPECT_TRUE(form->Lyjsj->enabled());
+        EXPECT_EQ(pictures(), (std::vector<int>{108, 109, 111}));
+        EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("正在播放录音。。。"));
+
+        // Record is refused while a file plays.
+        form->Image1_Click(2);
+        EXPECT_TRUE(sent().empty());
+        EXPECT_EQ(picture(2), 111);
+
+        form->Lyjsj_Timer();
+        EXPECT_EQ(sent(), (Commands{"status NN mode"}));
+        EXPECT_EQ(form->Label12->caption(), QStringLiteral("0:0"));
+        render(1.0);
+        form->Lyjsj_Timer();
+        EXPECT_EQ(sent(), (Commands{"status NN mode", "STOP NN", "Close NN"})) << "the file has ended";
+        EXPECT_EQ(pictures(), (std::vector<int>{107, 110, 111}));
+        EXPECT_FALSE(form->IsPlayingBack);
+        EXPECT_FALSE(form->Lyjsj->enabled());
+        EXPECT_EQ(form->Label12->caption(), QStringLiteral("00:00"));
+        EXPECT_EQ(form->RecorderSeconds, 0) << "the next start counts from 0:0";
+    }
+}
+
+TEST_F(RecorderTest, ClockShowsTheCountBeforeEachTickMinutesAfterFiftyNineSeconds) {
+    form->Image1_Click(2);
+    for (int i = 0; i < 59; ++i) form->Lyjsj_Timer();
+    form->Lyjsj_Timer();
+    EXPECT_EQ(form->Label12->caption(), QStringLiteral("0:59"));
+    form->Lyjsj_Timer();
+    EXPECT_EQ(form->Label12->caption(), QStringLiteral("1:0"));
+    EXPECT_TRUE(form->IsRecording) << "a recording reads as recording";
+}
+
+TEST_F(RecorderTest, FailuresAreSaidAndLoseNothing) {
+    // A file that cannot be played: said, and no clock.
+    const QString junk = recordFile(QStringLiteral("坏.wav"));
+    folder.write(QStringLiteral("演奏记录/坏.wav"), "not a sound");
+    dialogs.fileAnswers.push_back(junk);
+    form->Image1_Click(0);
+    EXPECT_EQ(dialogs.messages.size(), 1);
+    EXPECT_FALSE(form->IsPlayingBack);
+    EXPECT_FALSE(form->Lyjsj->enabled());
+    EXPECT_EQ(picture(0), 107);
+
+    // A save dialog cancelled while recording: the recording goes on.
+    form->Image1_Click(2);
+    form->BcLY_Click();
+    EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("没有保存录音。。。"));
+    EXPECT_TRUE(form->IsRecording);
+    EXPECT_TRUE(form->Lyjsj->enabled());
+    render(0.2);
+
+    // A name the command string cannot carry, then a folder that does not
+    // exist: the take stays for another try.
+    sent();
+    dialogs.fileAnswers.push_back(recordFile(QStringLiteral("😀.wav")));
+    form->BcLY_Click();
+    EXPECT_EQ(dialogs.messages.size(), 2);
+    EXPECT_TRUE(sent().empty());
+    const QString nowhere = folder.file(QStringLiteral("没有/x.wav"));
+    dialogs.fileAnswers.push_back(nowhere);
+    form->BcLY_Click();
+    EXPECT_EQ(sent(), (Commands{"stop NN", quotedCommand("save NN", nowhere)}));
+    EXPECT_EQ(dialogs.messages.size(), 3);
+    EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("没有保存录音。。。"));
+    EXPECT_TRUE(form->BcLY->isEnabled());
+    EXPECT_FALSE(form->IsRecording);
+    const QString good = recordFile(QStringLiteral("好.wav"));
+    dialogs.fileAnswers.push_back(good);
+    form->BcLY_Click();
+    EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("成功保存录音。。。"));
+    EXPECT_EQ(readWave(good).info.frames, 8820);
+}
+
+TEST_F(RecorderTest, HidingTheWindowStopsTheRecorder) {
+    form->Image1_Click(2);
+    sent();
+    form->hide();
+    EXPECT_EQ(sent(), (Commands{"STOP NN"}));
+    EXPECT_FALSE(form->IsRecording);
+    EXPECT_TRUE(form->BcLY->isEnabled());
+    form->hide();
+    EXPECT_TRUE(sent().empty());
+}
+
+// The whole path: the main window on the embedded synthesizer, a key played
+// while recording, the file read back.
+TEST(RecorderSound, APlayedNoteIsInTheSavedFile) {
+    testing_support::TestDialogs dialogs;
+    testing_support::ScratchFolder folder;
+    resetState();
+    keyboard::SetProgramFolder(folder.path());
+    folder.write(QStringLiteral("vanto.ini"), defaultSettingsBytes());
+    plat::resetMidiDeviceTable();  // the embedded synthesizer
+    plat::AudioEngine& engine = plat::AudioEngine::instance();
+    engine.stop();
+    ASSERT_TRUE(engine.start(plat::AudioEngine::Output::Manual));
+    auto form = std::make_unique<Form1>();
+    G.Form1Instance = form.get();
+    form->Show();
+    std::vector<float> block(4410 * 2);
+    form->Image1_Click(2);
+    engine.render(block.data(), 4410);
+    form->SFYXYZ_KeyDown(71, 0);  // G: middle C
+    for (int i = 0; i < 10; ++i) engine.render(block.data(), 4410);
+    form->Image1_Click(1);
+    const QString path = folder.file(QStringLiteral("演奏记录/音符.wav"));
+    dialogs.fileAnswers.push_back(path);
+    form->BcLY_Click();
+    EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("成功保存录音。。。"));
+    form.reset();
+    G.Form1Instance = nullptr;
+    CloseMidiOut();
+    plat::closeAllMciDevices();
+    engine.stop();
+    keyboard::SetProgramFolder(QString());
+
+    const Wave w = readWave(path);
+    EXPECT_EQ(w.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_U8);
+    EXPECT_EQ(w.info.channels, 2);
+    EXPECT_EQ(w.info.frames, 11 * 4410);
+    EXPECT_GT(w.rms, 0.01);
+}
