@@ -66,6 +66,11 @@ bool validSettings(const BarSettings& s) {
 
 bool isValidTempo(long long tempo) { return tempo >= kMinTempo && tempo <= kMaxTempo; }
 
+i16 editorBeatInterval(int tempo) {
+    if (!isValidTempo(tempo)) rt::raise(rt::kErrInvalidCall);
+    return static_cast<i16>(15000 / tempo);
+}
+
 i16 clampVolume(double volume) {
     if (std::isnan(volume)) return 0;
     const double v = rt::roundHalfEven(std::clamp(volume, 0.0, 127.0));

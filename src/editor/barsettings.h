@@ -60,6 +60,8 @@ struct BarSettingsFields {
 };
 
 bool isValidTempo(long long tempo);
+// Milliseconds per sixteenth step at a tempo (fraction cut off): 187 for 80.
+i16 editorBeatInterval(int tempo);
 // A volume as typed: rounded (halves to even) and clamped to 0..127.
 i16 clampVolume(double volume);
 

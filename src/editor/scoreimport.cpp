@@ -70,7 +70,7 @@ ScoreImportResult importScoreText(Song& song, const QString& ScoreText, int32_t&
             for (int t = 0; t < kMelodicTracks; ++t) song.EditorPitchGrid(t, step) = t < 2 ? code : kPitchHold;
             song.EditorMarkGrid(0, step) = cell;
             song.EditorMarkGrid(1, step) = cell;
-            step += ImportNoteLength / 2;
+            step += std::max<int32_t>(ImportNoteLength, 0) / 2;
             // The tables end here: the rest of the score is not taken.
             if (step > lastPosition || token == u"TZ") break;
         } else if (kind == TokenClass::Other) {

@@ -43,6 +43,10 @@ QStringList splitGbkLines(const QByteArray& bytes, int limit) {
     QStringList lines;
     const char* d = bytes.constData();
     const qsizetype n = bytes.size();
+    qsizetype ends = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        if (d[i] == '\n' || (d[i] == '\r' && (i + 1 == n || d[i + 1] != '\n'))) ++ends;
+    lines.reserve(std::min<qsizetype>(ends + 1, limit + 1));
     qsizetype start = 0;
     for (qsizetype i = 0; i < n && lines.size() <= limit; ++i) {
         if (d[i] != '\r' && d[i] != '\n') continue;
@@ -82,6 +86,16 @@ private:
 
 QString barNumberLine(int32_t bar) { return QString::number(bar).rightJustified(4, u'0'); }
 
+// What the window needs after a song was opened.
+SongFileResult opened(const Song& song) {
+    SongFileResult r;
+    r.ok = true;
+    r.barLastStep = song.BarLastStep;
+    r.meterIndex = (song.BarLastStep - 15) / 8;
+    r.bar0Settings = song.settingsLine(0);
+    return r;
+}
+
 }  // namespace
 
 void prepareSongForSave(Song& song) {
@@ -91,6 +105,9 @@ void prepareSongForSave(Song& song) {
                 QString& cell = song.EditorMarkGrid(t, song.position(b, s));
                 // Empty cells and those that sort before "1" ("-", "--", blanks).
                 if (cell.isEmpty() || cell.at(0) < u'1') cell = isMelodicTrack(t) ? kHold : kNoHit;
+                // A half cell (the end of a short line) is padded as a typed
+                // one is, so that every line keeps its width.
+                else if (isMelodicTrack(t) && cell.size() == 1) cell += u'-';
             }
             song.EditorTextGrid(t, b) = song.joinedCells(t, b);
         }
@@ -178,10 +195,7 @@ SongFileResult openSongData(Song& song, const QByteArray& bytes) {
     ParsedSong parsed;
     if (!parseSongFile(bytes, &parsed, &r.message)) return r;
     applyParsedSong(song, parsed);
-    r.ok = true;
-    r.barLastStep = song.BarLastStep;
-    r.meterIndex = (song.BarLastStep - 15) / 8;
-    return r;
+    return opened(song);
 }
 
 SongFileResult openSongFile(Song& song, const QString& path) {
@@ -196,12 +210,17 @@ SongFileResult openSongFile(Song& song, const QString& path) {
         r.message = QStringLiteral("这不是可以打开的编辑文件：文件太大。");
         return r;
     }
-    const QByteArray bytes = f.readAll();
+    QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError) {
         r.message = QStringLiteral("无法读取编辑文件：%1").arg(path);
         return r;
     }
-    return openSongData(song, bytes);
+    f.close();
+    ParsedSong parsed;
+    if (!parseSongFile(bytes, &parsed, &r.message)) return r;
+    bytes = QByteArray();   // the lines hold the text now
+    applyParsedSong(song, parsed);
+    return opened(song);
 }
 
 }  // namespace editor

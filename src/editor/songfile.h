@@ -13,8 +13,8 @@
 //    exactly as it was. On success the song holds the file; the window lays
 //    itself out for result.barLastStep (meter option result.meterIndex),
 //    clears its note boxes, sets the bar scroll bar's maximum to
-//    song.EditorBarCount, shows bar 0 (applying its settings line when
-//    song.hasSettings(0)) and sets PlayEndStep = song.songEndStep().
+//    song.EditorBarCount, shows bar 0 (applying result.bar0Settings when it
+//    is not empty) and sets PlayEndStep = song.songEndStep().
 #pragma once
 
 #include <QByteArray>
@@ -33,6 +33,7 @@ struct SongFileResult {
     QString message;        // what the window shows when !ok
     int16_t barLastStep = 15;
     int meterIndex = 0;     // option 0 "2/4", 1 "3/4", 2 "4/4"
+    QString bar0Settings;   // after an open: bar 0's settings line to apply, or ""
 };
 
 // The lines of an editor file after its checks, ready to replace a song.
