@@ -5,6 +5,8 @@
 #include "keyboard/mainwindowfixture.h"
 #include "platform/resources.h"
 
+#include <QFile>
+
 using namespace midi;
 
 TEST_F(EditorTest, FirstActivationSetsTheDefaultsAndSendsThePrograms) {
@@ -126,4 +128,44 @@ TEST_F(EditorFromMainWindow, EditorButtonRoundTripLeavesTheKeyboardSounding) {
                                      [](uint32_t m) { return (m & 0xFFFF) == 0x0BB0; });
     ASSERT_NE(last11, closing.rend());
     EXPECT_EQ(*last11, msg(0xB0, 11, 127));
+}
+
+// "保存编辑" then "打开编辑文件": the song comes back at its meter, bar 0 shown
+// with its settings; "导入记录乐谱" shows the imported melody.
+TEST_F(EditorTest, FileButtonsSaveOpenAndImportThroughTheWindow) {
+    w->JPFL[1]->setValue(true);  // 3/4
+    type(0, QStringLiteral("KCKDKE"));
+    tickDrum(2, 23);
+    w->DQYD->setListIndex(7);
+    w->BCXJ();
+    const QString path = folder.file(QStringLiteral("演奏记录/歌.lnk"));
+    dialogs.fileAnswers = {path};
+    w->BCBJ_Click();
+    ASSERT_TRUE(QFile::exists(path));
+    EXPECT_EQ(w->EditorFileName, path);
+
+    // Cancelling the open loses nothing.
+    w->JPFL[0]->setValue(true);
+    w->QinKong_Click();
+    w->DQYD->setListIndex(0);
+    w->DkBianji_Click();
+    EXPECT_TRUE(w->JPFL[0]->value());
+
+    dialogs.fileAnswers = {path};
+    w->DkBianji_Click();
+    EXPECT_TRUE(w->JPFL[1]->value());
+    EXPECT_EQ(w->BarLastStep, 23);
+    EXPECT_EQ(w->YF1[0]->text().left(6), QStringLiteral("KCKDKE"));
+    EXPECT_EQ(w->DJY[2][23]->value(), 1);
+    EXPECT_EQ(w->DQYD->listIndex(), 7) << "bar 0's settings applied";
+    EXPECT_EQ(w->PlayEndStep, 23);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+
+    folder.write(QStringLiteral("演奏记录/谱.txt"), QByteArray("KC04KD04XZ04"));
+    dialogs.fileAnswers = {folder.file(QStringLiteral("演奏记录/谱.txt"))};
+    w->DRYP_Click();
+    EXPECT_EQ(G.ScoreText, QStringLiteral("KC04KD04XZ04"));
+    EXPECT_EQ(song().EditorMarkGrid(0, 0), QStringLiteral("KC"));
+    EXPECT_EQ(w->YF1[0]->text().left(4), QStringLiteral("KC--"));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
