@@ -112,11 +112,9 @@ void realTimePlay(YYBJ& w, int intervalMs) {
         w.YYDS_Timer();
     };
     w.YYDS->onTimer = handler;
-    const qint64 clickNs = ui::Timer::nowNs();
     w.ST2->setValue(1);
     const qint64 firstDue = w.YYDS->nextDeadlineNs();
     while (w.ST2->value() == 1 || w.YYDS->enabled()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    (void)clickNs;
 
     // Tick k (1-based) is due at the first deadline + (k - 1) intervals.
     std::vector<double> errors;

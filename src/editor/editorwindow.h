@@ -141,7 +141,6 @@ public:
     QString RecSampleRate;
     QString DialogFolder;  // start folder of the window's file dialog
     int32_t ImportNoteLength = 0;  // note length carried from one imported token (and import) to the next
-    void ShowFirstBarOfNewSong();
     // The MIDI notes actually struck on each melodic track and not yet
     // released: a later key change must not leave them sounding.
     std::array<std::vector<i16>, 7> StruckNotes;
@@ -158,6 +157,7 @@ private:
     void ReleaseTrack(int t);
     void ApplyMeterLayout(int index);
     void ShowBarCount();
+    void ShowFirstBarOfNewSong();
     bool loaded_ = false;
     bool activatedThisShow_ = false;
     bool unloading_ = false;

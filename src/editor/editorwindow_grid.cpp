@@ -27,6 +27,7 @@ int stepColour(int step) {
     return colours[(step / 4) % 4];
 }
 
+// Window height in pixels (the width follows the meter).
 constexpr int kWindowHeight = 566;
 
 }  // namespace

@@ -27,8 +27,6 @@ ui::Label* label(QWidget* parent, const QString& text, int x, int y, int w, int 
     return place(l, x, y, w, h);
 }
 
-// Window height in pixels (the width follows the meter).
-constexpr int kWindowHeight = 566;
 // Left edge of the grid area; the track labels and instrument boxes sit left of it.
 constexpr int kGridLeft = 170;
 constexpr int kGridTop = 8;
@@ -234,10 +232,8 @@ void YYBJ::Form_Activate() {
         BJQD();
     }
     FillMidiDeviceList(*ComDevies);
-    if (ComDevies->listCount() > 0) {
-        if (ComDevies->listIndex() == 0) ComDevies_Click();
-        else ComDevies->setListIndex(0);
-    }
+    // The refilled list is unselected: choosing the mapper opens it.
+    if (ComDevies->listCount() > 0) ComDevies->setListIndex(0);
     plat::waveOutSetVolume(0, 0x70007000u);
     editor::song().QKYP();
     // The columns that exist, whatever meter the window shows.
