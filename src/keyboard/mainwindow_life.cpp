@@ -173,12 +173,13 @@ void Form1::Form_Unload() {
 // auditions stop (with their own note-offs), the looping effect ends and
 // every clock stops; the activation starts the clock label again on return.
 void Form1::BJCK_Click() {
+    if (!Hooks.OpenEditor) return;  // a program without the editor keeps this window
     if (BzQd->value() == 1) BzQd->setValue(0);
     if (Check6->value() == 1) Check6->setValue(0);
     plat::sndPlaySoundA(nullptr, 0);
     for (ui::Timer* t : {Timer1, Timer2, Timer3, Timer4, HXYS, BZDS}) t->setEnabled(false);
     AutoPlayRunning = false;
-    if (Hooks.OpenEditor) Hooks.OpenEditor();
+    Hooks.OpenEditor();
     Hide();
 }
 
