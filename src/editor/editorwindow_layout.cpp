@@ -289,8 +289,15 @@ void YYBJ::Unload() {
 }
 
 void YYBJ::Form_Unload() {
-    // A play still running stops with the window.
+    // A play still running stops with the window (one sweep below silences it).
     YYDS->setEnabled(false);
+    ST1->setValue(false);
+    ui::Handler songBox = std::move(ST2->onClick);
+    ST2->setValue(0);
+    ST2->onClick = std::move(songBox);
+    ST2->setText(QStringLiteral("从开始处启动"));
+    for (QWidget* c : {static_cast<QWidget*>(ST1), static_cast<QWidget*>(ST2), static_cast<QWidget*>(BZWJ)})
+        c->setEnabled(true);
     SilenceTracks();
     // Leave the channels as the main window expects them: full expression on
     // the editor's channels, no vibrato left from a bar that had it.

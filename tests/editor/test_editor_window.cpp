@@ -82,6 +82,20 @@ TEST_F(EditorTest, ClosingSilencesTheTracksAndRestoresTheControllers) {
     w->close();  // the close box of a closed window does nothing more
     EXPECT_TRUE(take().empty());
     EXPECT_EQ(shown, 1);
+
+    // Closed in the middle of a song play: the clock stops, one sweep
+    // silences it, and the window comes back idle.
+    w->Show();
+    w->ST2->setValue(1);
+    tick(3);
+    take();
+    w->close();
+    EXPECT_FALSE(w->YYDS->enabled());
+    EXPECT_EQ(only(take(), 0x80, 0x86).size(), 455u);
+    EXPECT_EQ(w->ST2->value(), 0);
+    EXPECT_TRUE(w->ST1->isEnabled());
+    EXPECT_TRUE(w->BZWJ->isEnabled());
+    EXPECT_EQ(shown, 2);
 }
 
 // The main window's "编辑" hides it and opens the editor; closing the editor
