@@ -56,6 +56,7 @@ public:
     void Timer2_Timer();
     void Option2_Click(int index);
     void Image3_Click();
+    void BJCK_Click();
 
     // ---- First-time initialisation
     void QDCSH();

@@ -358,6 +358,7 @@ void Form1::wireHandlers() {
     }
     ComDevies->onClick = [this] { ComDevies_Click(); };
     Command1->onClick = [this] { Command1_Click(); };
+    BJCK->onClick = [this] { BJCK_Click(); };
     Timer2->onTimer = [this] { Timer2_Timer(); };
     Command2->onClick = [this] { Command2_Click(); };
     Picture2->onClick = [this] { Image3_Click(); };

@@ -508,6 +508,62 @@ QString FileListBox::fileName() const {
     return it && it->isSelected() ? it->text() : QString();
 }
 
+// ---- ScrollBar
+ScrollBar::ScrollBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {
+    // Without tracking Qt reports a drag once, when the thumb is let go;
+    // arrow and track clicks are reported at once.
+    setTracking(false);
+    connect(this, &QScrollBar::valueChanged, this, [this](int pos) { userMoved(pos); });
+    syncWidget();
+}
+
+// The widget always runs 0..|Max - Min| from left to right; Max below Min
+// turns the direction round without touching Min.
+int ScrollBar::toValue(int widgetPos) const { return max_ >= min_ ? min_ + widgetPos : min_ - widgetPos; }
+int ScrollBar::toWidget(int value) const { return max_ >= min_ ? value - min_ : min_ - value; }
+
+void ScrollBar::syncWidget() {
+    syncing_ = true;
+    {
+        QSignalBlocker b(this);
+        setRange(0, highest() - lowest());
+        QScrollBar::setValue(toWidget(value_));
+    }
+    syncing_ = false;
+}
+
+void ScrollBar::setMin(int v) {
+    min_ = v;
+    const int held = std::clamp(value_, lowest(), highest());
+    syncWidget();
+    if (held != value_) setValue(held);
+}
+
+void ScrollBar::setMax(int v) {
+    max_ = v;
+    const int held = std::clamp(value_, lowest(), highest());
+    syncWidget();
+    if (held != value_) setValue(held);
+}
+
+void ScrollBar::setValue(int v) {
+    if (v < lowest() || v > highest()) rt::raise(rt::kErrInvalidCall, "Value");
+    if (v == value_) return;
+    value_ = v;
+    syncWidget();
+    if (onChange) onChange();
+}
+
+void ScrollBar::userMoved(int widgetPos) {
+    if (syncing_) return;
+    const int v = toValue(widgetPos);
+    if (v == value_) return;
+    rt::guard([this, v] {
+        value_ = v;
+        if (onChange) onChange();
+    });
+}
+
 // ---- Timer
 namespace {
 // Lateness beyond which a musical clock counts as stalled.

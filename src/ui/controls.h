@@ -19,9 +19,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <functional>
 
 namespace ui {
@@ -223,6 +225,38 @@ public:
 private:
     QString path_;
     QString pattern_ = QStringLiteral("*.*");
+};
+
+// A horizontal scroll bar with Min, Max and Value. Change runs when the value
+// is set (by code or a click on an arrow or the track) and once at the end of
+// a drag of the thumb, not on every position it passes. Lowering Max below the
+// value moves the value to Max and runs Change; Max below Min is allowed and
+// never moves Min (the bar then runs from Min down to Max).
+class ScrollBar : public QScrollBar {
+    Q_OBJECT
+public:
+    explicit ScrollBar(QWidget* parent = nullptr);
+    int min() const { return min_; }
+    int max() const { return max_; }
+    int value() const { return value_; }
+    void setMin(int v);
+    void setMax(int v);
+    void setValue(int v);  // held within Min..Max; Change on a change (from code: not guarded)
+    void setSmallChange(int v) { setSingleStep(v); }
+    void setLargeChange(int v) { setPageStep(v); }
+    Handler onChange;
+
+private:
+    int lowest() const { return std::min(min_, max_); }
+    int highest() const { return std::max(min_, max_); }
+    int toValue(int widgetPos) const;
+    int toWidget(int value) const;
+    void syncWidget();
+    void userMoved(int widgetPos);
+    int min_ = 0;
+    int max_ = 32767;
+    int value_ = 0;
+    bool syncing_ = false;
 };
 
 // A timer: Interval 0 never fires; setting Interval of an enabled timer

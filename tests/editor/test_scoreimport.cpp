@@ -1,0 +1,145 @@
+// Score import: tokens, lengths, the end of the score and of the tables.
+#include "editor/scoreimport.h"
+#include "editor/songmodel.h"
+#include "platform/textcodec.h"
+#include "support/testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace editor;
+
+namespace {
+
+struct Imported {
+    std::unique_ptr<Song> song = std::make_unique<Song>();
+    int32_t length = 0;   // the carried note length
+    ScoreImportResult result;
+
+    explicit Imported(const QString& score, i16 lastStep = 15, int32_t carried = 0) : length(carried) {
+        song->setBarLastStep(lastStep);
+        result = importScoreText(*song, score, length);
+    }
+    QString cell(int p) const { return song->EditorMarkGrid(0, p); }
+};
+
+}  // namespace
+
+TEST(ScoreImport, NotesGoToTheFirstTwoTracksAndAdvanceByTheirLength) {
+    Imported a("KC8KD8KE8");
+    ASSERT_TRUE(a.result.ok);
+    EXPECT_EQ(a.result.endStep, 12);
+    EXPECT_EQ(a.song->EditorBarCount, 0);
+    EXPECT_EQ(a.song->EditorTextGrid(0, 0),
+              "KC" + QString(6, u'-') + "KD" + QString(6, u'-') + "KE" + QString(14, u'-'));
+    EXPECT_EQ(a.song->EditorTextGrid(1, 0), a.song->EditorTextGrid(0, 0));
+    EXPECT_EQ(a.song->EditorTextGrid(2, 0), "");
+    EXPECT_EQ(a.song->EditorTextGrid(7, 0), "");
+    EXPECT_EQ(a.song->EditorPitchGrid(1, 4), 26);
+    EXPECT_EQ(a.song->EditorPitchGrid(2, 4), 255);
+
+    Imported carried("KC4KD");   // "KD" keeps the length 4: two steps
+    EXPECT_EQ(carried.cell(2), "KD");
+    EXPECT_EQ(carried.result.endStep, 4);
+
+    Imported skipped("VS5KC");   // the command's digit becomes the length
+    EXPECT_EQ(skipped.cell(0), "KC");
+    EXPECT_EQ(skipped.result.endStep, 2);
+
+    Imported replaced("KC1KD2");   // lengths 0 and 1 do not advance
+    EXPECT_EQ(replaced.cell(0), "KD");
+    EXPECT_EQ(replaced.result.endStep, 1);
+
+    Imported lastDigit("XZ16KC4");
+    EXPECT_EQ(lastDigit.cell(8), "KC");
+    EXPECT_EQ(lastDigit.song->EditorPitchGrid(0, 0), 254);
+    EXPECT_EQ(lastDigit.result.endStep, 10);
+
+    Imported low("LC8MA8");
+    EXPECT_EQ(low.song->EditorPitchGrid(0, 0), 0);      // an imported "LC" stays 0
+    EXPECT_EQ(low.cell(4), "MA");
+    EXPECT_EQ(low.song->EditorPitchGrid(0, 4), 255);
+}
+
+TEST(ScoreImport, OtherPairsWriteHoldsAndStopEndsTheImport) {
+    Imported chord("KC8GM8KD8");
+    EXPECT_EQ(chord.cell(4), "KD");   // "GM" wrote "--" at 4, then "KD" replaced it
+    EXPECT_EQ(chord.result.endStep, 8);
+
+    Imported lower("kc8");
+    EXPECT_EQ(lower.song->EditorTextGrid(0, 0), QString(32, u'-'));
+    EXPECT_EQ(lower.result.endStep, 0);
+
+    Imported stop("KC8TZ8KD8KE8");
+    EXPECT_EQ(stop.cell(4), "TZ");
+    EXPECT_EQ(stop.cell(8), "--");
+    EXPECT_EQ(stop.result.endStep, 8);
+
+    Imported endsOnCommand("KC8VS");
+    EXPECT_EQ(endsOnCommand.result.endStep, 4);
+    Imported endsOnOther("KC8ab");
+    EXPECT_EQ(endsOnOther.cell(4), "--");
+}
+
+TEST(ScoreImport, LongScoresMakeBarsUpToTheLastTheTablesHold) {
+    Imported forty(QString("KC8").repeated(10));   // 40 steps
+    EXPECT_EQ(forty.song->EditorBarCount, 2);
+    EXPECT_EQ(forty.song->songEndStep(), 47);
+    EXPECT_EQ(forty.song->EditorTextGrid(0, 2), "KC------KC" + QString(22, u'-'));
+
+    // 100,000 tokens: no deep call chain, and the tables end the import.
+    const QString huge = QString("HC8WB8").repeated(50000);
+    Imported big(huge);
+    EXPECT_EQ(big.song->EditorBarCount, 624);
+    EXPECT_EQ(big.cell(9992), "HC");
+    EXPECT_EQ(big.cell(9996), "WB");
+    EXPECT_EQ(big.result.endStep, 10000);
+    Imported big32(huge, 31);
+    EXPECT_EQ(big32.song->EditorBarCount, 311);
+    EXPECT_LE(big32.song->songEndStep(), 9999);
+
+    // Many tokens that never advance.
+    Imported still(QString("KC0").repeated(100000));
+    EXPECT_EQ(still.song->EditorBarCount, 0);
+    EXPECT_EQ(still.cell(0), "KC");
+}
+
+TEST(ScoreImport, TheLengthCarriesOverAndTheImportReplacesTheSong) {
+    Imported first("KC6", 15, 0);
+    EXPECT_EQ(first.length, 6);
+    Imported next("KCKD", 23, first.length);
+    EXPECT_EQ(next.cell(3), "KD");
+    EXPECT_EQ(next.song->EditorTextGrid(0, 0).size(), 48);
+
+    auto song = std::make_unique<Song>();
+    song->setBarCount(5);
+    song->setDrumHit(8, 5, 0, true);
+    song->commitTrackText(3, 0, "KCKC");
+    song->BarHeaderTexts(0) = QString(60, u'0');
+    int32_t length = 8;
+    ASSERT_TRUE(importScoreText(*song, "HC", length).ok);
+    EXPECT_EQ(song->EditorBarCount, 0);
+    EXPECT_EQ(song->EditorMarkGrid(8, 80), "");
+    EXPECT_EQ(song->EditorTextGrid(3, 0), "");
+    EXPECT_FALSE(song->hasSettings(0));
+}
+
+TEST(ScoreImport, AFileIsReadAsOneTextAndAFailedReadChangesNothing) {
+    testing_support::ScratchFolder dir;
+    dir.write("take.txt", plat::toGbk("KC8KD\r\n8KE8\r\n"));
+    auto song = std::make_unique<Song>();
+    song->commitTrackText(4, 0, "WC");
+    const Song before = *song;
+    int32_t length = 0;
+    const ScoreImportResult missing = importScoreFile(*song, dir.file("none.txt"), length);
+    EXPECT_FALSE(missing.ok);
+    EXPECT_FALSE(missing.message.isEmpty());
+    EXPECT_EQ(*song, before);
+
+    const ScoreImportResult r = importScoreFile(*song, dir.file("TAKE.TXT"), length);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.scoreText, "KC8KD8KE8");
+    EXPECT_EQ(r.endStep, 12);
+    EXPECT_EQ(song->EditorMarkGrid(0, 8), "KE");
+}

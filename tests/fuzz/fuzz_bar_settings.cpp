@@ -1,0 +1,86 @@
+// Bar settings line: every field read from any text is in range, complete
+// settings encode to a 60-character line that reads back the same, and
+// settings out of range are refused without changing the song.
+#include "editor/barsettings.h"
+#include "editor/songmodel.h"
+
+#include <QString>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+using namespace editor;
+
+namespace {
+
+void failed(int line) {
+    std::fprintf(stderr, "invariant broken at line %d\n", line);
+    std::abort();
+}
+#define check(ok) ((ok) ? (void)0 : failed(__LINE__))
+
+bool sameSettings(const BarSettings& a, const BarSettings& b) {
+    return a.bar == b.bar && a.program == b.program && a.volume == b.volume && a.depth == b.depth &&
+           a.vibrato == b.vibrato && a.crescendo == b.crescendo && a.key == b.key && a.tempo == b.tempo;
+}
+
+void checkFields(const BarSettingsFields& f) {
+    if (f.bar) check(*f.bar >= 0 && *f.bar <= 9999);
+    for (int i = 0; i < 12; ++i) {
+        if (f.program[i])
+            check(isMelodicTrack(i) ? (*f.program[i] >= kSilentProgram && *f.program[i] <= 127)
+                                    : (*f.program[i] >= 0 && *f.program[i] < kPercussionPositions));
+        if (f.volume[i]) check(*f.volume[i] >= 0 && *f.volume[i] <= 127);
+    }
+    if (f.depth) check(*f.depth >= -20 && *f.depth <= 20);
+    if (f.key) check(*f.key >= -1 && *f.key <= 11);
+    if (f.tempo) check(isValidTempo(*f.tempo));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The bytes as a stored line.
+    const QString line = QString::fromLatin1(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const BarSettingsFields fields = decodeBarSettingsLine(line);
+    checkFields(fields);
+    if (const auto complete = completeSettings(fields)) {
+        const auto encoded = encodeBarSettingsLine(*complete);
+        check(encoded && encoded->size() == kSettingsLineLength);
+        const auto back = completeSettings(decodeBarSettingsLine(*encoded));
+        check(back && sameSettings(*back, *complete));
+    }
+
+    // The bytes as raw settings stored on a bar of a song.
+    BarSettings s;
+    int32_t raw[31] = {};
+    std::memcpy(raw, data, std::min(size, sizeof raw));
+    s.bar = raw[0] % 10001;
+    for (int i = 0; i < 12; ++i) {
+        s.program[i] = raw[1 + i] % 130 - 1;
+        s.volume[i] = static_cast<i16>(raw[13 + i] % 130);
+    }
+    s.depth = static_cast<i16>(raw[25] % 22);
+    s.vibrato = raw[26] & 1;
+    s.crescendo = raw[27] & 1;
+    s.key = static_cast<i16>(raw[28] % 13);
+    s.tempo = static_cast<i16>(raw[29] % 260);
+    const int32_t bar = raw[30] % 10001;
+
+    static Song& song = *new Song;
+    static const Song& empty = *new Song;
+    const bool stored = storeBarSettings(song, bar, s);
+    if (!stored) {
+        check(song == empty);
+        return 0;
+    }
+    s.bar = bar;
+    const auto back = completeSettings(decodeBarSettingsLine(song.BarHeaderTexts(bar)));
+    check(back && sameSettings(*back, s));
+    song.BarHeaderTexts(bar) = QString();
+    if (bar < 2000) song.BarEffectFlags(bar) = song.BarDepthTexts(bar) = QString();
+    if (bar < 256) song.BarKeyTexts(bar) = song.BarTempoTexts(bar) = QString();
+    check(song == empty);
+    return 0;
+}
