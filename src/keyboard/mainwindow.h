@@ -98,6 +98,9 @@ public:
     void PlayScoreText();
     // Stops the score clock; a tick already running sends nothing more.
     void StopScoreClock();
+    // Ends a play: the clock stopped, its note and the chord tracks silent,
+    // the play button ready to start again, the score box editable.
+    void StopScorePlay();
     // The score box is read-only while a play runs.
     void ScoreBoxFollowsPlay();
 

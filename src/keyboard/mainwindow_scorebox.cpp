@@ -29,6 +29,14 @@ void scoreNotesOff(Form1& f) {
 
 }  // namespace
 
+void Form1::StopScorePlay() {
+    StopScoreClock();
+    scoreNotesOff(*this);
+    Yuepu[0]->setText(QStringLiteral("试听"));
+    AutoPlayRunning = false;
+    ScoreBoxFollowsPlay();
+}
+
 void Form1::Yuepu_MouseDown(int index) {
     if (index != 0) return;
     // Silence at once, before the click decides whether to stop or start.

@@ -279,6 +279,20 @@ TEST_F(ScoreTest, PlayingStopsTheLiveClockAndLocksTheBox) {
     EXPECT_TRUE(editor->property("readOnly").toBool());
     strikesUntilStop();
     EXPECT_FALSE(editor->property("readOnly").toBool());
+
+    // "编辑" during a play ends it, silent and ready to start again.
+    int editors = 0;
+    Hooks.OpenEditor = [&] { ++editors; };
+    play(QStringLiteral("KC8TZ"));
+    tick3();
+    form->BJCK_Click();
+    Hooks.OpenEditor = nullptr;
+    EXPECT_EQ(editors, 1);
+    EXPECT_TRUE(contains(take(), msg(0x82, 48, 0)));
+    EXPECT_FALSE(form->Timer3->enabled());
+    EXPECT_FALSE(form->AutoPlayRunning);
+    EXPECT_EQ(form->Yuepu[0]->text(), QStringLiteral("试听"));
+    EXPECT_FALSE(editor->property("readOnly").toBool());
 }
 
 TEST_F(ScoreTest, PlayButtonSilencesOnPressAndStopsOnClick) {
