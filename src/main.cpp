@@ -1,5 +1,8 @@
 // Morvela: an electronic keyboard for the desktop.
+#include "editor/editorwindow.h"
+#include "keyboard/mainwindow.h"
 #include "keyboard/startupwindow.h"
+#include "midi/state.h"
 #include "platform/audioengine.h"
 #include "platform/dialogs.h"
 
@@ -7,6 +10,24 @@
 
 namespace {
 void silenceBeforeEnd() { plat::AudioEngine::instance().stop(); }
+
+// The music editor window; a closed one is replaced by a fresh one at the
+// next opening, which loads it again from its defaults.
+YYBJ* editorWindow = nullptr;
+
+void openEditor() {
+    if (editorWindow && !editorWindow->loaded()) {
+        delete editorWindow;
+        editorWindow = nullptr;
+    }
+    if (!editorWindow) editorWindow = new YYBJ();
+    editorWindow->Show();
+}
+
+void showMainWindow() {
+    if (!midi::G.Form1Instance) midi::G.Form1Instance = new Form1();
+    midi::G.Form1Instance->Show();
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -18,6 +39,8 @@ int main(int argc, char** argv) {
     // only through the goodbye window.
     QApplication::setQuitOnLastWindowClosed(false);
     plat::setEndProgramHook(silenceBeforeEnd);
+    midi::Hooks.OpenEditor = openEditor;
+    midi::Hooks.ShowMainWindow = showMainWindow;
 
     auto* splash = new DZQQD();
     splash->Show();

@@ -159,6 +159,24 @@ void Form1::Form_Unload() {
     G.Form3Instance->Show();
 }
 
+// "编辑": the music editor takes over the device, the key and the tick.
+// Nothing of this window may go on sounding or ticking behind it: the
+// auditions stop (with their own note-offs), the looping effect ends and
+// every clock stops; the activation starts the clock label again on return.
+void Form1::BJCK_Click() {
+    if (!Hooks.OpenEditor) return;  // a program without the editor keeps this window
+    if (BzQd->value() == 1) BzQd->setValue(0);
+    if (Check6->value() == 1) Check6->setValue(0);
+    plat::sndPlaySoundA(nullptr, 0);
+    // A score play ends: its note falls silent and the play button and the
+    // score box are ready again when the editor hands the window back.
+    if (AutoPlayRunning || Timer3->enabled()) StopScorePlay();
+    for (ui::Timer* t : {Timer1, Timer2, Timer3, Timer4, HXYS, BZDS}) t->setEnabled(false);
+    AutoPlayRunning = false;
+    Hooks.OpenEditor();
+    Hide();
+}
+
 void Form1::Form_Click() {
     MiniWindow = !MiniWindow;
     // 6210 x 3510 twips outside: 414 x 234 pixels; normal 994 x 376 outside.

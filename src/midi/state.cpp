@@ -3,6 +3,7 @@
 namespace midi {
 
 State G;
+WindowHooks Hooks;
 
 void resetState() {
     // The pattern table is large: clear it in place rather than rebuild.

@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 class Form1;
 class Form3;
@@ -94,6 +95,14 @@ struct State {
 };
 
 extern State G;
+
+// How the main window and the music editor reach each other without knowing
+// each other's classes. The program's start sets both; tests set their own.
+struct WindowHooks {
+    std::function<void()> OpenEditor;      // creates the editor when needed and shows it
+    std::function<void()> ShowMainWindow;  // shows the main window again (the editor closed)
+};
+extern WindowHooks Hooks;
 
 // Puts every value back to its first value (tests).
 void resetState();

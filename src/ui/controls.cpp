@@ -15,6 +15,8 @@
 #include <QFontMetricsF>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace ui {
 
@@ -75,6 +77,10 @@ CommandButton::CommandButton(const QString& caption, QWidget* parent) : QPushBut
     connect(this, &QPushButton::clicked, this, [this] {
         if (onClick) rt::guard(onClick);
     });
+}
+void CommandButton::mousePressEvent(QMouseEvent* e) {
+    if (onMouseDown && e->button() == Qt::LeftButton) rt::guard(onMouseDown);
+    QPushButton::mousePressEvent(e);
 }
 void CommandButton::click() {
     if (onClick) onClick();
@@ -482,6 +488,23 @@ void TextBox::setSelText(const QString& t) {
     if (onChange) onChange();
 }
 
+void TextBox::select(int start, int length) {
+    start = std::clamp(start, 0, static_cast<int>(text_.size()));
+    const int end = std::clamp(start + std::max(length, 0), start, static_cast<int>(text_.size()));
+    if (line_) {
+        line_->setSelection(start, end - start);
+        return;
+    }
+    // The multi-line editor shows CR LF as one line break.
+    auto shown = [this](int pos) {
+        return static_cast<int>(pos - text_.left(pos).count(QStringLiteral("\r\n")));
+    };
+    QTextCursor c = plain_->textCursor();
+    c.setPosition(shown(start));
+    c.setPosition(shown(end), QTextCursor::KeepAnchor);
+    plain_->setTextCursor(c);
+}
+
 void TextBox::setMaxLength(int n) { maxLength_ = n; }
 
 void TextBox::setLocked(bool locked) {
@@ -595,7 +618,70 @@ QString FileListBox::fileName() const {
     return it && it->isSelected() ? it->text() : QString();
 }
 
+// ---- ScrollBar
+ScrollBar::ScrollBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {
+    // Without tracking Qt reports a drag once, when the thumb is let go;
+    // arrow and track clicks are reported at once.
+    setTracking(false);
+    connect(this, &QScrollBar::valueChanged, this, [this](int pos) { userMoved(pos); });
+    syncWidget();
+}
+
+// The widget always runs 0..|Max - Min| from left to right; Max below Min
+// turns the direction round without touching Min.
+int ScrollBar::toValue(int widgetPos) const { return max_ >= min_ ? min_ + widgetPos : min_ - widgetPos; }
+int ScrollBar::toWidget(int value) const { return max_ >= min_ ? value - min_ : min_ - value; }
+
+void ScrollBar::syncWidget() {
+    syncing_ = true;
+    {
+        QSignalBlocker b(this);
+        setRange(0, highest() - lowest());
+        QScrollBar::setValue(toWidget(value_));
+    }
+    syncing_ = false;
+}
+
+void ScrollBar::setMin(int v) {
+    min_ = v;
+    const int held = std::clamp(value_, lowest(), highest());
+    syncWidget();
+    if (held != value_) setValue(held);
+}
+
+void ScrollBar::setMax(int v) {
+    max_ = v;
+    const int held = std::clamp(value_, lowest(), highest());
+    syncWidget();
+    if (held != value_) setValue(held);
+}
+
+void ScrollBar::setValue(int v) {
+    if (v < lowest() || v > highest()) rt::raise(rt::kErrInvalidCall, "Value");
+    if (v == value_) return;
+    value_ = v;
+    syncWidget();
+    if (onChange) onChange();
+}
+
+void ScrollBar::userMoved(int widgetPos) {
+    if (syncing_) return;
+    const int v = toValue(widgetPos);
+    if (v == value_) return;
+    rt::guard([this, v] {
+        value_ = v;
+        if (onChange) onChange();
+    });
+}
+
 // ---- Timer
+namespace {
+// Lateness beyond which a musical clock counts as stalled.
+constexpr qint64 kStallNs = 250 * qint64(1000000);
+// How early a musical clock may be woken: the rest is slept out in the tick.
+constexpr qint64 kEarlyNs = 3 * qint64(1000000);
+}  // namespace
+
 Timer::Timer(QObject* parent) : QObject(parent) {
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, [this] { fire(); });
@@ -653,9 +739,10 @@ void Timer::apply(bool restart) {
 void Timer::schedule() {
     if (g_timersHeld) return;
     const qint64 waitNs = deadline_ - nowNs();
-    // Round up to whole milliseconds so a tick never comes early; Qt's precise
-    // timers are millisecond timers.
-    const int waitMs = waitNs <= 0 ? 0 : int((waitNs + 999999) / 1000000);
+    // Qt's timers count whole milliseconds and may wake a little late: wake
+    // one to two milliseconds before the deadline, and fire() sleeps out the
+    // rest, so a tick comes neither early nor late.
+    const int waitMs = waitNs <= 0 ? 0 : std::max(0, int(waitNs / 1000000) - 1);
     timer_.setSingleShot(true);
     timer_.start(waitMs);
 }
@@ -672,6 +759,18 @@ void Timer::fire() {
         timer_.start(1);
         return;
     }
+    qint64 now = nowNs();
+    if (deadline_ - now > kEarlyNs) {
+        // Woken well before the deadline: wait again.
+        schedule();
+        return;
+    }
+    if (deadline_ > now) {
+        std::this_thread::sleep_for(std::chrono::nanoseconds(deadline_ - now));
+        now = nowNs();
+    }
+    // A tick due long ago belongs to a stall: keep time from now.
+    if (now - deadline_ > kStallNs) deadline_ = now;
     tickDeadline_ = deadline_;
     deadline_ = tickDeadline_ + qint64(interval_) * 1000000;
     firing_ = true;

@@ -19,9 +19,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <functional>
 
 namespace ui {
@@ -64,9 +66,11 @@ class CommandButton : public QPushButton, public FocusHandlers {
 public:
     explicit CommandButton(const QString& caption = QString(), QWidget* parent = nullptr);
     Handler onClick;
+    Handler onMouseDown;  // left button pressed on it, before its click
     void click();  // runs the handler as a press would (from code: not guarded)
 
 protected:
+    void mousePressEvent(QMouseEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
 };
@@ -151,6 +155,8 @@ public:
     int selStart() const;
     void setSelStart(int pos);
     void setSelText(const QString& t);  // replaces the selection (none: inserts at the caret)
+    // Selects `length` characters from `start` (positions count a CR LF as two).
+    void select(int start, int length);
     void setMaxLength(int n);
     int maxLength() const { return maxLength_; }
     void setLocked(bool locked);
@@ -231,6 +237,38 @@ private:
     QString pattern_ = QStringLiteral("*.*");
 };
 
+// A horizontal scroll bar with Min, Max and Value. Change runs when the value
+// is set (by code or a click on an arrow or the track) and once at the end of
+// a drag of the thumb, not on every position it passes. Lowering Max below the
+// value moves the value to Max and runs Change; Max below Min is allowed and
+// never moves Min (the bar then runs from Min down to Max).
+class ScrollBar : public QScrollBar {
+    Q_OBJECT
+public:
+    explicit ScrollBar(QWidget* parent = nullptr);
+    int min() const { return min_; }
+    int max() const { return max_; }
+    int value() const { return value_; }
+    void setMin(int v);
+    void setMax(int v);
+    void setValue(int v);  // held within Min..Max; Change on a change (from code: not guarded)
+    void setSmallChange(int v) { setSingleStep(v); }
+    void setLargeChange(int v) { setPageStep(v); }
+    Handler onChange;
+
+private:
+    int lowest() const { return std::min(min_, max_); }
+    int highest() const { return std::max(min_, max_); }
+    int toValue(int widgetPos) const;
+    int toWidget(int value) const;
+    void syncWidget();
+    void userMoved(int widgetPos);
+    int min_ = 0;
+    int max_ = 32767;
+    int value_ = 0;
+    bool syncing_ = false;
+};
+
 // A timer: Interval 0 never fires; setting Interval of an enabled timer
 // restarts its countdown; enabling an enabled timer changes nothing. A tick
 // never runs inside itself (a message box opened by a tick runs a nested
@@ -242,7 +280,10 @@ private:
 // so lateness never adds up. A countdown restarted from inside a tick (the
 // handler sets Interval, or enables the timer again) starts at that tick's
 // deadline, not at the moment the handler got round to it; one restarted from
-// anywhere else starts now.
+// anywhere else starts now. A clock that stalled for longer than a moment
+// (a modal box inside its own tick, a suspended machine) takes up its grid
+// again from the moment it runs, rather than playing the missed ticks in a
+// burst.
 class Timer : public QObject {
     Q_OBJECT
 public:

@@ -1,0 +1,175 @@
+// Music editor playback, printed as "name: value" lines.
+//
+// The song: 625 bars of 16 steps (positions 0..9999), all twelve tracks
+// filled: notes, chords, rests, stops and holds on the seven melodic tracks,
+// hits on the five percussion rows, and a settings line on every bar, so that
+// each bar change applies its settings and shows the bar (note boxes, 80
+// step boxes) while the window is on screen.
+//
+// step_us_median, step_us_max: wall time of one tick of the play clock over
+// a whole-song play on a capture device (every step, bar changes included).
+// messages_per_step_max: short messages the heaviest step sends.
+//
+// note_error_ms_p99, note_error_ms_max: how late each step of a real-time
+// song play is sounded against its due time (start + k x interval), over
+// 2000 steps on the embedded synthesizer with the silent (null) output.
+// drift_ms_end: the lateness of the last of those steps. The step interval
+// is that of tempo 255 (58 ms) unless a number of milliseconds is given as
+// the first argument.
+#include "quietdialogs.h"
+#include "editor/barsettings.h"
+#include "editor/editorwindow.h"
+#include "editor/songmodel.h"
+#include "midi/midiout.h"
+#include "midi/state.h"
+#include "platform/audioengine.h"
+#include "platform/midiout.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double percentile(std::vector<double> v, double q) {
+    if (v.empty()) return -1;
+    std::sort(v.begin(), v.end());
+    const size_t i = std::min(v.size() - 1, static_cast<size_t>(std::ceil(q * v.size())) - 1);
+    return v[i];
+}
+
+// Fills every bar of the song at 16 steps.
+void fillSong(editor::Song& song) {
+    static const char* const tokens[] = {"KC", "KD", "KE", "HG", "WA", "--", "--", "--", "XZ", "TZ", "CC", "GM", "AM"};
+    std::mt19937 rng(9);
+    std::uniform_int_distribution<int> pick(0, 12);
+    std::uniform_int_distribution<int> coin(0, 3);
+    song.setBarLastStep(15);
+    song.setBarCount(song.lastBarLimit());
+    for (int32_t b = 0; b <= song.EditorBarCount; ++b) {
+        for (int t = 0; t <= 6; ++t) {
+            QString text;
+            for (int s = 0; s < 16; ++s) text += QString::fromLatin1(tokens[pick(rng)]);
+            song.commitTrackText(t, b, text);
+        }
+        for (int t = 7; t <= 11; ++t)
+            for (int s = 0; s < 16; ++s) song.setDrumHit(t, b, s, coin(rng) == 0);
+        editor::BarSettings settings;
+        settings.program = {1, 51, 78, 82, 4, 4, 4, 1, 3, 4, 41, 17};
+        settings.volume.fill(static_cast<editor::i16>(60 + b % 40));
+        settings.key = static_cast<editor::i16>(b % 12);
+        settings.tempo = 80;
+        settings.depth = -3;
+        settings.crescendo = b % 2 == 1;
+        settings.vibrato = b % 3 == 0;
+        editor::storeBarSettings(song, b, settings);
+    }
+}
+
+void stepCost(YYBJ& w, plat::CaptureMidiDevice& device) {
+    std::vector<double> times;
+    size_t maxMessages = 0;
+    w.ST2->setValue(1);
+    w.YYDS->setEnabled(false);  // driven by hand below
+    w.YYDS->onTimer = nullptr;
+    while (w.ST2->value() == 1) {
+        device.messages.clear();
+        const auto start = Clock::now();
+        w.YYDS_Timer();
+        const auto end = Clock::now();
+        times.push_back(std::chrono::duration<double, std::micro>(end - start).count());
+        maxMessages = std::max(maxMessages, device.messages.size());
+    }
+    w.YYDS->onTimer = [&w] { w.YYDS_Timer(); };
+    std::printf("steps_played: %zu\n", times.size());
+    std::printf("messages_per_step_max: %zu\n", maxMessages);
+    std::printf("step_us_median: %.3f\n", percentile(times, 0.5));
+    std::printf("step_us_max: %.3f\n", times.empty() ? -1.0 : *std::max_element(times.begin(), times.end()));
+}
+
+void realTimePlay(YYBJ& w, int intervalMs) {
+    constexpr int kSteps = 2000;
+    editor::Song& song = editor::song();
+    song.setBarCount(kSteps / 16 - 1);
+    w.HScroll1->setMax(song.EditorBarCount);
+    for (int32_t b = 0; b <= song.EditorBarCount; ++b) song.BarHeaderTexts(b) = QString();
+    w.DQSUDU->setText(QStringLiteral("255"));
+    midi::G.BeatInterval = static_cast<midi::i16>(intervalMs);
+
+    std::vector<qint64> sounded;
+    sounded.reserve(kSteps + 2);
+    auto handler = [&] {
+        sounded.push_back(ui::Timer::nowNs());
+        w.YYDS_Timer();
+    };
+    w.YYDS->onTimer = handler;
+    w.ST2->setValue(1);
+    const qint64 firstDue = w.YYDS->nextDeadlineNs();
+    while (w.ST2->value() == 1 || w.YYDS->enabled()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+
+    // Tick k (1-based) is due at the first deadline + (k - 1) intervals.
+    std::vector<double> errors;
+    const int n = std::min<int>(static_cast<int>(sounded.size()), kSteps - 1);
+    for (int k = 0; k < n; ++k) {
+        const qint64 due = firstDue + qint64(k) * intervalMs * 1000000;
+        errors.push_back((sounded[k] - due) / 1e6);
+    }
+    std::vector<double> lateness;
+    for (double e : errors) lateness.push_back(std::fabs(e));
+    std::printf("realtime_interval_ms: %d\n", intervalMs);
+    std::printf("realtime_steps: %d\n", n + 1);
+    std::printf("note_error_ms_p50: %.3f\n", percentile(lateness, 0.5));
+    std::printf("note_error_ms_p90: %.3f\n", percentile(lateness, 0.9));
+    std::printf("note_error_ms_p99: %.3f\n", percentile(lateness, 0.99));
+    std::printf("note_error_ms_max: %.3f\n", lateness.empty() ? -1.0 : *std::max_element(lateness.begin(), lateness.end()));
+    std::printf("drift_ms_end: %.3f\n", errors.empty() ? 0.0 : errors.back());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QuietDialogs dialogs;
+    plat::setDialogs(&dialogs);
+    const int intervalMs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 58;
+
+    // Step cost, on a capture device.
+    {
+        auto device = std::make_shared<plat::CaptureMidiDevice>("基准设备");
+        plat::setMidiDeviceTable(device, {device});
+        midi::OpenMidiOut(-1);  // as the main window leaves it
+        auto w = std::make_unique<YYBJ>();
+        w->Show();
+        fillSong(editor::song());
+        w->HScroll1->setMax(editor::song().EditorBarCount);
+        stepCost(*w, *device);
+        w.reset();
+        midi::CloseMidiOut();
+        plat::resetMidiDeviceTable();
+    }
+
+    // Real-time play on the embedded synthesizer, silent output.
+    plat::AudioEngine::instance().start(plat::AudioEngine::Output::Null);
+    midi::OpenMidiOut(-1);
+    {
+        auto w = std::make_unique<YYBJ>();
+        w->Show();
+        fillSong(editor::song());
+        realTimePlay(*w, intervalMs);
+        w.reset();
+    }
+    midi::CloseMidiOut();
+    plat::AudioEngine::instance().stop();
+    return 0;
+}

@@ -1,0 +1,93 @@
+// Bar editing: committing a note box into cells and pitch codes, showing a
+// bar from the bar scroll bar, going on to a fresh bar, clearing a bar and
+// setting the number of bars.
+#include "editor/editorwindow.h"
+
+#include "editor/pitchcode.h"
+#include "editor/songmodel.h"
+#include "platform/dialogs.h"
+
+using namespace midi;
+
+void YYBJ::SYYPSB() { G.EditorNoteSemitone = editor::SYYPSB(NoteToken); }
+
+void YYBJ::YF1_LostFocus(int index) {
+    if (BarStart(CurrentBar) < 0) return;
+    YF1[index]->setText(editor::song().commitTrackText(index, CurrentBar, YF1[index]->text()));
+}
+
+void YYBJ::HScroll1_Change() {
+    CurrentBar = HScroll1->value();
+    XJZS->setText(QString::number(CurrentBar));
+    XJXSS->setCaption(QStringLiteral("实际小节数是(%1-%2)小节").arg(2 * CurrentBar + 1).arg(2 * CurrentBar + 2));
+    auto& song = editor::song();
+    if (CurrentBar < 0 || CurrentBar > 9999) return;
+    if (song.hasSettings(CurrentBar)) CXTSB();
+    for (int i = 0; i <= 6; ++i) YF1[i]->setText(song.EditorTextGrid(i, CurrentBar));
+    const long long first = static_cast<long long>(CurrentBar) * (BarLastStep + 1);
+    for (int s = 0; s <= BarLastStep; ++s) {
+        const long long p = first + s;
+        for (int r = 0; r < 5; ++r) {
+            const bool hit = p <= 9999 && song.EditorMarkGrid(7 + r, p) == QStringLiteral("O");
+            DJY[r][s]->setValue(hit ? 1 : 0);
+        }
+    }
+}
+
+// The bar count as the song now has it: the end of a song play and the bar
+// scroll bar's range (a lower maximum shows the last bar).
+void YYBJ::ShowBarCount() {
+    PlayEndStep = editor::song().songEndStep();
+    HScroll1->setMax(EditorBarCount);
+}
+
+void YYBJ::CHARU_Click() {
+    auto& song = editor::song();
+    const int32_t next = song.insertBar(CurrentBar);
+    if (next < 0) {
+        plat::msgBox(QStringLiteral("已到达本节奏类型所能容纳的最后一小节（第%1小节），不能再插入新的小节！")
+                         .arg(song.lastBarLimit()));
+        return;
+    }
+    for (int i = 0; i <= 6; ++i) YF1[i]->setText(QString());
+    // The boxes are emptied for the new bar: the bar being left keeps its hits.
+    for (int r = 0; r < 5; ++r) {
+        for (int s = 0; s <= BarLastStep; ++s) {
+            ui::Handler h = std::move(DJY[r][s]->onClick);
+            DJY[r][s]->setValue(0);
+            DJY[r][s]->onClick = std::move(h);
+        }
+    }
+    CurrentBar = next;
+    XJZS->setText(QString::number(CurrentBar));
+    ShowBarCount();
+}
+
+void YYBJ::QinKong_Click() {
+    if (BarStart(CurrentBar) < 0) return;
+    editor::song().clearBar(CurrentBar);
+    for (int t = 0; t <= 6; ++t) YF1[t]->setText(QString());
+    for (int s = 0; s <= BarLastStep; ++s) {
+        for (int r = 0; r < 5; ++r) DJY[r][s]->setValue(0);
+    }
+}
+
+void YYBJ::ZDXJZS_Click() {
+    QString answer;
+    if (!plat::dialogs().inputBox(this,
+                                  QStringLiteral("请输入音乐需要的小节总数\r\n     （音乐每两小节为软件的一小节）"),
+                                  QStringLiteral("选择小节总数"), QString(), &answer))
+        return;
+    const QString trimmed = answer.trimmed();
+    bool ok = false;
+    const double v = trimmed.toDouble(&ok);
+    if (!ok || trimmed.isEmpty()) return;
+    const double n = rt::roundHalfEven(v);
+    if (n == 0) return;
+    auto& song = editor::song();
+    if (n < 1 || n > song.lastBarLimit() || !song.setBarCount(static_cast<int32_t>(n))) {
+        plat::msgBox(QStringLiteral("小节总数应在1到%1之间！").arg(song.lastBarLimit()));
+        return;
+    }
+    ShowBarCount();
+}

@@ -1,0 +1,159 @@
+// The percussion grid and meter, and bar editing: note boxes, the bar scroll
+// bar, "插入", "清空" and the bar count, with their limits.
+#include "editorfixture.h"
+
+using namespace midi;
+
+TEST_F(EditorTest, GridColumnsEdgesColoursAndMeterLayouts) {
+    const int edges16[16] = {0, 20, 40, 60, 81, 101, 121, 141, 162, 182, 202, 222, 243, 263, 283, 303};
+    for (int s = 0; s < 16; ++s) EXPECT_EQ(w->DJY[2][s]->x(), edges16[s]) << s;
+    const QColor colours[4] = {ui::paletteColor(13), ui::paletteColor(10), ui::paletteColor(9), ui::paletteColor(14)};
+    for (int s = 0; s < 16; ++s)
+        EXPECT_EQ(w->DJY[0][s]->palette().color(QPalette::Window), colours[s / 4]) << s;
+
+    w->JPFL[2]->setValue(true);  // 4/4
+    EXPECT_EQ(w->BarLastStep, 31);
+    EXPECT_EQ(w->LoadedLastStep, 31);
+    EXPECT_EQ(w->DJY[4][31]->x(), 627);
+    EXPECT_EQ(w->DJY[1][20]->palette().color(QPalette::Window), colours[1]);
+    EXPECT_EQ(w->DJY[3][31]->y(), 320);
+    EXPECT_EQ(w->YF1[0]->width(), 648);
+    EXPECT_EQ(w->YF1[0]->maxLength(), 64);
+
+    w->JPFL[1]->setValue(true);  // 3/4
+    EXPECT_EQ(static_cast<int>(w->DJY[0].size()), 24);
+    EXPECT_EQ(w->Picture3->x(), 665);
+    EXPECT_EQ(w->width() + 6, 11670 / 15);
+    EXPECT_EQ(w->x(), 1735 / 15);
+
+    w->JPFL[0]->setValue(true);
+    EXPECT_EQ(w->LoadedLastStep, 15);
+    EXPECT_EQ(static_cast<int>(w->DJY[4].size()), 16);
+}
+
+TEST_F(EditorTest, DrumTicksWriteTheBarsCellsAndRowText) {
+    song().setBarCount(3);
+    w->HScroll1->setMax(3);
+    w->HScroll1->setValue(2);
+    tickDrum(0, 0);
+    EXPECT_EQ(song().EditorMarkGrid(7, 32), QStringLiteral("O"));
+    for (int p = 33; p <= 47; ++p) EXPECT_EQ(song().EditorMarkGrid(7, p), QStringLiteral("-"));
+    EXPECT_EQ(song().EditorTextGrid(7, 2), QStringLiteral("O") + QString(15, u'-'));
+    w->DJY[0][0]->setValue(0);
+    EXPECT_EQ(song().EditorTextGrid(7, 2), QString(16, u'-'));
+
+    w->JPFL[1]->setValue(true);
+    w->HScroll1->setValue(1);
+    tickDrum(3, 5);
+    EXPECT_EQ(song().EditorTextGrid(10, 1), QString(5, u'-') + u'O' + QString(18, u'-'));
+
+    // Showing a bar ticks its hits without changing them.
+    w->HScroll1->setValue(0);
+    EXPECT_EQ(w->DJY[3][5]->value(), 0);
+    w->HScroll1->setValue(1);
+    EXPECT_EQ(w->DJY[3][5]->value(), 1);
+    EXPECT_EQ(song().EditorTextGrid(10, 1), QString(5, u'-') + u'O' + QString(18, u'-'));
+}
+
+TEST_F(EditorTest, NoteBoxesCommitCellsAndBarsShowTheirNumbers) {
+    type(0, QStringLiteral("kcwd"));
+    EXPECT_EQ(w->YF1[0]->text(), QStringLiteral("KCWD") + QString(28, u'-'));
+    EXPECT_EQ(song().EditorTextGrid(0, 0), w->YF1[0]->text());
+    EXPECT_EQ(song().EditorPitchGrid(0, 0), 24);
+    EXPECT_EQ(song().EditorPitchGrid(0, 1), 14);
+    for (int p = 2; p < 16; ++p) EXPECT_EQ(song().EditorPitchGrid(0, p), 255);
+    type(1, QString());
+    EXPECT_EQ(song().EditorTextGrid(1, 0), QString(32, u'-'));
+
+    song().setBarCount(9);
+    w->HScroll1->setMax(9);
+    w->HScroll1->setValue(5);
+    EXPECT_EQ(w->XJXSS->caption(), QStringLiteral("实际小节数是(11-12)小节"));
+    EXPECT_EQ(w->XJZS->text(), QStringLiteral("5"));
+    EXPECT_TRUE(w->YF1[0]->text().isEmpty());
+    w->HScroll1->setValue(0);
+    EXPECT_EQ(w->XJXSS->caption(), QStringLiteral("实际小节数是(1-2)小节"));
+    EXPECT_EQ(w->YF1[0]->text(), QStringLiteral("KCWD") + QString(28, u'-'));
+}
+
+TEST_F(EditorTest, InsertGoesOnToAFreshBarAndKeepsTheBarLeft) {
+    tickDrum(0, 0);
+    tickDrum(4, 15);
+    type(0, QStringLiteral("KC"));
+    w->CHARU_Click();
+    EXPECT_EQ(w->CurrentBar, 1);
+    EXPECT_EQ(song().EditorBarCount, 2);
+    EXPECT_EQ(w->HScroll1->max(), 2);
+    EXPECT_EQ(w->PlayEndStep, 47);
+    EXPECT_EQ(w->XJZS->text(), QStringLiteral("1"));
+    EXPECT_EQ(w->DJY[0][0]->value(), 0);
+    // The ticks of the bar left stay (the boxes were emptied without their handlers).
+    EXPECT_EQ(song().EditorMarkGrid(7, 0), QStringLiteral("O"));
+    EXPECT_EQ(song().EditorMarkGrid(11, 15), QStringLiteral("O"));
+    EXPECT_EQ(song().EditorTextGrid(7, 0), QStringLiteral("O") + QString(15, u'-'));
+
+    // Inserting onto a bar that had content empties its cells.
+    type(2, QStringLiteral("HC"));
+    tickDrum(1, 3);
+    w->HScroll1->setValue(1);  // "插入" left the scroll position at 0
+    w->HScroll1->setValue(0);
+    w->CHARU_Click();
+    EXPECT_EQ(w->CurrentBar, 1);
+    EXPECT_EQ(song().EditorBarCount, 2) << "a song longer than the new bar keeps its length";
+    EXPECT_EQ(song().EditorMarkGrid(2, 16), QStringLiteral("--"));
+    EXPECT_EQ(song().EditorMarkGrid(8, 19), QStringLiteral("-"));
+
+    // "清空" empties the bar's boxes, texts and cells.
+    w->HScroll1->setValue(1);
+    w->HScroll1->setValue(0);
+    w->QinKong_Click();
+    EXPECT_TRUE(w->YF1[0]->text().isEmpty());
+    for (int s = 0; s < 16; ++s) {
+        EXPECT_EQ(song().EditorMarkGrid(7, s), QStringLiteral("-"));
+        EXPECT_EQ(song().EditorMarkGrid(0, s), QStringLiteral("--"));
+        EXPECT_EQ(w->DJY[4][s]->value(), 0);
+    }
+}
+
+TEST_F(EditorTest, BarCountHasOneLimitForSetInsertAndMeter) {
+    dialogs.inputAnswers = {QStringLiteral("12")};
+    w->JPFL[2]->setValue(true);
+    w->ZDXJZS_Click();
+    EXPECT_EQ(song().EditorBarCount, 12);
+    EXPECT_EQ(w->PlayEndStep, 415);
+    EXPECT_EQ(w->HScroll1->max(), 12);
+
+    // 0, a cancelled box and text leave it; beyond the last bar is refused.
+    dialogs.inputAnswers = {QStringLiteral("0")};
+    w->ZDXJZS_Click();
+    w->ZDXJZS_Click();
+    dialogs.inputAnswers = {QStringLiteral("abc")};
+    w->ZDXJZS_Click();
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    dialogs.inputAnswers = {QStringLiteral("312")};
+    w->ZDXJZS_Click();
+    dialogs.inputAnswers = {QStringLiteral("-2")};
+    w->ZDXJZS_Click();
+    EXPECT_EQ(song().EditorBarCount, 12);
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_EQ(dialogs.messages[0], QStringLiteral("小节总数应在1到311之间！"));
+
+    dialogs.inputAnswers = {QStringLiteral("311")};
+    w->ZDXJZS_Click();
+    w->HScroll1->setValue(311);
+    const size_t before = dialogs.messages.size();
+    w->CHARU_Click();  // at the last bar: refused
+    EXPECT_EQ(w->CurrentBar, 311);
+    EXPECT_EQ(dialogs.messages.size(), before + 1);
+
+    // 2/4 -> 4/4 holds the song (and the bar shown) to the last bar that fits.
+    w->JPFL[0]->setValue(true);
+    dialogs.inputAnswers = {QStringLiteral("600")};
+    w->ZDXJZS_Click();
+    w->HScroll1->setValue(600);
+    w->JPFL[2]->setValue(true);
+    EXPECT_EQ(song().EditorBarCount, 311);
+    EXPECT_EQ(w->HScroll1->max(), 311);
+    EXPECT_EQ(w->CurrentBar, 311);
+    EXPECT_EQ(w->PlayEndStep, 9983);
+}

@@ -1,0 +1,185 @@
+// The editor window's life: start-up defaults, one activation per showing,
+// help, closing with its note-offs and restoring controllers, and the round
+// trip from the main window's "编辑" and back.
+#include "editorfixture.h"
+#include "keyboard/mainwindowfixture.h"
+#include "platform/resources.h"
+
+#include <QFile>
+
+using namespace midi;
+
+TEST_F(EditorTest, FirstActivationSetsTheDefaultsAndSendsThePrograms) {
+    EXPECT_EQ(song().EditorBarCount, 0);
+    EXPECT_EQ(w->CurrentBar, 0);
+    EXPECT_EQ(w->BarLastStep, 15);
+    EXPECT_EQ(w->LoadedLastStep, 15);
+    EXPECT_EQ(G.BeatInterval, 188);
+    EXPECT_EQ(G.BaseNote, 36);
+    for (int k = 0; k < 12; ++k) {
+        EXPECT_EQ(G.ChannelVelocity(k), 70);
+        EXPECT_EQ(w->YQYL[k]->text(), QStringLiteral("70"));
+    }
+    EXPECT_EQ(w->ExpressionLevel, 120);
+    EXPECT_EQ(w->DQSUDU->text(), QStringLiteral("80"));
+    EXPECT_EQ(w->DQYD->text(), QStringLiteral("C"));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("音乐编辑器"));
+    EXPECT_EQ(w->SYYQ[0]->text(), QStringLiteral("2.电钢琴 "));
+    EXPECT_EQ(w->SYYQ[10]->text(), QStringLiteral("木鱼-高音"));
+    EXPECT_EQ(static_cast<int>(w->DJY[0].size()), 16);
+
+    // The start-up's programs (bank select, program) end the start-up; the
+    // device box then opens the mapper and sends them again; expression 120
+    // and no modulation follow.
+    const int programs[7] = {1, 51, 78, 82, 4, 4, 4};
+    Msgs sent;
+    for (int k = 0; k < 7; ++k) {
+        sent.push_back(msg(0xB0 + k, 0, 0));
+        sent.push_back(msg(0xC0 + k, programs[k], 0));
+    }
+    Msgs tail = cat(sent, {msg(0xB0, 11, 120), msg(0xB0, 1, 0), msg(0xB1, 1, 0), msg(0xB2, 1, 0)});
+    ASSERT_GE(activation.size(), tail.size());
+    EXPECT_EQ(Msgs(activation.end() - tail.size(), activation.end()), tail);
+}
+
+TEST_F(EditorTest, ActivationRunsOncePerShowingAndKeepsTheSongAcrossDialogs) {
+    type(0, QStringLiteral("KC"));
+    song().setBarCount(3);
+    // A message box or dialog gives the window control back: no new activation.
+    w->Show();
+    w->BZWJ_Click();
+    EXPECT_EQ(song().EditorMarkGrid(0, 0), QStringLiteral("KC"));
+    EXPECT_EQ(song().EditorBarCount, 3);
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0], plat::LoadResString(99));
+    EXPECT_TRUE(dialogs.messages[0].startsWith(QStringLiteral("   本音乐编辑窗口")));
+
+    // Closed at 3/4 and shown again: loaded anew at 2/4 with 16 columns and
+    // an empty song.
+    w->JPFL[1]->setValue(true);
+    EXPECT_EQ(static_cast<int>(w->DJY[4].size()), 24);
+    w->Unload();
+    w->Show();
+    EXPECT_EQ(w->LoadedLastStep, 15);
+    EXPECT_EQ(static_cast<int>(w->DJY[4].size()), 16);
+    EXPECT_EQ(w->BarLastStep, 15);
+    EXPECT_TRUE(w->JPFL[0]->value());
+    EXPECT_EQ(song().EditorBarCount, 0) << "a new showing starts an empty song";
+}
+
+TEST_F(EditorTest, ClosingSilencesTheTracksAndRestoresTheControllers) {
+    int shown = 0;
+    Hooks.ShowMainWindow = [&] { ++shown; };
+    w->Check1[0]->setValue(1);  // vibrato on channel 0
+    take();
+    w->TUICHU_Click();
+    Msgs expected = sweep(36);
+    for (int c = 0; c <= 6; ++c) expected.push_back(msg(0xB0 + c, 11, 127));
+    expected.push_back(msg(0xB0, 1, 0));
+    EXPECT_EQ(take(), expected);
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(w->isVisible());
+    w->close();  // the close box of a closed window does nothing more
+    EXPECT_TRUE(take().empty());
+    EXPECT_EQ(shown, 1);
+
+    // Closed in the middle of a song play: the clock stops, one sweep
+    // silences it, and the window comes back idle.
+    w->Show();
+    w->ST2->setValue(1);
+    tick(3);
+    take();
+    w->close();
+    EXPECT_FALSE(w->YYDS->enabled());
+    EXPECT_EQ(only(take(), 0x80, 0x86).size(), 455u);
+    EXPECT_EQ(w->ST2->value(), 0);
+    EXPECT_TRUE(w->ST1->isEnabled());
+    EXPECT_TRUE(w->BZWJ->isEnabled());
+    EXPECT_EQ(shown, 2);
+}
+
+// The main window's "编辑" hides it and opens the editor; closing the editor
+// brings the main window back, and its keys sound at full expression.
+class EditorFromMainWindow : public Form1Test {};
+
+TEST_F(EditorFromMainWindow, EditorButtonRoundTripLeavesTheKeyboardSounding) {
+    std::unique_ptr<YYBJ> editorWindow;
+    Hooks.OpenEditor = [&] {
+        if (!editorWindow) editorWindow = std::make_unique<YYBJ>();
+        editorWindow->Show();
+    };
+    Hooks.ShowMainWindow = [&] { form->Show(); };
+    form->show();
+    form->BzQd->setValue(1);  // rhythm audition running
+    take();
+    form->BJCK->click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(form->BZDS->enabled());
+    EXPECT_FALSE(form->Timer2->enabled());
+    ASSERT_TRUE(editorWindow && editorWindow->isVisible());
+
+    // Play a decrescendo bar so that the expression ends low, then leave.
+    editorWindow->HScroll3->setValue(-20);
+    editorWindow->Check1[1]->setValue(1);
+    editorWindow->YF1[0]->setText(QStringLiteral("KCKCKCKCKCKCKCKCKCKCKCKCKCKCKCKC"));
+    editorWindow->YF1_LostFocus(0);
+    editorWindow->ST1->setValue(true);
+    for (int i = 0; i < 16; ++i) editorWindow->YYDS->tick();
+    take();
+    editorWindow->TUICHU->click();
+    const Msgs closing = take();
+    for (int c = 0; c <= 6; ++c) EXPECT_TRUE(contains(closing, msg(0xB0 + c, 11, 127))) << c;
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->Timer2->enabled());
+
+    key(kG);
+    const Msgs played = take();
+    EXPECT_TRUE(std::any_of(played.begin(), played.end(),
+                            [](uint32_t m) { return (m & 0xFF) == 0x90 && ((m >> 16) & 0xFF) > 0; }))
+        << testing_support::hexList(played);
+    // Nothing after the restore turned channel 0's expression down again.
+    const auto last11 = std::find_if(closing.rbegin(), closing.rend(),
+                                     [](uint32_t m) { return (m & 0xFFFF) == 0x0BB0; });
+    ASSERT_NE(last11, closing.rend());
+    EXPECT_EQ(*last11, msg(0xB0, 11, 127));
+}
+
+// "保存编辑" then "打开编辑文件": the song comes back at its meter, bar 0 shown
+// with its settings; "导入记录乐谱" shows the imported melody.
+TEST_F(EditorTest, FileButtonsSaveOpenAndImportThroughTheWindow) {
+    w->JPFL[1]->setValue(true);  // 3/4
+    type(0, QStringLiteral("KCKDKE"));
+    tickDrum(2, 23);
+    w->DQYD->setListIndex(7);
+    w->BCXJ();
+    const QString path = folder.file(QStringLiteral("演奏记录/歌.lnk"));
+    dialogs.fileAnswers = {path};
+    w->BCBJ_Click();
+    ASSERT_TRUE(QFile::exists(path));
+    EXPECT_EQ(w->EditorFileName, path);
+
+    // Cancelling the open loses nothing.
+    w->JPFL[0]->setValue(true);
+    w->QinKong_Click();
+    w->DQYD->setListIndex(0);
+    w->DkBianji_Click();
+    EXPECT_TRUE(w->JPFL[0]->value());
+
+    dialogs.fileAnswers = {path};
+    w->DkBianji_Click();
+    EXPECT_TRUE(w->JPFL[1]->value());
+    EXPECT_EQ(w->BarLastStep, 23);
+    EXPECT_EQ(w->YF1[0]->text().left(6), QStringLiteral("KCKDKE"));
+    EXPECT_EQ(w->DJY[2][23]->value(), 1);
+    EXPECT_EQ(w->DQYD->listIndex(), 7) << "bar 0's settings applied";
+    EXPECT_EQ(w->PlayEndStep, 23);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+
+    folder.write(QStringLiteral("演奏记录/谱.txt"), QByteArray("KC04KD04XZ04"));
+    dialogs.fileAnswers = {folder.file(QStringLiteral("演奏记录/谱.txt"))};
+    w->DRYP_Click();
+    EXPECT_EQ(G.ScoreText, QStringLiteral("KC04KD04XZ04"));
+    EXPECT_EQ(song().EditorMarkGrid(0, 0), QStringLiteral("KC"));
+    EXPECT_EQ(w->YF1[0]->text().left(4), QStringLiteral("KC--"));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
