@@ -5,6 +5,7 @@
 #include "keyboard/startupwindow.h"
 #include "keyboard/mainwindow.h"
 #include "keyboard/goodbyewindow.h"
+#include "keyboard/scorewindow.h"
 #include "midi/state.h"
 #include "platform/dialogs.h"
 #include "platform/midiout.h"
@@ -46,6 +47,16 @@ int main(int argc, char** argv) {
     app.processEvents();
     form->grab().save(out + QStringLiteral("/main-keymap.png"));
     form->Image3_Click();
+    // A score playing, then the score entry window.
+    form->Text3->setText(QStringLiteral("VS9KC8KCKGKGKAKAKG16TZ"));
+    form->Yuepu_Click(0);
+    app.processEvents();
+    form->grab().save(out + QStringLiteral("/main-score.png"));
+    form->Yuepu_Click(0);
+    form->XINJIAN_Click();
+    app.processEvents();
+    YYLR::Instance->grab().save(out + QStringLiteral("/score-entry.png"));
+    YYLR::Instance->FANHUI_Click();
     Form3 bye;
     bye.Form_Load();
     QImage shape(bye.size(), QImage::Format_RGB32);

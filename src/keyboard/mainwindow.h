@@ -5,7 +5,9 @@
 //   mainwindow_life.cpp    load, activation, settings file, device box, exit, pages
 //   mainwindow_init.cpp    first-time initialisation (QDCSH)
 //   mainwindow_play.cpp    computer-keyboard and mouse playing
-//   mainwindow_clock.cpp   live accompaniment clock and drum accents
+//   mainwindow_clock.cpp   live accompaniment clock, accompaniment steps, drum accents
+//   mainwindow_score.cpp   score player: token reader and its clock
+//   mainwindow_scorebox.cpp  score box buttons and score files
 //   mainwindow_voices.cpp  melody voices, tempo and key
 //   mainwindow_rhythm.cpp  rhythm grid, audition and pattern files
 //   mainwindow_chords.cpp  chord models, chord order and chord accompaniment
@@ -73,12 +75,39 @@ public:
     // Note-offs of the melody note at an offset: channels 0, 1, 2 and the
     // octave below on channel 2.
     static void ReleaseMelodyNote(i16 offset);
+    // The melody voices that have an instrument strike the note at an
+    // offset; voice 2 doubles it an octave below.
+    void StrikeMelody(i16 offset);
     // Which on-screen key lies under a point of the key strip (-1 none).
     static int KeyAt(int x, int y);
 
     // ---- Live accompaniment clock
     void Timer1_Timer();
     i16 DrumAccent() const;
+    // The steps every accompaniment clock shares: the bar chord at a bar's
+    // first tick, and one accompaniment step (chord tracks, then every
+    // second step a drum step with its accent).
+    void BarChord();
+    void AccompanimentStep();
+
+    // ---- Score player
+    void YSCX();          // reads the next token of ScoreText and acts on it
+    void Timer3_Timer();
+    // Starts playing ScoreText from its first token (the play and open
+    // buttons, once they have set ScoreText and the score box).
+    void PlayScoreText();
+    // Stops the score clock; a tick already running sends nothing more.
+    void StopScoreClock();
+    // Ends a play: the clock stopped, its note and the chord tracks silent,
+    // the play button ready to start again, the score box editable.
+    void StopScorePlay();
+    // The score box is read-only while a play runs.
+    void ScoreBoxFollowsPlay();
+
+    // ---- Score box and score files
+    void Yuepu_MouseDown(int index);
+    void Yuepu_Click(int index);
+    void XINJIAN_Click();
 
     // ---- Melody voices, tempo and key
     void ComSounds_Click(int j);
@@ -252,7 +281,11 @@ public:
     bool KeyMapShown = false;
     int32_t TextLen = 0;
     bool AutoPlayRunning = false;
-    int32_t TokenTickCount = 0;
+    int32_t TokenTickCount = 0;   // ticks of Timer3 since the current note started
+    int32_t ScorePos = 1;         // 1-based position of the next token in ScoreText
+    int32_t ScoreLength = 0;      // length of ScoreText at the last read
+    QString ScoreToken;           // the two characters being read
+    i16 TokenTicks = 0;           // length of the current note or rest (the carried length)
     i16 ChordPos = 0;
     i16 AccompTick = 0;
     QString LastOpenedFile;
@@ -302,4 +335,5 @@ private:
     bool padPreviewed_ = false;  // the percussion list's handler already previewed the pad
     bool loaded_ = false;
     bool unloaded_ = false;
+    uint32_t scorePlaySerial_ = 0;  // changes at every start and stop of a play
 };

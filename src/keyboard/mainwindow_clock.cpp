@@ -23,30 +23,9 @@ void Form1::Timer1_Timer() {
     if (!Timer1->enabled()) return;
 
     if (Check5->value() == 1 && BzQd->value() != 1) {
-        bool stepTick = true;
-        if (AccompTick == 0) {
-            ZNHX();
-            ChordPos = add16(ChordPos, 1);
-            if (ChordPos > Text6->text().size()) ChordPos = 1;
-        }
-        if (AccompTick % 2 != 0) stepTick = false;
-        if (stepTick) {
-            if (xuanyue->listIndex() > 0) BZHX();
-            if (xuanyue->listIndex() > 0) BZHX2();
-            if (G.RhythmStep % 2 == 0) {
-                SendShortMessage(185, 11, DrumAccent());
-                PlayDrumStep();
-                G.DrumStep = add16(G.DrumStep, 1);
-                if (G.DrumStep > G.RhythmLastStep) G.DrumStep = 0;
-            }
-            G.RhythmStep = add16(G.RhythmStep, 1);
-            if (G.RhythmStep > G.RhythmLastStep) {
-                HX2K();
-                G.ChordIndex = add16(G.ChordIndex, 1);
-                if (G.ChordIndex > G.ChordCount) G.ChordIndex = 1;
-                G.RhythmStep = 0;
-            }
-        }
+        if (AccompTick == 0) BarChord();
+        // The accompaniment steps on every second tick.
+        if (AccompTick % 2 == 0) AccompanimentStep();
     }
 
     G.NoteTicks = add16(G.NoteTicks, 1);
@@ -67,6 +46,30 @@ void Form1::Timer1_Timer() {
 
     AccompTick = add16(AccompTick, 1);
     if (AccompTick > 2 * G.RhythmLastStep + 1) AccompTick = 0;
+}
+
+void Form1::BarChord() {
+    ZNHX();
+    ChordPos = add16(ChordPos, 1);
+    if (ChordPos > Text6->text().size()) ChordPos = 1;
+}
+
+void Form1::AccompanimentStep() {
+    if (xuanyue->listIndex() > 0) BZHX();
+    if (xuanyue->listIndex() > 0) BZHX2();
+    if (G.RhythmStep % 2 == 0) {
+        SendShortMessage(185, 11, DrumAccent());
+        PlayDrumStep();
+        G.DrumStep = add16(G.DrumStep, 1);
+        if (G.DrumStep > G.RhythmLastStep) G.DrumStep = 0;
+    }
+    G.RhythmStep = add16(G.RhythmStep, 1);
+    if (G.RhythmStep > G.RhythmLastStep) {
+        HX2K();
+        G.ChordIndex = add16(G.ChordIndex, 1);
+        if (G.ChordIndex > G.ChordCount) G.ChordIndex = 1;
+        G.RhythmStep = 0;
+    }
 }
 
 Form1::i16 Form1::DrumAccent() const {

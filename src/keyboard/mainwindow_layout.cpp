@@ -145,16 +145,20 @@ void Form1::buildControls() {
     }
     KeyRow->hitTest = [](int px, int py) { return KeyAt(px, py); };
 
-    // Clocks.
+    // Clocks. The live clock, the score clock and the rhythm audition keep
+    // musical time: their ticks keep a grid of deadlines.
     Timer1 = new ui::Timer(this);
+    Timer1->setMusicalClock(true);
     Timer2 = new ui::Timer(this);
     Timer2->setInterval(1000);
     Timer3 = new ui::Timer(this);
+    Timer3->setMusicalClock(true);
     Timer4 = new ui::Timer(this);
     Timer4->setInterval(80);
     HXYS = new ui::Timer(this);
     HXYS->setInterval(1000);
     BZDS = new ui::Timer(this);
+    BZDS->setMusicalClock(true);
 
     // The gestures of the MIDI module write a few of this window's controls.
     midi::Main.XSWB = XSWB;
@@ -369,6 +373,12 @@ void Form1::wireHandlers() {
     };
     Label1->onMouseMove = [this] { Label1_MouseMove(); };
     Timer1->onTimer = [this] { Timer1_Timer(); };
+    Timer3->onTimer = [this] { Timer3_Timer(); };
+    for (int i = 0; i < 5; ++i) {
+        Yuepu[i]->onClick = [this, i] { Yuepu_Click(i); };
+        Yuepu[i]->onMouseDown = [this, i] { Yuepu_MouseDown(i); };
+    }
+    XINJIAN->onClick = [this] { XINJIAN_Click(); };
     for (int j = 0; j < 3; ++j) {
         ComSounds[j]->onClick = [this, j] { ComSounds_Click(j); };
         ComSounds[j]->onChange = [this, j] { ComSounds_Change(j); };

@@ -177,6 +177,9 @@ void Form1::BJCK_Click() {
     if (BzQd->value() == 1) BzQd->setValue(0);
     if (Check6->value() == 1) Check6->setValue(0);
     plat::sndPlaySoundA(nullptr, 0);
+    // A score play ends: its note falls silent and the play button and the
+    // score box are ready again when the editor hands the window back.
+    if (AutoPlayRunning || Timer3->enabled()) StopScorePlay();
     for (ui::Timer* t : {Timer1, Timer2, Timer3, Timer4, HXYS, BZDS}) t->setEnabled(false);
     AutoPlayRunning = false;
     Hooks.OpenEditor();

@@ -47,16 +47,6 @@ int noteKeyIndex(int code) {
 // MIDI data byte holds 0..127.
 int16_t sentVelocity(int16_t v) { return std::clamp<int16_t>(v, 0, 127); }
 
-// The melody voices strike offset K: each voice with an instrument, then
-// voice 2's octave below.
-void strikeMelody(const Form1& f, int16_t K) {
-    const int16_t note = add16(G.BaseNote, K);
-    for (int16_t j = 0; j <= 2; ++j) {
-        if (f.ComSounds[j]->listIndex() > 0) NoteOn(j, note, sentVelocity(G.PartVelocity(j)));
-    }
-    if (f.ComSounds[2]->listIndex() > 0) NoteOn(2, add16(note, -12), sentVelocity(G.PartVelocity(2)));
-}
-
 // The stop and rest keys' sweeps reach every note a voice can hold: the
 // offsets 0..63, then the mouse-only key 64 and voice 2's octave below of
 // the lowest octave (BaseNote - 12 .. BaseNote - 1).
@@ -208,7 +198,7 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
         Timer1->setInterval(G.BeatInterval);
         startLengthCount();
         Form1::ReleaseMelodyNote(L);
-        strikeMelody(*this, K);
+        StrikeMelody(K);
 
         if (!Timer1->enabled()) {
             // First note of a take: it plays the accompaniment's first step.
@@ -234,6 +224,7 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
         G.LastNoteOffset = K;
     }
     // Any other key is ignored.
+    ScoreBoxFollowsPlay();
 }
 
 void Form1::SFYXYZ_Click() {
@@ -266,7 +257,7 @@ void Form1::Picture1_DragOver(int index) {
     Form1::ReleaseMelodyNote(L);
     HX1K();
     HX2K();
-    strikeMelody(*this, K);
+    StrikeMelody(K);
     ShowKeyDown(K);
     if (L != K) ShowKeyUp(L);
     G.LastNoteOffset = K;
@@ -300,6 +291,14 @@ int Form1::KeyAt(int x, int y) {
     static const int whiteOffset[7] = {0, 2, 4, 5, 7, 9, 11};
     const int key = octave * 12 + whiteOffset[inOctave / kWhiteWidth];
     return key <= 64 ? key : -1;
+}
+
+void Form1::StrikeMelody(i16 K) {
+    const int16_t note = add16(G.BaseNote, K);
+    for (int16_t j = 0; j <= 2; ++j) {
+        if (ComSounds[j]->listIndex() > 0) NoteOn(j, note, sentVelocity(G.PartVelocity(j)));
+    }
+    if (ComSounds[2]->listIndex() > 0) NoteOn(2, add16(note, -12), sentVelocity(G.PartVelocity(2)));
 }
 
 void Form1::ReleaseMelodyNote(i16 offset) {

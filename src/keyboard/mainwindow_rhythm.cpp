@@ -269,28 +269,8 @@ void Form1::BZDS_Timer() {
     rt::DoEvents();
     if (!BZDS->enabled()) return;  // stopped while the pending events ran
 
-    if (AccompTick == 0) {
-        ZNHX();
-        ChordPos = rt::add16(ChordPos, 1);
-        if (ChordPos > Text6->text().size()) ChordPos = 1;
-    }
-    if (xuanyue->listIndex() >= 1) BZHX();
-    if (xuanyue->listIndex() >= 1) BZHX2();
-
-    if (G.RhythmStep % 2 == 0) {
-        SendShortMessage(0xB9, 11, DrumAccent());
-        PlayDrumStep();
-        G.DrumStep = rt::add16(G.DrumStep, 1);
-        if (G.DrumStep > G.RhythmLastStep) G.DrumStep = 0;
-    }
-
-    G.RhythmStep = rt::add16(G.RhythmStep, 1);
-    if (G.RhythmStep > G.RhythmLastStep) {
-        HX2K();
-        G.ChordIndex = rt::add16(G.ChordIndex, 1);
-        if (G.ChordIndex > G.ChordCount) G.ChordIndex = 1;
-        G.RhythmStep = 0;
-    }
+    if (AccompTick == 0) BarChord();
+    AccompanimentStep();
 
     AccompTick = rt::add16(AccompTick, 1);
     if (AccompTick > G.RhythmLastStep) AccompTick = 0;

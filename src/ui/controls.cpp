@@ -12,6 +12,8 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace ui {
 
@@ -72,6 +74,10 @@ CommandButton::CommandButton(const QString& caption, QWidget* parent) : QPushBut
     connect(this, &QPushButton::clicked, this, [this] {
         if (onClick) rt::guard(onClick);
     });
+}
+void CommandButton::mousePressEvent(QMouseEvent* e) {
+    if (onMouseDown && e->button() == Qt::LeftButton) rt::guard(onMouseDown);
+    QPushButton::mousePressEvent(e);
 }
 void CommandButton::click() {
     if (onClick) onClick();
@@ -377,6 +383,23 @@ void TextBox::setSelText(const QString& t) {
     setSelStart(pos + static_cast<int>(t.size()));
 }
 
+void TextBox::select(int start, int length) {
+    start = std::clamp(start, 0, static_cast<int>(text_.size()));
+    const int end = std::clamp(start + std::max(length, 0), start, static_cast<int>(text_.size()));
+    if (line_) {
+        line_->setSelection(start, end - start);
+        return;
+    }
+    // The multi-line editor shows CR LF as one line break.
+    auto shown = [this](int pos) {
+        return static_cast<int>(pos - text_.left(pos).count(QStringLiteral("\r\n")));
+    };
+    QTextCursor c = plain_->textCursor();
+    c.setPosition(shown(start));
+    c.setPosition(shown(end), QTextCursor::KeepAnchor);
+    plain_->setTextCursor(c);
+}
+
 void TextBox::setMaxLength(int n) { maxLength_ = n; }
 
 void TextBox::setLocked(bool locked) {
@@ -542,6 +565,13 @@ void ScrollBar::userMoved(int widgetPos) {
 }
 
 // ---- Timer
+namespace {
+// Lateness beyond which a musical clock counts as stalled.
+constexpr qint64 kStallNs = 250 * qint64(1000000);
+// How early a musical clock may be woken: the rest is slept out in the tick.
+constexpr qint64 kEarlyNs = 3 * qint64(1000000);
+}  // namespace
+
 Timer::Timer(QObject* parent) : QObject(parent) {
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, [this] { fire(); });
@@ -599,9 +629,10 @@ void Timer::apply(bool restart) {
 void Timer::schedule() {
     if (g_timersHeld) return;
     const qint64 waitNs = deadline_ - nowNs();
-    // Round up to whole milliseconds so a tick never comes early; Qt's precise
-    // timers are millisecond timers.
-    const int waitMs = waitNs <= 0 ? 0 : int((waitNs + 999999) / 1000000);
+    // Qt's timers count whole milliseconds and may wake a little late: wake
+    // one to two milliseconds before the deadline, and fire() sleeps out the
+    // rest, so a tick comes neither early nor late.
+    const int waitMs = waitNs <= 0 ? 0 : std::max(0, int(waitNs / 1000000) - 1);
     timer_.setSingleShot(true);
     timer_.start(waitMs);
 }
@@ -618,6 +649,18 @@ void Timer::fire() {
         timer_.start(1);
         return;
     }
+    qint64 now = nowNs();
+    if (deadline_ - now > kEarlyNs) {
+        // Woken well before the deadline: wait again.
+        schedule();
+        return;
+    }
+    if (deadline_ > now) {
+        std::this_thread::sleep_for(std::chrono::nanoseconds(deadline_ - now));
+        now = nowNs();
+    }
+    // A tick due long ago belongs to a stall: keep time from now.
+    if (now - deadline_ > kStallNs) deadline_ = now;
     tickDeadline_ = deadline_;
     deadline_ = tickDeadline_ + qint64(interval_) * 1000000;
     firing_ = true;

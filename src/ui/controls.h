@@ -66,9 +66,11 @@ class CommandButton : public QPushButton, public FocusHandlers {
 public:
     explicit CommandButton(const QString& caption = QString(), QWidget* parent = nullptr);
     Handler onClick;
+    Handler onMouseDown;  // left button pressed on it, before its click
     void click();  // runs the handler as a press would (from code: not guarded)
 
 protected:
+    void mousePressEvent(QMouseEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
 };
@@ -153,6 +155,8 @@ public:
     int selStart() const;
     void setSelStart(int pos);
     void setSelText(const QString& t);  // replaces the selection (none: inserts at the caret)
+    // Selects `length` characters from `start` (positions count a CR LF as two).
+    void select(int start, int length);
     void setMaxLength(int n);
     int maxLength() const { return maxLength_; }
     void setLocked(bool locked);
@@ -266,7 +270,10 @@ private:
 // so lateness never adds up. A countdown restarted from inside a tick (the
 // handler sets Interval, or enables the timer again) starts at that tick's
 // deadline, not at the moment the handler got round to it; one restarted from
-// anywhere else starts now.
+// anywhere else starts now. A clock that stalled for longer than a moment
+// (a modal box inside its own tick, a suspended machine) takes up its grid
+// again from the moment it runs, rather than playing the missed ticks in a
+// burst.
 class Timer : public QObject {
     Q_OBJECT
 public:

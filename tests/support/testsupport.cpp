@@ -13,6 +13,7 @@ TestDialogs::~TestDialogs() { plat::setDialogs(nullptr); }
 
 int TestDialogs::messageBox(QWidget*, const QString& text, int, const QString&) {
     messages << text;
+    if (onMessage) onMessage(text);
     if (messageAnswers.empty()) return plat::kAnsOk;
     int a = messageAnswers.front();
     messageAnswers.pop_front();

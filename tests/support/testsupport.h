@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <memory>
 
 namespace testing_support {
@@ -25,6 +26,7 @@ public:
     [[noreturn]] void endProgram(int exitCode) override;
 
     QStringList messages;                 // texts of the message boxes shown
+    std::function<void(const QString&)> onMessage;  // runs while a message box is "open"
     std::deque<int> messageAnswers;       // answers (default: OK)
     std::deque<QString> inputAnswers;     // answers of input boxes (empty queue: cancelled)
     std::deque<QString> fileAnswers;      // full paths chosen (empty queue: cancelled)

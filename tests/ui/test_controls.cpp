@@ -203,6 +203,37 @@ TEST(TimerRules, MusicalClockKeepsItsGridOfDeadlines) {
     EXPECT_EQ(t.nextDeadlineNs(), -1);
 }
 
+// A clock that could not run for a long while (a modal box inside its own
+// tick) takes up its grid from the moment it runs again: the missed ticks
+// are not played in a burst.
+TEST(TimerRules, MusicalClockAfterAStallKeepsTimeFromNow) {
+    // This test needs the clock to run by itself.
+    struct Release {
+        Release() { Timer::setHeld(false); }
+        ~Release() { Timer::setHeld(true); }
+    } release;
+    Timer t;
+    t.setMusicalClock(true);
+    t.setInterval(20);
+    std::vector<qint64> nextAfterTick;
+    QEventLoop loop;
+    t.onTimer = [&] {
+        nextAfterTick.push_back(t.nextDeadlineNs());
+        if (nextAfterTick.size() == 2) {
+            t.setEnabled(false);
+            loop.quit();
+        }
+    };
+    t.setEnabled(true);
+    const qint64 first = t.nextDeadlineNs();
+    QThread::msleep(400);  // the event loop is held up well past the first deadline
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);  // a safety net only
+    loop.exec();
+    ASSERT_EQ(nextAfterTick.size(), 2u);
+    EXPECT_GE(nextAfterTick[0], first + 380000000) << "not the old grid's next deadline";
+    EXPECT_EQ(nextAfterTick[1], nextAfterTick[0] + 20000000) << "then the new grid holds";
+}
+
 TEST(FileList, SortsAndMatchesThePatternWithoutCase) {
     testing_support::ScratchFolder folder;
     for (const char* name : {"演奏记录/b.bin", "演奏记录/A.BIN", "演奏记录/c.txt"}) folder.write(name, "x");

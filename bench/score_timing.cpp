@@ -1,0 +1,215 @@
+// Timing of the score player, printed as "name: value" lines.
+//
+// The main window plays scores of notes through its play button, its score
+// clock and the real event loop; the MIDI device is the embedded synthesizer
+// on the silent output (real-time pace, no sound device needed), wrapped so
+// that the moment each note-on of voice 1 reaches the synthesizer is taken.
+// Each note is compared with its ideal time: the first tick's deadline (one
+// tick after the play button) + BeatInterval x the ticks of the notes before
+// it.
+//
+//   short_*   1000 notes of one tick each ("KC1KD1..."), at the fastest
+//             tempo of the notation (130, 58 ms a tick);
+//   long_*    notes of eight ticks at the same tempo, with auto-sync on (the
+//             drums and chord tracks play on the same clock);
+//   restart_* the first 300 short notes on a clock that restarts its countdown
+//             at every token, as a plain timer does: the lateness adds up.
+//   note_error_ms_p50 / _p99 / _max: absolute error over short and long;
+//   drift_ms_end: the error of the last note (the larger of the two scores).
+//   *_clock_late_ms_p99: how late the ticks that strike the notes started
+//   (the clock's share of the error); *_in_tick_ms_p99: from the start of
+//   such a tick to its note-on (the yield to pending events, the previous
+//   note's note-offs, and waits inside the synthesizer, which holds its lock
+//   while it renders a block).
+//
+// Arguments: [long-note count] (default 200; 1000 takes eight minutes).
+#include "quietdialogs.h"
+#include "keyboard/appfolder.h"
+#include "keyboard/mainwindow.h"
+#include "midi/midiout.h"
+#include "midi/state.h"
+#include "platform/audioengine.h"
+#include "platform/dialogs.h"
+#include "platform/midiout.h"
+#include "platform/textcodec.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The synthesizer, with the arrival time of every note-on of channel 0.
+class TimingSynth : public plat::MidiOutDevice {
+public:
+    std::string name() const override { return "计时合成器"; }
+    uint32_t open() override { return plat::kMidiOk; }
+    uint32_t close() override {
+        plat::AudioEngine::instance().allNotesOff();
+        return plat::kMidiOk;
+    }
+    uint32_t send(uint32_t m) override {
+        if ((m & 0xFF) == 0x90 && ((m >> 16) & 0xFF) > 0) {
+            noteOnNs.push_back(ui::Timer::nowNs());
+            tickOfNoteNs.push_back(tickStartNs);
+        }
+        plat::AudioEngine::instance().midiShortMessage(m);
+        return plat::kMidiOk;
+    }
+    uint16_t technology() const override { return plat::kMidiTechSoftwareSynth; }
+    std::vector<qint64> noteOnNs;
+    std::vector<qint64> tickOfNoteNs;  // start of the tick that sent each note-on
+    qint64 tickStartNs = 0;
+};
+
+struct Result {
+    std::vector<double> errorsMs;  // signed: positive = late
+    std::vector<double> clockLateMs;
+    std::vector<double> inTickMs;
+    bool complete = false;
+};
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty()) return -1;
+    std::sort(v.begin(), v.end());
+    const size_t i = std::min(v.size() - 1, static_cast<size_t>(std::ceil(p * v.size())) - (p > 0 ? 1 : 0));
+    return v[i];
+}
+
+// Plays `notes` notes of `length` ticks each and measures them.
+Result play(Form1& form, TimingSynth& synth, int notes, int length, const QString& prefix) {
+    static const char* tokens[] = {"KC", "KD", "KE", "KF", "KG", "KA", "KB", "HC"};
+    QString score = prefix + QStringLiteral("VS19");
+    for (int i = 0; i < notes; ++i) {
+        score += QString::fromLatin1(tokens[i % 8]);
+        if (i == 0 || length != 1) score += QString::number(length);
+    }
+    score += QStringLiteral("TZ");
+
+    form.Text3->setText(score);
+    synth.noteOnNs.clear();
+    synth.tickOfNoteNs.clear();
+    const qint64 clicked = ui::Timer::nowNs();
+    form.Yuepu[0]->click();
+    const qint64 tickNs = qint64(midi::G.BeatInterval) * 1000000;
+    // The first tick is due one tick after the click (on a musical clock,
+    // exactly at its first deadline).
+    const qint64 deadline = form.Timer3->nextDeadlineNs();
+    const qint64 start = deadline >= 0 ? deadline : clicked + tickNs;
+
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!form.Timer3->enabled()) loop.quit();
+    });
+    poll.start(20);
+    loop.exec();
+
+    Result r;
+    r.complete = static_cast<int>(synth.noteOnNs.size()) == notes;
+    for (size_t i = 0; i < synth.noteOnNs.size(); ++i) {
+        const qint64 ideal = start + tickNs * qint64(length) * qint64(i);
+        r.errorsMs.push_back((synth.noteOnNs[i] - ideal) / 1e6);
+        r.clockLateMs.push_back((synth.tickOfNoteNs[i] - ideal) / 1e6);
+        r.inTickMs.push_back((synth.noteOnNs[i] - synth.tickOfNoteNs[i]) / 1e6);
+    }
+    return r;
+}
+
+void print(const char* name, double value) { std::printf("%s: %.3f\n", name, value); }
+
+void printResult(const std::string& prefix, const Result& r) {
+    std::vector<double> a;
+    for (double e : r.errorsMs) a.push_back(std::fabs(e));
+    print((prefix + "notes").c_str(), static_cast<double>(r.errorsMs.size()));
+    print((prefix + "note_error_ms_p50").c_str(), percentile(a, 0.5));
+    print((prefix + "note_error_ms_p99").c_str(), percentile(a, 0.99));
+    print((prefix + "note_error_ms_max").c_str(), a.empty() ? -1 : *std::max_element(a.begin(), a.end()));
+    print((prefix + "drift_ms_end").c_str(), r.errorsMs.empty() ? -1 : r.errorsMs.back());
+    print((prefix + "clock_late_ms_p99").c_str(), percentile(r.clockLateMs, 0.99));
+    print((prefix + "in_tick_ms_p99").c_str(), percentile(r.inTickMs, 0.99));
+}
+
+// A rhythm pattern line: every step of row 0 and every second of row 1, 4/4.
+QByteArray rhythmFile() {
+    QString line = QStringLiteral("050201030700") + QString(16, u'*') + QStringLiteral("*-").repeated(8) +
+                   QString(17, u'-') + QStringLiteral("bench.bin").leftJustified(16, u' ');
+    return plat::toGbk(line) + "\r\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QuietDialogs dialogs;
+    plat::setDialogs(&dialogs);
+    const int longNotes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
+
+    if (!plat::AudioEngine::instance().start(plat::AudioEngine::Output::Null)) {
+        std::fprintf(stderr, "no synthesizer\n");
+        return 1;
+    }
+    auto synth = std::make_shared<TimingSynth>();
+    plat::setMidiDeviceTable(synth, {synth});
+
+    QTemporaryDir folder;
+    QDir(folder.path()).mkdir(QStringLiteral("演奏记录"));
+    {
+        QFile ini(folder.path() + QStringLiteral("/vanto.ini"));
+        if (ini.open(QIODevice::WriteOnly))
+            ini.write(plat::toGbk(keyboard::DefaultSettingsText() + QStringLiteral("\r\n")));
+        QFile bin(folder.path() + QStringLiteral("/演奏记录/bench.bin"));
+        if (bin.open(QIODevice::WriteOnly)) bin.write(rhythmFile());
+    }
+    keyboard::SetProgramFolder(folder.path());
+
+    auto form = std::make_unique<Form1>();
+    midi::G.Form1Instance = form.get();
+    form->Show();
+    // Note when each tick of the score clock starts.
+    const ui::Handler tick = form->Timer3->onTimer;
+    TimingSynth* timing = synth.get();
+    form->Timer3->onTimer = [tick, timing] {
+        timing->tickStartNs = ui::Timer::nowNs();
+        tick();
+    };
+
+    const Result shortNotes = play(*form, *synth, 1000, 1, QString());
+    const Result longNotes_ = play(*form, *synth, longNotes, 8, QStringLiteral("JP1"));
+    form->Timer3->setMusicalClock(false);
+    const Result restart = play(*form, *synth, 300, 1, QStringLiteral("JP99"));
+
+    printResult("short_", shortNotes);
+    printResult("long_", longNotes_);
+    printResult("restart_", restart);
+    Result all;
+    all.errorsMs = shortNotes.errorsMs;
+    all.errorsMs.insert(all.errorsMs.end(), longNotes_.errorsMs.begin(), longNotes_.errorsMs.end());
+    std::vector<double> a;
+    for (double e : all.errorsMs) a.push_back(std::fabs(e));
+    print("note_error_ms_p50", percentile(a, 0.5));
+    print("note_error_ms_p99", percentile(a, 0.99));
+    print("note_error_ms_max", a.empty() ? -1 : *std::max_element(a.begin(), a.end()));
+    const double endShort = shortNotes.errorsMs.empty() ? 0 : shortNotes.errorsMs.back();
+    const double endLong = longNotes_.errorsMs.empty() ? 0 : longNotes_.errorsMs.back();
+    print("drift_ms_end", std::fabs(endShort) > std::fabs(endLong) ? endShort : endLong);
+
+    form.reset();
+    midi::G.Form1Instance = nullptr;
+    midi::CloseMidiOut();
+    plat::resetMidiDeviceTable();
+    plat::AudioEngine::instance().stop();
+    return shortNotes.complete && longNotes_.complete ? 0 : 1;
+}

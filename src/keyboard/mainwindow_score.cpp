@@ -1,0 +1,271 @@
+// The score player: YSCX reads one token group of ScoreText (a two-letter
+// token and up to two length digits) and acts on it; the clock Timer3 sounds
+// the notes on the three voices, drives the accompaniment and asks for the
+// next token when a note's length in ticks has run out.
+//
+// Tokens: a note (octave letter L W K H M, note letter C D E F G A B; M only
+// up to G), "XZ" rest, "TZ" stop, "VS"n tempo, "YQ"n instrument combination,
+// "JP"n rhythm file (99: auto-sync off). A note or rest without digits takes
+// the length carried from the last digits read.
+//
+// Timer3 is a musical clock: a note of length L sounds for L ticks measured
+// on a grid of deadlines from the start of the play, so a late tick never
+// delays the ones after it. The reader restarts the clock at every token
+// from inside a tick, which starts at that tick's deadline and keeps the grid;
+// a tempo change starts a new grid at its token.
+#include "keyboard/mainwindow.h"
+
+#include "midi/midiout.h"
+#include "platform/dialogs.h"
+#include "platform/fileutil.h"
+#include "platform/textcodec.h"
+
+#include <QFileInfo>
+
+using namespace midi;
+using rt::add16;
+
+namespace {
+
+constexpr int16_t kRestOffset = 254;
+constexpr int16_t kStopOffset = 255;
+// Larger files are no rhythm pattern files.
+constexpr qint64 kMaxRhythmFileSize = 32767;
+
+bool isDigit(QChar c) { return c.unicode() >= 48 && c.unicode() <= 57; }
+
+// The semitone offset of a note token ("KC" = 24), or -1 for any other text.
+int noteOffset(const QString& token) {
+    if (token.size() != 2) return -1;
+    const int o = static_cast<int>(QStringLiteral("LWKHM").indexOf(token.at(0)));
+    const int n = static_cast<int>(QStringLiteral("CDEFGAB").indexOf(token.at(1)));
+    static const int kSteps[] = {0, 2, 4, 5, 7, 9, 11};
+    if (o < 0 || n < 0) return -1;
+    if (o == 4 && n > 4) return -1;  // the top octave ends at G
+    return 12 * o + kSteps[n];
+}
+
+// The note-offs of offsets 0..63 of channels 0..lastChannel, and of voice 2's
+// octave below when the sounding note lies below offset 12 (that note is
+// below the swept range and would sound on).
+void sweepScoreNotes(int16_t lastChannel) {
+    for (int i = 0; i <= 63; ++i) {
+        const int16_t note = add16(G.BaseNote, i);
+        for (int16_t ch = 0; ch <= lastChannel; ++ch) NoteOff(ch, note);
+    }
+    if (G.LastNoteOffset >= 0 && G.LastNoteOffset < 12) NoteOff(2, add16(G.BaseNote, G.LastNoteOffset - 12));
+}
+
+void resetSteps(Form1& f) {
+    G.RhythmStep = 0;
+    G.DrumStep = 0;
+    f.TokenTickCount = 0;
+    G.ChordIndex = 1;
+    f.ChordPos = 1;
+}
+
+// A rhythm pattern file of the list, whole; false when it is missing,
+// unreadable or too large to be one.
+bool readListedRhythmFile(const QString& path, QString* text) {
+    const QString found = plat::resolvePath(path);
+    if (found.isEmpty() || !QFileInfo(found).isFile() || QFileInfo(found).size() > kMaxRhythmFileSize) return false;
+    return plat::readGbkFile(found, text);
+}
+
+}  // namespace
+
+void Form1::StopScoreClock() {
+    Timer3->setInterval(0);
+    Timer3->setEnabled(false);
+    ++scorePlaySerial_;
+}
+
+void Form1::ScoreBoxFollowsPlay() { Text3->setLocked(AutoPlayRunning || Timer3->enabled()); }
+
+void Form1::PlayScoreText() {
+    // The live clock's close of an idle take would rewrite the score.
+    Timer1->setEnabled(false);
+    resetSteps(*this);
+    AccompTick = 0;
+    ScoreLength = static_cast<int32_t>(G.ScoreText.size());
+    ScorePos = 1;
+    AutoPlayRunning = true;
+    ++scorePlaySerial_;
+    Yuepu[0]->setText(QStringLiteral("停止"));
+    XSWB->setCaption(QStringLiteral("正在进行自动演奏,点击<保存>按钮可把音乐保存为txt格式的乐谱文件！"));
+    ScoreBoxFollowsPlay();
+    YSCX();
+}
+
+void Form1::YSCX() {
+    int n = 0;
+    for (;;) {
+        if (ScorePos < 1) ScorePos = 1;
+
+        // The tempo box is read at every token; a text that is no tempo
+        // (while the user types in it) leaves the tick length as it is.
+        {
+            const double typed = rt::Val(SD->text());
+            const double t = rt::roundHalfEven(typed);
+            if (t >= 40 && t <= 140) G.BeatInterval = rt::CInt(7500.0 / typed);
+        }
+
+        // The caret shows where the play is: the second character of the
+        // token about to be read.
+        if (isVisible()) Text3->focusEditor();
+        Text3->select(ScorePos, 1);
+
+        ScoreLength = static_cast<int32_t>(G.ScoreText.size());
+        ScoreToken = G.ScoreText.mid(ScorePos - 1, 2);
+        if (ScorePos >= ScoreLength - 1) YXYZ();
+
+        n = 0;
+        if (ScorePos < ScoreLength - 1) {
+            const QChar c1 = G.ScoreText.at(ScorePos + 1);
+            const bool twoDigits = isDigit(c1) && ScorePos + 2 < ScoreLength && isDigit(G.ScoreText.at(ScorePos + 2));
+            if (!isDigit(c1)) {
+                ScorePos += 1;
+            } else if (twoDigits) {
+                n = 10 * (c1.unicode() - 48) + (G.ScoreText.at(ScorePos + 2).unicode() - 48);
+                TokenTicks = static_cast<i16>(n);
+                ScorePos += 3;
+            } else {
+                n = c1.unicode() - 48;
+                TokenTicks = static_cast<i16>(n);
+                ScorePos += 2;
+            }
+        }
+
+        if (ScoreToken == QLatin1String("VS")) {
+            if (n >= 1 && n <= 19) {
+                SD->setListIndex(n - 1);
+                G.BeatInterval = rt::CInt(7500.0 / rt::Val(SD->text()));
+                resetSteps(*this);
+                TokenTicks = 0;
+                ScorePos += 1;
+                continue;
+            }
+            // Not a tempo: the note read last is struck again at the next
+            // tick and held for the length read here.
+            ScorePos += 1;
+            TokenTickCount = 0;
+            ScoreBoxFollowsPlay();
+            return;
+        }
+        if (ScoreToken == QLatin1String("JP")) {
+            if (n == 99) {
+                Check5->setValue(0);
+            } else if (n >= 1 && n <= 98 && n <= File1->listCount()) {
+                const QString name = File1->list(n - 1);
+                QString text;
+                if (readListedRhythmFile(File1->path() + u'/' + name, &text)) {
+                    // Choosing the entry loads it through the list's own
+                    // click; an entry already chosen is loaded here.
+                    const bool listLoads = File1->listIndex() != n - 1 || File1->fileName() != name;
+                    G.RhythmFileText = text;
+                    File1->setListIndex(n - 1);
+                    Label11->setCaption(QString::number(n) + QStringLiteral("★") + name);
+                    if (!listLoads) OpenJZwj();
+                    Check5->setValue(1);
+                }
+            }
+            resetSteps(*this);
+            TokenTicks = 0;
+            ScorePos += 1;
+            continue;
+        }
+        if (ScoreToken == QLatin1String("YQ")) {
+            // Rows 1..13 of the presets; any other number changes no voice.
+            // A preset that is no list position leaves its voice as it is.
+            if (n >= 1 && n <= 13) {
+                bool valid[3];
+                for (int j = 0; j <= 2; ++j) {
+                    const i16 preset = G.InstrumentPresets(n - 1, j);
+                    valid[j] = preset >= 0 && preset < ComSounds[j]->listCount();
+                    if (valid[j]) G.ChannelProgram(j) = preset;
+                }
+                for (int16_t j = 0; j <= 2; ++j) {
+                    if (!valid[j]) continue;
+                    ComSounds[j]->setListIndex(G.ChannelProgram(j));
+                    const int program = ComSounds[j]->listIndex() - 1;
+                    if (program >= 0 && program <= 127) ProgramChange(j, 0, static_cast<i16>(program));
+                }
+            }
+            TokenTicks = 0;
+            ScorePos += 1;
+            TokenTickCount = 0;
+            continue;
+        }
+        break;
+    }
+
+    // A token cut to one character by the end of the text has no length.
+    if (ScoreToken.size() < 2) TokenTicks = 0;
+    Timer3->setInterval(G.BeatInterval);
+    const int offset = noteOffset(ScoreToken);
+    if (offset >= 0) {
+        G.KeyOffset = static_cast<i16>(offset);
+        TokenTickCount = 0;
+        ScorePos += 1;
+        Timer3->setEnabled(true);
+    } else if (ScoreToken == QLatin1String("XZ")) {
+        G.KeyOffset = kRestOffset;
+        sweepScoreNotes(2);
+        Timer3->setEnabled(true);
+        ScorePos += 1;
+        TokenTickCount = 0;
+    } else if (ScoreToken == QLatin1String("TZ")) {
+        G.KeyOffset = kStopOffset;
+        Timer3->setEnabled(false);
+        ++scorePlaySerial_;
+        sweepScoreNotes(4);
+        if (Check5->value() == 1) BZDS->setEnabled(false);
+        BzQd->setValue(0);
+        Yuepu[0]->setText(QStringLiteral("试听"));
+        AutoPlayRunning = false;
+        ScorePos = 1;
+        resetSteps(*this);
+        ShowKeyUp(G.LastNoteOffset);
+    } else {
+        // An error in the score: silence, stop the clock, then say so (a
+        // clock still running would tick on under the message box).
+        ReleaseMelodyNote(G.LastNoteOffset);
+        HX1K();
+        HX2K();
+        StopScoreClock();
+        Yuepu[0]->setText(QStringLiteral("试听"));
+        AutoPlayRunning = false;
+        TokenTickCount = 0;
+        ScoreBoxFollowsPlay();
+        plat::msgBox(QStringLiteral("乐谱中出现错误，请修改！"), plat::kOkOnly);
+    }
+    ScoreBoxFollowsPlay();
+}
+
+void Form1::Timer3_Timer() {
+    const uint32_t play = scorePlaySerial_;
+    rt::DoEvents();
+    // A stop (or a new play) handled while yielding: this tick is over.
+    if (!Timer3->enabled() || play != scorePlaySerial_) return;
+
+    if (TokenTickCount == 0 && G.KeyOffset < 64) {
+        ReleaseMelodyNote(G.LastNoteOffset);
+        StrikeMelody(G.KeyOffset);
+        G.LastNoteOffset = G.KeyOffset;
+    }
+    if (AccompTick == 0) BarChord();
+    // With auto-sync the accompaniment steps on the even ticks of the note.
+    if (TokenTickCount % 2 == 0 && Check5->value() == 1) AccompanimentStep();
+
+    if (TokenTickCount < INT32_MAX) TokenTickCount += 1;
+    if (TokenTickCount == TokenTicks) {
+        YSCX();
+        // The read may have ended the play, or a message box it showed may
+        // have let the user start another one.
+        if (play != scorePlaySerial_) return;
+        TokenTickCount = 0;
+    }
+
+    AccompTick = add16(AccompTick, 1);
+    if (AccompTick > 2 * G.RhythmLastStep + 1) AccompTick = 0;
+}

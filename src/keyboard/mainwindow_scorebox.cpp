@@ -1,0 +1,166 @@
+// The buttons under the score box: play and stop, delete the last file,
+// open a score file and play it, clear, save; and "新建", which opens the
+// score entry window. A score file is GBK text holding one score; it is
+// written as one line ended by CR LF, and read by joining all its lines.
+#include "keyboard/mainwindow.h"
+
+#include "keyboard/keyboardwidgets.h"
+#include "keyboard/scorewindow.h"
+#include "midi/midiout.h"
+#include "platform/dialogs.h"
+#include "platform/fileutil.h"
+#include "platform/textcodec.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+using namespace midi;
+
+namespace {
+
+const char* const kScoreFilter = "乐谱记录txt|*.txt";
+
+// The melody note that sounds and both chord tracks fall silent.
+void scoreNotesOff(Form1& f) {
+    Form1::ReleaseMelodyNote(G.LastNoteOffset);
+    f.HX1K();
+    f.HX2K();
+}
+
+}  // namespace
+
+void Form1::StopScorePlay() {
+    StopScoreClock();
+    scoreNotesOff(*this);
+    Yuepu[0]->setText(QStringLiteral("试听"));
+    AutoPlayRunning = false;
+    ScoreBoxFollowsPlay();
+}
+
+void Form1::Yuepu_MouseDown(int index) {
+    if (index != 0) return;
+    // Silence at once, before the click decides whether to stop or start.
+    StopScoreClock();
+    scoreNotesOff(*this);
+    BZDS->setEnabled(false);
+    Yuepu[0]->setText(QStringLiteral("试听"));
+}
+
+void Form1::Yuepu_Click(int index) {
+    switch (index) {
+    case 0:
+        if (!AutoPlayRunning) {
+            ShowKeyUp(G.LastNoteOffset);
+            Text3->setText(Text3->text().toUpper());
+            G.ScoreText = Text3->text();
+            PlayScoreText();
+        } else {
+            StopScoreClock();
+            scoreNotesOff(*this);
+            BZDS->setEnabled(false);
+            BzQd->setValue(0);
+            Yuepu[0]->setText(QStringLiteral("试听"));
+            YXYZ();
+            AutoPlayRunning = false;
+            ScoreBoxFollowsPlay();
+        }
+        break;
+
+    case 1: {
+        // Only a file that really went away empties the box.
+        const QString found = LastOpenedFile.isEmpty() ? QString() : plat::resolvePath(LastOpenedFile);
+        if (found.isEmpty() || !QFileInfo(found).isFile()) {
+            FJWZ->setCaption(QStringLiteral("没有可删除的文件。。。"));
+        } else if (!QFile::remove(found)) {
+            FJWZ->setCaption(QStringLiteral("删除文件失败。。。"));
+        } else {
+            G.ScoreText.clear();
+            Text3->setText(QString());
+            FJWZ->setCaption(QStringLiteral("成功删除文件。。。"));
+        }
+        break;
+    }
+
+    case 2: {
+        StopScoreClock();
+        scoreNotesOff(*this);
+        ScoreBoxFollowsPlay();
+        plat::FileDialogRequest request;
+        request.filter = QString::fromUtf8(kScoreFilter);
+        request.filterIndex = 1;
+        request.flags = 16;
+        request.initDir = DialogFolder;
+        const plat::FileDialogResult chosen = plat::dialogs().fileDialog(this, request);
+        if (chosen.cancelled) return;
+        LastOpenedFile = chosen.fileName;
+        if (LastOpenedFile.isEmpty()) return;
+        const QString found = plat::resolvePath(LastOpenedFile);
+        QString text;
+        if (found.isEmpty() || !QFileInfo(found).isFile() || !plat::readGbkFile(found, &text)) return;
+        // The box and the score change only once the file has been read.
+        G.ScoreText = plat::splitLines(text).join(QString());
+        File1->hide();
+        Text3->setText(G.ScoreText);
+        FJWZ->setCaption(QStringLiteral("自动演奏中。。。"));
+        // The file's text plays as it is, not upper-cased.
+        PlayScoreText();
+        break;
+    }
+
+    case 3:
+        Text3->setText(QString());
+        G.ScoreText.clear();
+        Timer1->setEnabled(false);
+        ScorePos = 1;
+        G.RhythmStep = 0;
+        G.DrumStep = 0;
+        TokenTickCount = 0;
+        G.ChordIndex = 1;
+        ChordPos = 1;
+        SFYXYZ->setEnabled(true);
+        if (isVisible()) SFYXYZ->setFocus(Qt::OtherFocusReason);
+        FJWZ->setCaption(QStringLiteral("成功清空乐谱。。。"));
+        break;
+
+    case 4: {
+        StopScoreClock();
+        scoreNotesOff(*this);
+        ScoreBoxFollowsPlay();
+        G.ScoreText = Text3->text();
+        plat::FileDialogRequest request;
+        request.save = true;
+        request.filter = QString::fromUtf8(kScoreFilter);
+        request.flags = 2;
+        request.initDir = DialogFolder;
+        const plat::FileDialogResult chosen = plat::dialogs().fileDialog(this, request);
+        if (chosen.cancelled) return;
+        LastOpenedFile = chosen.fileName;
+        if (G.ScoreText.isEmpty() || LastOpenedFile.isEmpty()) return;
+        // An existing file of the same name in another case is replaced.
+        const QString existing = plat::resolvePath(LastOpenedFile);
+        const QString target = existing.isEmpty() ? LastOpenedFile : existing;
+        if (!plat::writeFileAtomic(target, plat::toGbk(G.ScoreText) + QByteArrayLiteral("\r\n"))) {
+            // The old file, if any, is as it was; the score is still in the box.
+            plat::msgBox(QStringLiteral("保存乐谱文件出错，请检查文件夹是否可写！"), plat::kOkOnly | plat::kExclamation);
+            return;
+        }
+        AutoPlayRunning = false;
+        Yuepu[0]->setText(QStringLiteral("试听"));
+        FJWZ->setCaption(QStringLiteral("成功保存乐谱。。。"));
+        ScoreBoxFollowsPlay();
+        break;
+    }
+
+    default:
+        rt::raise(rt::kErrSubscript);
+    }
+}
+
+void Form1::XINJIAN_Click() {
+    // The activation that brings this window back copies ScoreText into the
+    // box: keep what the user typed there.
+    if (!AutoPlayRunning && !Timer3->enabled()) G.ScoreText = Text3->text();
+    if (!YYLR::Instance) YYLR::Instance = new YYLR();
+    YYLR::Instance->Show();
+    Hide();
+}

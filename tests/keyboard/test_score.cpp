@@ -1,0 +1,342 @@
+// The score player: the messages of each tick, note lengths (carried,
+// one digit at the end, zero), tempo, rest, stop, instrument combinations,
+// rhythm files, errors, auto-sync, and stops that arrive inside a tick.
+#include "mainwindowfixture.h"
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+
+using namespace midi;
+using testing_support::hexList;
+
+namespace {
+
+// A rhythm pattern file: every step of row 0 ticked, 4/4.
+QByteArray rhythmFileBytes(const char* name) {
+    QString line = QStringLiteral("050201030700") + QString(16, u'*') + QString(33, u'-');
+    line += QString::fromUtf8(name).leftJustified(16, u' ');
+    return plat::toGbk(line) + "\r\n";
+}
+
+}  // namespace
+
+class ScoreTest : public Form1Test {
+protected:
+    void PrepareFolder() override {
+        folder.write(QStringLiteral("演奏记录/01a.bin"), rhythmFileBytes("01a.bin"));
+        folder.write(QStringLiteral("演奏记录/02b.bin"), rhythmFileBytes("02b.bin"));
+    }
+
+    // Starts a play of `score` with the play button.
+    void play(const QString& score) {
+        form->Text3->setText(score);
+        form->Yuepu_Click(0);
+    }
+    // One tick of the score clock; its messages.
+    Msgs tick3() {
+        form->Timer3->tick();
+        return take();
+    }
+    // Ticks until the play stops (at most `limit` ticks). For each tick that
+    // struck a note on voice 0: (tick number, MIDI note).
+    std::vector<std::pair<int, int>> strikesUntilStop(int limit = 1000) {
+        std::vector<std::pair<int, int>> strikes;
+        for (int t = 1; t <= limit && form->Timer3->enabled(); ++t) {
+            for (uint32_t m : tick3())
+                if ((m & 0xFF) == 0x90 && (m >> 16) > 0) strikes.push_back({t, static_cast<int>((m >> 8) & 0xFF)});
+        }
+        return strikes;
+    }
+};
+
+TEST_F(ScoreTest, PlaysEachNoteForItsLengthTickByTick) {
+    play(QStringLiteral("kc8kd4tz"));
+    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC8KD4TZ"));
+    EXPECT_EQ(G.ScoreText, QStringLiteral("KC8KD4TZ"));
+    EXPECT_EQ(form->Yuepu[0]->text(), QStringLiteral("停止"));
+    EXPECT_TRUE(form->AutoPlayRunning);
+    EXPECT_TRUE(form->Timer3->enabled());
+    EXPECT_EQ(form->Timer3->interval(), 107);
+    EXPECT_TRUE(take().empty()) << "the read sounds nothing; the first tick does";
+
+    Msgs got = melody(tick3());
+    EXPECT_EQ(got, firstStrikeOfMiddleC()) << hexList(got);
+    for (int t = 2; t <= 8; ++t) EXPECT_TRUE(melody(tick3()).empty()) << "tick " << t;
+    got = melody(tick3());  // tick 9: KC ends, KD sounds
+    const Msgs kd = {msg(0x80, 60, 0),  msg(0x81, 60, 0),  msg(0x82, 60, 0),  msg(0x82, 48, 0),
+                     msg(0xB0, 10, 64), msg(0x90, 62, 85), msg(0xB1, 10, 70), msg(0x91, 62, 70),
+                     msg(0xB2, 10, 88), msg(0x92, 62, 55), msg(0xB2, 10, 88), msg(0x92, 50, 55)};
+    EXPECT_EQ(got, kd) << hexList(got);
+    for (int t = 10; t <= 11; ++t) EXPECT_TRUE(melody(tick3()).empty());
+    got = tick3();  // tick 12 reads "TZ": 64 notes of channels 0..4 released
+    Msgs sweep;
+    for (int i = 0; i <= 63; ++i)
+        for (int ch = 0; ch <= 4; ++ch) sweep.push_back(msg(0x80 + ch, 36 + i, 0));
+    EXPECT_EQ(got, sweep) << hexList(got);
+    EXPECT_FALSE(form->Timer3->enabled());
+    EXPECT_FALSE(form->AutoPlayRunning);
+    EXPECT_EQ(form->Yuepu[0]->text(), QStringLiteral("试听"));
+    EXPECT_EQ(form->ScorePos, 1);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(ScoreTest, LengthsCarryAndADigitAtTheEndCounts) {
+    play(QStringLiteral("KC8KDKE4KFTZ"));
+    using S = std::vector<std::pair<int, int>>;
+    EXPECT_EQ(strikesUntilStop(), (S{{1, 60}, {9, 62}, {17, 64}, {21, 65}}));
+    EXPECT_EQ(form->TokenTicks, 4) << "the carried length outlives the play";
+
+    // No closing "TZ": the last note sounds for its one digit, then the
+    // read past the end is an error.
+    play(QStringLiteral("KC4KD4"));
+    EXPECT_EQ(strikesUntilStop(), (S{{1, 60}, {5, 62}}));
+    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("乐谱中出现错误，请修改！")});
+    dialogs.messages.clear();
+    play(QStringLiteral("KC4"));
+    EXPECT_EQ(form->TokenTicks, 4);
+
+    // A score longer than 16-bit positions reach reads on at its end.
+    form->Yuepu_Click(0);
+    play(QStringLiteral("XZ1").repeated(11000) + QStringLiteral("KC2TZ"));
+    form->ScorePos = 33001;
+    take();
+    tick3();
+    EXPECT_EQ(form->ScoreLength, 33005);
+    EXPECT_EQ(G.KeyOffset, 24);
+    EXPECT_EQ(strikesUntilStop(), (S{{1, 60}}));
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    // A length of 0 never ends: KD holds until the play is stopped.
+    play(QStringLiteral("KC8VS3KDKE8TZ"));
+    EXPECT_EQ(strikesUntilStop(300), (S{{1, 60}, {9, 62}}));
+    EXPECT_TRUE(form->Timer3->enabled());
+    EXPECT_EQ(form->Timer3->interval(), 150);
+    EXPECT_EQ(form->SD->text(), QStringLiteral("50"));
+}
+
+TEST_F(ScoreTest, TempoTokensAndTheTempoBox) {
+    using S = std::vector<std::pair<int, int>>;
+    play(QStringLiteral("VS5KC4TZ"));
+    EXPECT_EQ(G.BeatInterval, 125);
+    EXPECT_EQ(form->Timer3->interval(), 125);
+    EXPECT_EQ(form->SD->text(), QStringLiteral("60"));
+    EXPECT_EQ(strikesUntilStop(), (S{{1, 60}}));
+
+    // Out of range: KC is struck again after its 4 ticks and held 20 more.
+    play(QStringLiteral("KC4VS20KD4TZ"));
+    EXPECT_EQ(strikesUntilStop(), (S{{1, 60}, {5, 60}, {25, 62}}));
+    EXPECT_EQ(G.BeatInterval, 125);
+
+    // A tempo box that holds no tempo keeps the tick length.
+    for (const char* typed : {"1", "0.2", "-30", "", "abc", "150"}) {
+        SCOPED_TRACE(typed);
+        form->SD->setText(QString::fromUtf8(typed));
+        play(QStringLiteral("KC2TZ"));
+        EXPECT_EQ(G.BeatInterval, 125);
+        EXPECT_EQ(form->Timer3->interval(), 125);
+        strikesUntilStop();
+    }
+    form->SD->setText(QStringLiteral("140"));
+    play(QStringLiteral("KC2TZ"));
+    EXPECT_EQ(form->Timer3->interval(), 54);
+    strikesUntilStop();
+}
+
+TEST_F(ScoreTest, NoteTokensAndErrors) {
+    // The 33 note tokens and their offsets.
+    const char* octaves = "LWKHM";
+    const char* notes = "CDEFGAB";
+    const int steps[7] = {0, 2, 4, 5, 7, 9, 11};
+    for (int o = 0; o < 5; ++o) {
+        for (int n = 0; n < (o == 4 ? 5 : 7); ++n) {
+            const QString token = QString(QChar(octaves[o])) + QChar(notes[n]);
+            SCOPED_TRACE(token.toStdString());
+            play(token + QStringLiteral("1TZ"));
+            EXPECT_EQ(G.KeyOffset, 12 * o + steps[n]);
+            strikesUntilStop();
+        }
+    }
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    // An error stops the clock before its message, after the note-offs of
+    // the sounding note (voice 2 an octave below too).
+    play(QStringLiteral("KC2MA2TZ"));
+    bool clockStoppedAtMessage = false;
+    dialogs.onMessage = [&](const QString&) { clockStoppedAtMessage = !form->Timer3->enabled(); };
+    tick3();
+    const Msgs got = melody(tick3());
+    EXPECT_EQ(got, (Msgs{msg(0x80, 60, 0), msg(0x81, 60, 0), msg(0x82, 60, 0), msg(0x82, 48, 0)})) << hexList(got);
+    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("乐谱中出现错误，请修改！")});
+    EXPECT_TRUE(clockStoppedAtMessage);
+    EXPECT_EQ(form->Timer3->interval(), 0);
+    EXPECT_FALSE(form->AutoPlayRunning);
+    EXPECT_EQ(form->Yuepu[0]->text(), QStringLiteral("试听"));
+    EXPECT_FALSE(form->Text3->editor()->property("readOnly").toBool());
+
+    // A blank, a stray character, a single character.
+    for (const char* score : {"KC2 KD2TZ", "K", "KC2XTZ"}) {
+        dialogs.messages.clear();
+        play(QString::fromUtf8(score));
+        strikesUntilStop();
+        EXPECT_EQ(dialogs.messages.size(), 1) << score;
+    }
+}
+
+TEST_F(ScoreTest, RestsAndStopsSilenceEveryVoice) {
+    play(QStringLiteral("KC2XZ8KD2TZ"));
+    tick3();
+    Msgs got = melody(tick3());  // tick 2 reads the rest
+    Msgs sweep;
+    for (int i = 0; i <= 63; ++i)
+        for (int ch = 0; ch <= 2; ++ch) sweep.push_back(msg(0x80 + ch, 36 + i, 0));
+    EXPECT_EQ(got, sweep) << "192 note-offs";
+    EXPECT_EQ(G.LastNoteOffset, 24);
+    for (int t = 3; t <= 10; ++t) EXPECT_TRUE(melody(tick3()).empty());
+    got = melody(tick3());
+    ASSERT_GE(got.size(), 4u);
+    EXPECT_EQ(Msgs(got.begin(), got.begin() + 4),
+              (Msgs{msg(0x80, 60, 0), msg(0x81, 60, 0), msg(0x82, 60, 0), msg(0x82, 48, 0)}));
+    strikesUntilStop();
+
+    // A note of the lowest octave: voice 2's octave below lies under the
+    // swept notes and is released as well.
+    play(QStringLiteral("LC2XZ2LD2TZ"));
+    tick3();
+    EXPECT_TRUE(contains(tick3(), msg(0x82, 24, 0)));
+    tick3();
+    tick3();
+    tick3();
+    EXPECT_TRUE(contains(tick3(), msg(0x82, 26, 0))) << "the stop releases it too";
+    EXPECT_FALSE(form->Timer3->enabled());
+}
+
+TEST_F(ScoreTest, InstrumentCombinationsAndRhythmFiles) {
+    // "YQ13" silences the three voices; the next note sounds nothing.
+    play(QStringLiteral("YQ13KC2TZ"));
+    for (int j = 0; j <= 2; ++j) EXPECT_EQ(form->ComSounds[j]->listIndex(), 0);
+    EXPECT_TRUE(only(tick3(), 0x90, 0x92).empty());
+    strikesUntilStop();
+
+    // "YQ1" takes the first preset row; a number outside 1..13 changes
+    // nothing and the play reads on.
+    play(QStringLiteral("YQ1YQ14YQKC2TZ"));
+    for (int j = 0; j <= 2; ++j) EXPECT_EQ(form->ComSounds[j]->listIndex(), G.InstrumentPresets(0, j));
+    EXPECT_TRUE(form->Timer3->enabled());
+    EXPECT_EQ(G.KeyOffset, 24);
+    strikesUntilStop();
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    // "JP2" loads the second rhythm file and turns auto-sync on; "JP99"
+    // turns it off; "JP3" with two files only resets the rhythm counters.
+    play(QStringLiteral("JP2KC2TZ"));
+    EXPECT_EQ(form->Label11->caption(), QStringLiteral("2★02b.bin"));
+    EXPECT_EQ(form->File1->listIndex(), 1);
+    EXPECT_EQ(form->Check5->value(), 1);
+    EXPECT_TRUE(form->Option1[2]->value());
+    strikesUntilStop();
+    play(QStringLiteral("JP99KC2TZ"));
+    EXPECT_EQ(form->Check5->value(), 0);
+    strikesUntilStop();
+    play(QStringLiteral("KC2JP3KC2TZ"));
+    tick3();
+    G.RhythmStep = 5;
+    G.DrumStep = 3;
+    tick3();  // reads "JP3"
+    EXPECT_EQ(G.RhythmStep, 0);
+    EXPECT_EQ(G.DrumStep, 0);
+    EXPECT_EQ(form->Label11->caption(), QStringLiteral("2★02b.bin"));
+    EXPECT_EQ(form->Check5->value(), 0);
+    strikesUntilStop();
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(ScoreTest, AutoSyncAccompaniesOnTheEvenTicksOfEachNote) {
+    form->Check5->setValue(1);
+    for (int s = 0; s <= 15; ++s) {
+        G.RhythmPattern(0, s).Enabled = True;
+        G.RhythmPattern(0, s).Message = 0x99 + 36 * 256 + (10 + s) * 65536;
+    }
+    play(QStringLiteral("KC3KD4TZ"));
+    std::vector<int> drumTicks, accents;
+    for (int t = 1; form->Timer3->enabled(); ++t) {
+        for (uint32_t m : tick3()) {
+            if ((m & 0xFF) == 0x99) drumTicks.push_back(t);
+            if ((m & 0xFFFF) == 0x0BB9) accents.push_back(static_cast<int>(m >> 16));
+        }
+    }
+    // Steps on ticks 1, 3 (KC) and 4, 6 (KD); a drum step every second step.
+    EXPECT_EQ(drumTicks, (std::vector<int>{1, 4}));
+    EXPECT_EQ(accents, (std::vector<int>{127, 100}));
+    EXPECT_EQ(G.RhythmStep, 0) << "reset by the stop";
+}
+
+TEST_F(ScoreTest, PlayingStopsTheLiveClockAndLocksTheBox) {
+    key(kG);
+    ASSERT_TRUE(form->Timer1->enabled());
+    play(QStringLiteral("KC2KD2TZ"));
+    EXPECT_FALSE(form->Timer1->enabled()) << "its idle close would rewrite the score";
+    auto* editor = form->Text3->editor();
+    EXPECT_TRUE(editor->property("readOnly").toBool());
+    strikesUntilStop();
+    EXPECT_FALSE(editor->property("readOnly").toBool());
+
+    // "编辑" during a play ends it, silent and ready to start again.
+    int editors = 0;
+    Hooks.OpenEditor = [&] { ++editors; };
+    play(QStringLiteral("KC8TZ"));
+    tick3();
+    form->BJCK_Click();
+    Hooks.OpenEditor = nullptr;
+    EXPECT_EQ(editors, 1);
+    EXPECT_TRUE(contains(take(), msg(0x82, 48, 0)));
+    EXPECT_FALSE(form->Timer3->enabled());
+    EXPECT_FALSE(form->AutoPlayRunning);
+    EXPECT_EQ(form->Yuepu[0]->text(), QStringLiteral("试听"));
+    EXPECT_FALSE(editor->property("readOnly").toBool());
+}
+
+TEST_F(ScoreTest, PlayButtonSilencesOnPressAndStopsOnClick) {
+    play(QStringLiteral("KC8KD8TZ"));
+    tick3();
+    // A real press and release on the button: the press silences at once.
+    QPoint centre = form->Yuepu[0]->rect().center();
+    QMouseEvent press(QEvent::MouseButtonPress, centre, form->Yuepu[0]->mapToGlobal(centre), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form->Yuepu[0], &press);
+    EXPECT_FALSE(form->Timer3->enabled());
+    EXPECT_EQ(form->Yuepu[0]->text(), QStringLiteral("试听"));
+    const Msgs got = melody(take());
+    EXPECT_EQ(got, (Msgs{msg(0x80, 60, 0), msg(0x81, 60, 0), msg(0x82, 60, 0), msg(0x82, 48, 0)})) << hexList(got);
+    QMouseEvent release(QEvent::MouseButtonRelease, centre, form->Yuepu[0]->mapToGlobal(centre), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form->Yuepu[0], &release);
+    EXPECT_FALSE(form->AutoPlayRunning);
+
+    // Idle: the next press and click start again from the first token.
+    QCoreApplication::sendEvent(form->Yuepu[0], &press);
+    QCoreApplication::sendEvent(form->Yuepu[0], &release);
+    EXPECT_TRUE(form->AutoPlayRunning);
+    EXPECT_EQ(form->ScorePos, 4);
+    EXPECT_EQ(only(tick3(), 0x90, 0x90), Msgs{msg(0x90, 60, 85)});
+
+    // A stop that runs while a tick yields: that tick sends nothing more.
+    for (int t = 2; t <= 8; ++t) tick3();
+    QMetaObject::invokeMethod(form.get(), [this] {
+        form->Yuepu_MouseDown(0);
+        form->Yuepu_Click(0);
+    }, Qt::QueuedConnection);
+    const Msgs ninth = tick3();
+    EXPECT_TRUE(only(ninth, 0x90, 0x9F).empty()) << hexList(ninth);
+    EXPECT_FALSE(form->Timer3->enabled());
+    EXPECT_FALSE(form->AutoPlayRunning);
+
+    // A note key of live playing leaves the play to the next press.
+    play(QStringLiteral("KC8TZ"));
+    key(kH);
+    EXPECT_FALSE(form->AutoPlayRunning);
+    EXPECT_TRUE(form->Timer3->enabled());
+    form->Yuepu_MouseDown(0);
+    form->Yuepu_Click(0);
+    EXPECT_TRUE(form->AutoPlayRunning) << "a new play from the first token";
+    EXPECT_EQ(form->ScorePos, 4);
+}
