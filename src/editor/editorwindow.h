@@ -9,6 +9,7 @@
 //   editorwindow_mix.cpp     bar settings line and mix controls
 //   editorwindow_play.cpp    playback of a bar or the song
 //   editorwindow_files.cpp   song file and score import buttons
+//   editorwindow_recorder.cpp  the recorder: play, stop, record, save a take
 #pragma once
 
 #include "editor/songmodel.h"
@@ -89,6 +90,12 @@ public:
     // note still remembered as struck on them.
     void SilenceTracks();
 
+    // ---- Recorder
+    void LUYINJI_Click(int index);  // 0 play, 1 stop, 2 record, 3 save
+    void Lyjsj_Timer();
+    void yinzi_Click();  // also the box's Change
+    void StopRecorder();  // closing the editor stops what it recorded or played
+
     // ---- Controls (design names)
     QWidget* Picture1 = nullptr;                  // grid area: note boxes and step boxes
     QWidget* Picture3 = nullptr;                  // volume boxes
@@ -121,6 +128,10 @@ public:
     ui::CommandButton* BZWJ = nullptr;            // help
     ui::CommandButton* TUICHU = nullptr;          // "退出窗口"
     ui::Label* Label9 = nullptr;                  // notation note
+    std::array<ui::OptionButton*, 4> LUYINJI{};   // recorder: "播放", "停止", "录音", "保存录音"
+    ui::Label* LYSJ = nullptr;                    // recorder clock "当前: m:s"
+    ui::ComboBox* yinzi = nullptr;                // recording quality
+    ui::Timer* Lyjsj = nullptr;                   // recorder clock and end-of-file poll, 1000 ms
 
     // ---- Window fields
     // Meter and bar count of the song the window edits (editor::song()).
@@ -139,6 +150,11 @@ public:
     QString EditorFileName;
     QString RecBitsPerSample;
     QString RecSampleRate;
+    i16 RecMinutes = 0;  // recorder clock
+    i16 RecSeconds = 0;
+    // A take is being recorded (from record until stop, save or its end):
+    // play and a second record would close it unsaved.
+    bool Recording = false;
     QString DialogFolder;  // start folder of the window's file dialog
     int32_t ImportNoteLength = 0;  // note length carried from one imported token (and import) to the next
     // The MIDI notes actually struck on each melodic track and not yet
@@ -158,6 +174,13 @@ private:
     void ApplyMeterLayout(int index);
     void ShowBarCount();
     void ShowFirstBarOfNewSong();
+    void buildRecorder(int top);
+    uint32_t RecorderCommand(const QString& command, QString* reply = nullptr);
+    void RecordTake();
+    void PlayFile();
+    void SaveTake();
+    void UnselectRecorderOptions();
+    void ResetRecorderClock();
     bool loaded_ = false;
     bool activatedThisShow_ = false;
     bool unloading_ = false;

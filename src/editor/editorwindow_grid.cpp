@@ -28,7 +28,7 @@ int stepColour(int step) {
 }
 
 // Window height in pixels (the width follows the meter).
-constexpr int kWindowHeight = 566;
+constexpr int kWindowHeight = 598;
 
 }  // namespace
 

@@ -48,6 +48,7 @@ YYBJ::YYBJ(QWidget* parent)
 
 YYBJ::~YYBJ() {
     if (YYDS) YYDS->setEnabled(false);
+    if (Lyjsj) Lyjsj->setEnabled(false);
 }
 
 void YYBJ::buildControls() {
@@ -138,7 +139,9 @@ void YYBJ::buildControls() {
     TUICHU = place(new ui::CommandButton(QStringLiteral("退出窗口"), this), 640, y3, 98, 26);
     TUICHU->setToolTip(QStringLiteral("退出编辑窗口返回主电子琴界面！"));
 
-    Label9 = label(this, QString::fromUtf8(kLabel9), 8, y3 + 36, 730, 80);
+    buildRecorder(y3 + 32);
+
+    Label9 = label(this, QString::fromUtf8(kLabel9), 8, y3 + 66, 730, 80);
     Label9->setWordWrap(true);
     Label9->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
@@ -219,6 +222,10 @@ void YYBJ::Form_Load() {
     RemoveColumns();
     RecBitsPerSample = QStringLiteral("8");
     RecSampleRate = QStringLiteral("44100");
+    yinzi->setListIndex(1);
+    LYSJ->setCaption(QStringLiteral("当前:"));
+    RecMinutes = 0;
+    RecSeconds = 0;
     EditorActivated = false;
     DialogFolder = G.AppPath + QStringLiteral("演奏记录/");
     ImportNoteLength = 0;
@@ -299,6 +306,7 @@ void YYBJ::Form_Unload() {
     for (QWidget* c : {static_cast<QWidget*>(ST1), static_cast<QWidget*>(ST2), static_cast<QWidget*>(BZWJ)})
         c->setEnabled(true);
     SilenceTracks();
+    StopRecorder();
     // Leave the channels as the main window expects them: full expression on
     // the editor's channels, no vibrato left from a bar that had it.
     for (int c = 0; c <= 6; ++c) SendShortMessage(static_cast<i16>(0xB0 + c), 11, 127);
