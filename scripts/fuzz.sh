@@ -54,8 +54,13 @@ for bin in "$dir"/fuzz/fuzz_*; do
   n=$runs
   own=$(grep -m1 -o 'fuzz-runs: [0-9]*' "$here/tests/fuzz/$target.cpp" 2>/dev/null | grep -o '[0-9]*$' || true)
   if [ -n "$own" ] && [ "$own" -lt "$n" ]; then n=$own; fi
-  echo "== $target: $n inputs (at most ${seconds} s) =="
-  "$bin" -runs="$n" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 -print_final_stats=1 \
-    -artifact_prefix="$dir/fuzz-artifacts/$target-" "$corpus" 2>&1 |
-    grep -vE '^#[0-9]+[[:space:]]+(NEW|REDUCE|pulse|RELOAD)' || { echo "fuzz: $target failed"; exit 1; }
+  log="$dir/fuzz-artifacts/$target.log"
+  if ! "$bin" -runs="$n" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 -print_final_stats=1 \
+      -artifact_prefix="$dir/fuzz-artifacts/$target-" "$corpus" >"$log" 2>&1; then
+    grep -vE '^#[0-9]+[[:space:]]+(NEW|REDUCE|pulse|RELOAD)' "$log" | tail -60
+    echo "fuzz: $target failed (log: $log)"
+    exit 1
+  fi
+  done_runs=$(grep -oE '^Done [0-9]+ runs in [0-9]+ second' "$log" | tail -1 || true)
+  echo "fuzz: $target ${done_runs:-ran}, no fault"
 done

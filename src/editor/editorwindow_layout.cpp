@@ -15,17 +15,8 @@ using namespace midi;
 
 namespace {
 
-template <typename T>
-T* place(T* w, int x, int y, int width, int height) {
-    w->setGeometry(x, y, width, height);
-    return w;
-}
-
-ui::Label* label(QWidget* parent, const QString& text, int x, int y, int w, int h) {
-    auto* l = new ui::Label(parent);
-    l->setText(text);
-    return place(l, x, y, w, h);
-}
+using ui::label;
+using ui::place;
 
 // Left edge of the grid area; the track labels and instrument boxes sit left of it.
 constexpr int kGridLeft = 170;

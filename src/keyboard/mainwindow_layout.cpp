@@ -12,17 +12,8 @@
 
 namespace {
 
-template <typename T>
-T* place(T* w, int x, int y, int width, int height) {
-    w->setGeometry(x, y, width, height);
-    return w;
-}
-
-ui::Label* label(QWidget* parent, const QString& text, int x, int y, int w, int h) {
-    auto* l = new ui::Label(parent);
-    l->setText(text);
-    return place(l, x, y, w, h);
-}
+using ui::label;
+using ui::place;
 
 // Mouse moves over a page's own background (not over its controls, which
 // take their own moves) run the page's MouseMove handler.

@@ -323,4 +323,18 @@ private:
     qint64 deadline_ = -1;      // deadline of the next tick
 };
 
+// Puts a control at its design position (pixels) and returns it.
+template <typename T>
+T* place(T* w, int x, int y, int width, int height) {
+    w->setGeometry(x, y, width, height);
+    return w;
+}
+
+// A label with its caption at its design position.
+inline Label* label(QWidget* parent, const QString& text, int x, int y, int w, int h) {
+    auto* l = new Label(parent);
+    l->setText(text);
+    return place(l, x, y, w, h);
+}
+
 }  // namespace ui
