@@ -175,7 +175,6 @@ private:
     void ShowBarCount();
     void ShowFirstBarOfNewSong();
     void buildRecorder(int top);
-    uint32_t RecorderCommand(const QString& command, QString* reply = nullptr);
     void RecordTake();
     void PlayFile();
     void SaveTake();

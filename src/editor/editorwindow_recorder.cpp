@@ -1,15 +1,14 @@
 // The editor's recorder "录音机": four option buttons (play, stop, record,
-// save), the clock "当前: m:s" and the quality box. It speaks the same media
-// control strings as the main window's recorder on the same alias "NN", so a
-// take records what the user hears, in the sample size and rate chosen here.
+// save), the clock "当前: m:s" and the quality box. It sends the same recorder
+// commands as the main window (midi/recorder.h) to the same device, so a take
+// records what the user hears, in the sample size and rate chosen here.
 // The selected option shows what the recorder is doing.
 #include "editor/editorwindow.h"
 
+#include "midi/recorder.h"
 #include "platform/dialogs.h"
-#include "platform/sound.h"
-#include "platform/textcodec.h"
 
-#include <QFileInfo>
+namespace recorder = midi::recorder;
 
 namespace {
 
@@ -22,17 +21,6 @@ struct Quality {
     const char* rate;
 };
 const Quality kQualities[3] = {{"CD音质", "16", "44100"}, {"好音质", "8", "44100"}, {"普通音质", "8", "22050"}};
-
-// A path that survives the trip through the GBK command string.
-bool gbkSafe(const QString& path) { return plat::fromGbk(plat::toGbk(path)) == path; }
-
-// Quoted, so that a path with blanks stays one word of the command.
-QString quoted(const QString& path) { return u'"' + path + u'"'; }
-
-void refusePath(const QString& path) {
-    plat::msgBox(QStringLiteral("文件名“%1”含有无法识别的字符，请换一个文件名再试！").arg(QFileInfo(path).fileName()),
-                 plat::kOkOnly | plat::kExclamation);
-}
 
 }  // namespace
 
@@ -68,13 +56,6 @@ void YYBJ::buildRecorder(int top) {
     Lyjsj->onTimer = [this] { Lyjsj_Timer(); };
 }
 
-uint32_t YYBJ::RecorderCommand(const QString& command, QString* reply) {
-    char buffer[65] = {};
-    const uint32_t result = plat::mciSendStringA(plat::toGbk(command).constData(), buffer, reply ? 64 : 0, 0);
-    if (reply) *reply = plat::fromGbk(QByteArray(buffer));
-    return result;
-}
-
 void YYBJ::yinzi_Click() {
     const int i = yinzi->listIndex();
     if (i < 0 || i > 2) return;
@@ -99,8 +80,7 @@ void YYBJ::LUYINJI_Click(int index) {
     switch (index) {
     case kRecord: RecordTake(); break;
     case kStop:
-        RecorderCommand(QStringLiteral("STOP NN"));
-        // The device stays open: a stopped recording can still be saved.
+        recorder::stop();
         Recording = false;
         ResetRecorderClock();
         break;
@@ -113,19 +93,8 @@ void YYBJ::LUYINJI_Click(int index) {
 void YYBJ::RecordTake() {
     // A second record would close the take being recorded.
     if (Recording) return;
-    // "CLOSE NN" ends a file that plays; the take starts from nothing.
-    RecorderCommand(QStringLiteral("CLOSE NN"));
-    const uint32_t opened = RecorderCommand(QStringLiteral("OPEN NEW TYPE WaveAudio ALIAS NN"));
-    RecorderCommand(QStringLiteral("Set NN assemble record off"));
-    RecorderCommand(QStringLiteral("Set NN file format tag pcm"));
-    RecorderCommand(QStringLiteral("Set NN algorithm pcm"));
-    RecorderCommand(QStringLiteral("Set NN bitspersample ") + RecBitsPerSample);
-    RecorderCommand(QStringLiteral("Set NN samplespersec ") + RecSampleRate);
-    RecorderCommand(QStringLiteral("Set NN channels 2"));
-    const uint32_t recording = RecorderCommand(QStringLiteral("RECORD NN"));
-    if (opened != plat::kMciOk || recording != plat::kMciOk) {
+    if (!recorder::startTake(RecBitsPerSample, RecSampleRate)) {
         // Said, rather than a running clock over a silent nothing.
-        RecorderCommand(QStringLiteral("CLOSE NN"));
         Recording = false;
         ResetRecorderClock();
         LUYINJI[kRecord]->setValue(false);
@@ -145,36 +114,17 @@ void YYBJ::PlayFile() {
         LUYINJI[kRecord]->onClick = std::move(h);
         return;
     }
-    plat::FileDialogRequest request;
-    request.filter = QStringLiteral("演奏录音(wav)|*.wav|音乐(mp3)|*.mp3");
-    request.filterIndex = 1;
-    request.flags = 16;
-    request.initDir = DialogFolder;
-    const plat::FileDialogResult chosen = plat::dialogs().fileDialog(this, request);
-    const QString path = chosen.cancelled ? QString() : chosen.fileName;
-    if (path.isEmpty() || !gbkSafe(path)) {
-        if (!path.isEmpty()) refusePath(path);
+    const QString path = recorder::askFileToPlay(this, DialogFolder);
+    if (path.isEmpty()) {
         UnselectRecorderOptions();
         return;
     }
     EditorFileName = path;
-    const QString ending = path.right(3).toLower();
-    const QString type = ending == QLatin1String("wav")   ? QStringLiteral(" TYPE WaveAudio")
-                         : ending == QLatin1String("mp3") ? QStringLiteral(" TYPE MPEGVideo")
-                                                          : QString();
     // Only now, with a file chosen, is a stopped unsaved take given up.
-    RecorderCommand(QStringLiteral("CLOSE NN"));
-    uint32_t result = RecorderCommand(QStringLiteral("OPEN ") + quoted(path) + type + QStringLiteral(" ALIAS NN"));
-    if (result == plat::kMciOk) {
-        RecorderCommand(QStringLiteral("seek NN to start"));
-        result = RecorderCommand(QStringLiteral("PLAY NN FROM 0"));
-    }
-    if (result != plat::kMciOk) {
-        RecorderCommand(QStringLiteral("CLOSE NN"));
+    if (!recorder::playFile(path)) {
         ResetRecorderClock();
         UnselectRecorderOptions();
-        plat::msgBox(QStringLiteral("无法播放文件“%1”！").arg(QFileInfo(path).fileName()),
-                     plat::kOkOnly | plat::kExclamation);
+        recorder::reportUnplayable(path);
         return;
     }
     RecMinutes = 0;
@@ -183,40 +133,24 @@ void YYBJ::PlayFile() {
 }
 
 void YYBJ::SaveTake() {
-    plat::FileDialogRequest request;
-    request.save = true;
-    request.filter = QStringLiteral("演奏录音(wav)|*.wav");
-    request.flags = 2;
-    request.initDir = DialogFolder;
-    const plat::FileDialogResult chosen = plat::dialogs().fileDialog(this, request);
-    const QString path = chosen.cancelled ? QString() : chosen.fileName;
-    if (path.isEmpty() || !gbkSafe(path)) {
+    const QString path = recorder::askFileToSave(this, DialogFolder);
+    if (path.isEmpty()) {
         // The take stays open and a running recording goes on.
-        if (!path.isEmpty()) refusePath(path);
         UnselectRecorderOptions();
         return;
     }
     EditorFileName = path;
-    RecorderCommand(QStringLiteral("stop NN"));
+    const bool saved = recorder::saveTake(path);
     Recording = false;
-    const uint32_t saved = RecorderCommand(QStringLiteral("save NN ") + quoted(path));
     ResetRecorderClock();
     UnselectRecorderOptions();
-    if (saved != plat::kMciOk) {
-        // Still open: the take can go to another file.
-        plat::msgBox(QStringLiteral("录音没有保存成功，请换一个文件名或文件夹再试！"), plat::kOkOnly | plat::kExclamation);
-        return;
-    }
-    RecorderCommand(QStringLiteral("close NN"));
+    // Not saved: still open, the take can go to another file.
+    if (!saved) recorder::reportUnsaved();
 }
 
 void YYBJ::Lyjsj_Timer() {
     LYSJ->setCaption(QStringLiteral("当前: ") + QString::number(RecMinutes) + u':' + QString::number(RecSeconds));
-    QString mode;
-    RecorderCommand(QStringLiteral("status NN mode"), &mode);
-    if (mode.left(7) == QLatin1String("stopped")) {
-        RecorderCommand(QStringLiteral("STOP NN"));
-        RecorderCommand(QStringLiteral("Close NN"));
+    if (recorder::stoppedByItself()) {
         Recording = false;
         ResetRecorderClock();
         LUYINJI[kPlay]->setValue(false);
@@ -234,7 +168,7 @@ void YYBJ::Lyjsj_Timer() {
 // since nothing else would show its clock. The device stays open, so a
 // stopped take can still be saved when the editor opens again.
 void YYBJ::StopRecorder() {
-    if (Lyjsj->enabled()) RecorderCommand(QStringLiteral("STOP NN"));
+    if (Lyjsj->enabled()) recorder::stop();
     Recording = false;
     ResetRecorderClock();
     for (ui::OptionButton* o : LUYINJI) o->setValue(false);

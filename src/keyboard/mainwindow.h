@@ -330,7 +330,6 @@ private:
     ui::CheckBox* NewStepBox(int row, int index);
     void buildRecorder();
     void ShowRecorderPicture(int button, int resourceId);
-    uint32_t RecorderCommand(const QString& command, QString* reply = nullptr);
     void RecorderIdle(const QString& status);
     bool padPreviewed_ = false;  // the percussion list's handler already previewed the pad
     bool loaded_ = false;

@@ -1,30 +1,19 @@
 // The wave recorder and player under the pages: three picture buttons (play,
-// stop, record), the clock label and "保存". Everything is done with media
-// control strings on the one alias "NN"; what is recorded is what the user
-// hears, the mix of the synthesizer, the effects and any playback.
+// stop, record), the clock label and "保存". The device is driven by the
+// recorder commands the editor sends too (midi/recorder.h), in 8 bits at
+// 44100 samples a second.
 #include "keyboard/mainwindow.h"
 
-#include "platform/dialogs.h"
+#include "midi/recorder.h"
 #include "platform/resources.h"
-#include "platform/sound.h"
-#include "platform/textcodec.h"
 
-#include <QFileInfo>
 #include <QHideEvent>
+
+namespace recorder = midi::recorder;
 
 namespace {
 
 enum RecorderButton { kPlay = 0, kStop = 1, kRecord = 2 };
-
-// A path that survives the trip through the GBK command string.
-bool gbkSafe(const QString& path) { return plat::fromGbk(plat::toGbk(path)) == path; }
-
-QString quoted(const QString& path) { return u'"' + path + u'"'; }
-
-void refusePath(const QString& path) {
-    plat::msgBox(QStringLiteral("文件名“%1”含有无法识别的字符，请换一个文件名再试！").arg(QFileInfo(path).fileName()),
-                 plat::kOkOnly | plat::kExclamation);
-}
 
 }  // namespace
 
@@ -63,13 +52,6 @@ void Form1::ShowRecorderPicture(int button, int resourceId) {
     Image1[button]->setPicture(RecorderButtonPictures[resourceId - plat::kResPlayUp]);
 }
 
-uint32_t Form1::RecorderCommand(const QString& command, QString* reply) {
-    char buffer[65] = {};
-    const uint32_t result = plat::mciSendStringA(plat::toGbk(command).constData(), buffer, reply ? 64 : 0, 0);
-    if (reply) *reply = plat::fromGbk(QByteArray(buffer));
-    return result;
-}
-
 // Back to idle: buttons up, clock stopped at zero.
 void Form1::RecorderIdle(const QString& status) {
     ShowRecorderPicture(kPlay, plat::kResPlayUp);
@@ -93,14 +75,7 @@ void Form1::Image1_Click(int index) {
         if (IsRecording) return;
         ShowRecorderPicture(kRecord, plat::kResRecordDown);
         ShowRecorderPicture(kStop, plat::kResStopUp);
-        RecorderCommand(QStringLiteral("CLOSE NN"));
-        const uint32_t opened = RecorderCommand(QStringLiteral("OPEN NEW TYPE WaveAudio ALIAS NN"));
-        for (const char* setting : {"Set NN assemble record off", "Set NN file format tag pcm", "Set NN algorithm pcm",
-                                    "Set NN bitspersample 8", "Set NN samplespersec 44100", "Set NN channels 2"})
-            RecorderCommand(QString::fromLatin1(setting));
-        const uint32_t recording = RecorderCommand(QStringLiteral("RECORD NN"));
-        if (opened != plat::kMciOk || recording != plat::kMciOk) {
-            RecorderCommand(QStringLiteral("CLOSE NN"));
+        if (!recorder::startTake(QStringLiteral("8"), QStringLiteral("44100"))) {
             BcLY->setEnabled(false);
             RecorderIdle(QStringLiteral("无法录音。。。"));
             return;
@@ -112,8 +87,7 @@ void Form1::Image1_Click(int index) {
         Lyjsj->setEnabled(true);
     } else if (index == kStop) {
         ShowRecorderPicture(kStop, plat::kResStopDown);
-        RecorderCommand(QStringLiteral("STOP NN"));
-        // The device stays open: a stopped recording can still be saved.
+        recorder::stop();
         RecorderIdle(QStringLiteral("录音机已停止。。。"));
     } else if (index == kPlay) {
         if (IsRecording) {
@@ -122,37 +96,18 @@ void Form1::Image1_Click(int index) {
         }
         ShowRecorderPicture(kPlay, plat::kResPlayDown);
         ShowRecorderPicture(kStop, plat::kResStopUp);
-        plat::FileDialogRequest request;
-        request.filter = QStringLiteral("演奏录音(wav)|*.wav|音乐(mp3)|*.mp3");
-        request.filterIndex = 1;
-        request.flags = 16;
-        request.initDir = DialogFolder;
-        const plat::FileDialogResult chosen = plat::dialogs().fileDialog(this, request);
-        const QString path = chosen.cancelled ? QString() : chosen.fileName;
-        if (path.isEmpty() || !gbkSafe(path)) {
-            if (!path.isEmpty()) refusePath(path);
+        const QString path = recorder::askFileToPlay(this, DialogFolder);
+        if (path.isEmpty()) {
             ShowRecorderPicture(kPlay, plat::kResPlayUp);
             return;
         }
         LastOpenedFile = path;
         PlaybackFileCopy = path;
-        const QString ending = path.right(3).toLower();
-        const QString type = ending == QLatin1String("wav")   ? QStringLiteral(" TYPE WaveAudio")
-                             : ending == QLatin1String("mp3") ? QStringLiteral(" TYPE MPEGVideo")
-                                                              : QString();
         // Only now, with a file chosen, is an unsaved recording given up.
-        RecorderCommand(QStringLiteral("CLOSE NN"));
         BcLY->setEnabled(false);
-        uint32_t result = RecorderCommand(QStringLiteral("OPEN ") + quoted(path) + type + QStringLiteral(" ALIAS NN"));
-        if (result == plat::kMciOk) {
-            RecorderCommand(QStringLiteral("seek NN to start"));
-            result = RecorderCommand(QStringLiteral("PLAY NN FROM 0"));
-        }
-        if (result != plat::kMciOk) {
-            RecorderCommand(QStringLiteral("CLOSE NN"));
+        if (!recorder::playFile(path)) {
             RecorderIdle(QStringLiteral("无法播放这个文件。。。"));
-            plat::msgBox(QStringLiteral("无法播放文件“%1”！").arg(QFileInfo(path).fileName()),
-                         plat::kOkOnly | plat::kExclamation);
+            recorder::reportUnplayable(path);
             return;
         }
         IsPlayingBack = true;
@@ -165,41 +120,24 @@ void Form1::Image1_Click(int index) {
 }
 
 void Form1::BcLY_Click() {
-    plat::FileDialogRequest request;
-    request.save = true;
-    request.filter = QStringLiteral("演奏录音(wav)|*.wav");
-    request.flags = 2;
-    request.initDir = DialogFolder;
-    const plat::FileDialogResult chosen = plat::dialogs().fileDialog(this, request);
-    if (chosen.cancelled || chosen.fileName.isEmpty()) {
+    const QString path = recorder::askFileToSave(this, DialogFolder);
+    if (path.isEmpty()) {
         FJWZ->setCaption(QStringLiteral("没有保存录音。。。"));
         return;
     }
-    const QString path = chosen.fileName;
-    if (!gbkSafe(path)) {
-        refusePath(path);
-        FJWZ->setCaption(QStringLiteral("没有保存录音。。。"));
-        return;
-    }
-    RecorderCommand(QStringLiteral("stop NN"));
-    if (RecorderCommand(QStringLiteral("save NN ") + quoted(path)) != plat::kMciOk) {
+    if (!recorder::saveTake(path)) {
         // The take stays open and "保存" enabled: it can go to another file.
         RecorderIdle(QStringLiteral("没有保存录音。。。"));
-        plat::msgBox(QStringLiteral("录音没有保存成功，请换一个文件名或文件夹再试！"), plat::kOkOnly | plat::kExclamation);
+        recorder::reportUnsaved();
         return;
     }
-    RecorderCommand(QStringLiteral("close NN"));
     BcLY->setEnabled(false);
     RecorderIdle(QStringLiteral("成功保存录音。。。"));
 }
 
 void Form1::Lyjsj_Timer() {
     Label12->setCaption(QString::number(RecorderMinutes) + u':' + QString::number(RecorderSeconds));
-    QString mode;
-    RecorderCommand(QStringLiteral("status NN mode"), &mode);
-    if (mode.left(7) == QLatin1String("stopped")) {
-        RecorderCommand(QStringLiteral("STOP NN"));
-        RecorderCommand(QStringLiteral("Close NN"));
+    if (recorder::stoppedByItself()) {
         BcLY->setEnabled(false);  // closed: nothing is left to save
         ShowRecorderPicture(kStop, plat::kResStopDown);
         RecorderIdle(QStringLiteral("录音机已停止。。。"));
