@@ -5,9 +5,9 @@
 #include "keyboard/mainwindow.h"
 
 #include "keyboard/keyboardwidgets.h"
+#include "keyboard/scorefile.h"
 #include "keyboard/scorewindow.h"
 #include "midi/midiout.h"
-#include "platform/dialogs.h"
 #include "platform/fileutil.h"
 #include "platform/textcodec.h"
 
@@ -17,8 +17,6 @@
 using namespace midi;
 
 namespace {
-
-const char* const kScoreFilter = "乐谱记录txt|*.txt";
 
 // The melody note that sounds and both chord tracks fall silent.
 void scoreNotesOff(Form1& f) {
@@ -85,18 +83,11 @@ void Form1::Yuepu_Click(int index) {
         StopScoreClock();
         scoreNotesOff(*this);
         ScoreBoxFollowsPlay();
-        plat::FileDialogRequest request;
-        request.filter = QString::fromUtf8(kScoreFilter);
-        request.filterIndex = 1;
-        request.flags = 16;
-        request.initDir = DialogFolder;
-        const plat::FileDialogResult chosen = plat::dialogs().fileDialog(this, request);
+        const plat::FileDialogResult chosen = keyboard::AskScoreFile(this, false, DialogFolder);
         if (chosen.cancelled) return;
         LastOpenedFile = chosen.fileName;
-        if (LastOpenedFile.isEmpty()) return;
-        const QString found = plat::resolvePath(LastOpenedFile);
         QString text;
-        if (found.isEmpty() || !QFileInfo(found).isFile() || !plat::readGbkFile(found, &text)) return;
+        if (LastOpenedFile.isEmpty() || !keyboard::ReadScoreFile(LastOpenedFile, &text)) return;
         // The box and the score change only once the file has been read.
         G.ScoreText = plat::splitLines(text).join(QString());
         File1->hide();
@@ -127,23 +118,12 @@ void Form1::Yuepu_Click(int index) {
         scoreNotesOff(*this);
         ScoreBoxFollowsPlay();
         G.ScoreText = Text3->text();
-        plat::FileDialogRequest request;
-        request.save = true;
-        request.filter = QString::fromUtf8(kScoreFilter);
-        request.flags = 2;
-        request.initDir = DialogFolder;
-        const plat::FileDialogResult chosen = plat::dialogs().fileDialog(this, request);
+        const plat::FileDialogResult chosen = keyboard::AskScoreFile(this, true, DialogFolder);
         if (chosen.cancelled) return;
         LastOpenedFile = chosen.fileName;
         if (G.ScoreText.isEmpty() || LastOpenedFile.isEmpty()) return;
-        // An existing file of the same name in another case is replaced.
-        const QString existing = plat::resolvePath(LastOpenedFile);
-        const QString target = existing.isEmpty() ? LastOpenedFile : existing;
-        if (!plat::writeFileAtomic(target, plat::toGbk(G.ScoreText) + QByteArrayLiteral("\r\n"))) {
-            // The old file, if any, is as it was; the score is still in the box.
-            plat::msgBox(QStringLiteral("保存乐谱文件出错，请检查文件夹是否可写！"), plat::kOkOnly | plat::kExclamation);
-            return;
-        }
+        // Not written: the old file, if any, is as it was; the score is still in the box.
+        if (!keyboard::WriteScoreFile(LastOpenedFile, plat::toGbk(G.ScoreText) + QByteArrayLiteral("\r\n"))) return;
         AutoPlayRunning = false;
         Yuepu[0]->setText(QStringLiteral("试听"));
         FJWZ->setCaption(QStringLiteral("成功保存乐谱。。。"));

@@ -1,17 +1,14 @@
 #include "keyboard/scorewindow.h"
 
 #include "keyboard/mainwindow.h"
+#include "keyboard/scorefile.h"
 #include "midi/state.h"
-#include "platform/dialogs.h"
-#include "platform/fileutil.h"
 #include "platform/textcodec.h"
 
 #include <QCloseEvent>
-#include <QFileInfo>
 
 namespace {
 
-const char* const kScoreFilter = "乐谱记录txt|*.txt";
 const char* const kProgramVersion = "1.0.0";
 
 // The text as written to a file: every line ended by CR LF, the last one
@@ -75,34 +72,20 @@ void YYLR::Form_Load() { DialogFolder = midi::G.AppPath + QStringLiteral("演奏
 // they held; a write that fails says so, as the score would be lost.
 void YYLR::Command1_Click() {
     ScoreEntryText = Text1->text();
-    plat::FileDialogRequest request;
-    request.save = true;
-    request.filter = QString::fromUtf8(kScoreFilter);
-    request.flags = 2;
-    request.initDir = DialogFolder;
-    const plat::FileDialogResult chosen = plat::dialogs().fileDialog(this, request);
+    const plat::FileDialogResult chosen = keyboard::AskScoreFile(this, true, DialogFolder);
     if (chosen.cancelled) return;
     ScoreEntryFileName = chosen.fileName;
     if (ScoreEntryText.isEmpty() || ScoreEntryFileName.isEmpty()) return;
     // The song name is not written and does not name the file.
-    const QString existing = plat::resolvePath(ScoreEntryFileName);
-    if (!plat::writeFileAtomic(existing.isEmpty() ? ScoreEntryFileName : existing, scoreFileBytes(ScoreEntryText)))
-        plat::msgBox(QStringLiteral("保存乐谱文件出错，请检查文件夹是否可写！"), plat::kOkOnly | plat::kExclamation);
+    keyboard::WriteScoreFile(ScoreEntryFileName, scoreFileBytes(ScoreEntryText));
 }
 
 void YYLR::DKYP_Click() {
-    plat::FileDialogRequest request;
-    request.filter = QString::fromUtf8(kScoreFilter);
-    request.filterIndex = 1;
-    request.flags = 16;
-    request.initDir = DialogFolder;
-    const plat::FileDialogResult chosen = plat::dialogs().fileDialog(this, request);
+    const plat::FileDialogResult chosen = keyboard::AskScoreFile(this, false, DialogFolder);
     if (chosen.cancelled) return;
     ScoreEntryFileName = chosen.fileName;
-    if (ScoreEntryFileName.isEmpty()) return;
-    const QString found = plat::resolvePath(ScoreEntryFileName);
     QString text;
-    if (found.isEmpty() || !QFileInfo(found).isFile() || !plat::readGbkFile(found, &text)) return;
+    if (ScoreEntryFileName.isEmpty() || !keyboard::ReadScoreFile(ScoreEntryFileName, &text)) return;
     // The whole file, line breaks included; neither checked nor upper-cased.
     ScoreEntryText = text;
     WJMC->setText(chosen.fileTitle);
