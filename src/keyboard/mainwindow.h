@@ -119,6 +119,8 @@ public:
     void SD_LostFocus();
     void YD_Click();
     void YD_Change();
+    // Instrument combination n (1..13) of the presets on the three voices.
+    void SelectInstrumentCombination(int n);
 
     // ---- Rhythm grid, audition, pattern files
     void BZXS();

@@ -111,21 +111,9 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
         PlaySoundEffect();
         YXYZ();
     } else if (keyCode >= 112 && keyCode <= 123) {
-        // Instrument combination of F1..F12. A preset that is no list
-        // position (a hand-edited settings file) leaves that voice as it is.
+        // Instrument combination of F1..F12.
         const int n = keyCode - 111;
-        bool valid[3];
-        for (int j = 0; j <= 2; ++j) {
-            const int16_t preset = G.InstrumentPresets(n - 1, j);
-            valid[j] = preset >= 0 && preset < ComSounds[j]->listCount();
-            if (valid[j]) G.ChannelProgram(j) = preset;
-        }
-        for (int16_t j = 0; j <= 2; ++j) {
-            if (!valid[j]) continue;
-            ComSounds[j]->setListIndex(G.ChannelProgram(j));
-            const int program = ComSounds[j]->listIndex() - 1;
-            if (program >= 0 && program <= 127) ProgramChange(j, 0, static_cast<int16_t>(program));
-        }
+        SelectInstrumentCombination(n);
         XSWB->setCaption(QStringLiteral("你已经选择了\r\n       乐器组合 ") + QString::number(n));
         YXYZ();
     } else if (keyCode == 32) {

@@ -176,21 +176,7 @@ void Form1::YSCX() {
         }
         if (ScoreToken == QLatin1String("YQ")) {
             // Rows 1..13 of the presets; any other number changes no voice.
-            // A preset that is no list position leaves its voice as it is.
-            if (n >= 1 && n <= 13) {
-                bool valid[3];
-                for (int j = 0; j <= 2; ++j) {
-                    const i16 preset = G.InstrumentPresets(n - 1, j);
-                    valid[j] = preset >= 0 && preset < ComSounds[j]->listCount();
-                    if (valid[j]) G.ChannelProgram(j) = preset;
-                }
-                for (int16_t j = 0; j <= 2; ++j) {
-                    if (!valid[j]) continue;
-                    ComSounds[j]->setListIndex(G.ChannelProgram(j));
-                    const int program = ComSounds[j]->listIndex() - 1;
-                    if (program >= 0 && program <= 127) ProgramChange(j, 0, static_cast<i16>(program));
-                }
-            }
+            if (n >= 1 && n <= 13) SelectInstrumentCombination(n);
             TokenTicks = 0;
             ScorePos += 1;
             TokenTickCount = 0;

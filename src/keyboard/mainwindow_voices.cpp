@@ -38,6 +38,22 @@ void Form1::ComSounds_Change(int j) {
     voiceProgram(static_cast<int16_t>(j), G.ChannelProgram(j) - 1);
 }
 
+// A preset that is no list position (a hand-edited settings file) leaves its
+// voice as it is.
+void Form1::SelectInstrumentCombination(int n) {
+    bool valid[3];
+    for (int j = 0; j <= 2; ++j) {
+        const i16 preset = G.InstrumentPresets(n - 1, j);
+        valid[j] = preset >= 0 && preset < ComSounds[j]->listCount();
+        if (valid[j]) G.ChannelProgram(j) = preset;
+    }
+    for (int16_t j = 0; j <= 2; ++j) {
+        if (!valid[j]) continue;
+        ComSounds[j]->setListIndex(G.ChannelProgram(j));
+        voiceProgram(j, ComSounds[j]->listIndex() - 1);
+    }
+}
+
 void Form1::Zxlyl_Click(int j) {
     G.PartVelocity(j) = rt::CInt(rt::Val(Zxlyl[j]->text()));
     YXYZ();
