@@ -10,7 +10,7 @@
 // messages_per_tick: short messages one such tick sends.
 // tick_us_median, tick_us_max: wall time of one tick, yield to pending
 // window events included.
-#include "quietdialogs.h"
+#include "benchsupport.h"
 #include "keyboard/appfolder.h"
 #include "keyboard/mainwindow.h"
 #include "midi/midiout.h"
@@ -36,13 +36,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kWarmUp = 200;
 constexpr int kTicks = 5000;
 
-
-double median(std::vector<double> v) {
-    if (v.empty()) return -1;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 // The grid and boxes for the heaviest tick.
 void prepareHeaviestStep(Form1& form) {
@@ -76,22 +69,12 @@ void rewindToBarStart(Form1& form) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    QuietDialogs dialogs;
-    plat::setDialogs(&dialogs);
+    bench::App app(argc, argv, true);
 
     auto device = std::make_shared<plat::CaptureMidiDevice>("基准设备");
     plat::setMidiDeviceTable(device, {device});
 
-    QTemporaryDir folder;
-    QDir(folder.path()).mkdir(QStringLiteral("演奏记录"));
-    {
-        QFile ini(folder.path() + QStringLiteral("/vanto.ini"));
-        if (ini.open(QIODevice::WriteOnly))
-            ini.write(plat::toGbk(keyboard::DefaultSettingsText() + QStringLiteral("\r\n")));
-    }
+    const bench::ProgramFolder folder(true);
     keyboard::SetProgramFolder(folder.path());
 
     auto form = std::make_unique<Form1>();
@@ -115,7 +98,7 @@ int main(int argc, char** argv) {
 
     form->BzQd->setValue(0);
     std::printf("messages_per_tick: %zu\n", messagesPerTick);
-    std::printf("tick_us_median: %.3f\n", median(times));
+    std::printf("tick_us_median: %.3f\n", bench::median(times));
     std::printf("tick_us_max: %.3f\n", times.empty() ? -1.0 : *std::max_element(times.begin(), times.end()));
 
     form.reset();

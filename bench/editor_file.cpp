@@ -11,6 +11,7 @@
 // open_peak_heap_bytes: the most heap the open held above what was in use
 // before it (the old song's strings it frees count against it);
 // open_peak_heap_per_file_byte: that figure over the file's size.
+#include "benchsupport.h"
 #include "editor/barsettings.h"
 #include "editor/songfile.h"
 #include "editor/songmodel.h"
@@ -90,11 +91,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kRuns = 15;
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
+using bench::median;
 
 double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();

@@ -16,7 +16,7 @@
 // drift_ms_end: the lateness of the last of those steps. The step interval
 // is that of tempo 255 (58 ms) unless a number of milliseconds is given as
 // the first argument.
-#include "quietdialogs.h"
+#include "benchsupport.h"
 #include "editor/barsettings.h"
 #include "editor/editorwindow.h"
 #include "editor/songmodel.h"
@@ -40,12 +40,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double percentile(std::vector<double> v, double q) {
-    if (v.empty()) return -1;
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, static_cast<size_t>(std::ceil(q * v.size())) - 1);
-    return v[i];
-}
+using bench::percentile;
 
 // Fills every bar of the song at 16 steps.
 void fillSong(editor::Song& song) {
@@ -137,11 +132,7 @@ void realTimePlay(YYBJ& w, int intervalMs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    QuietDialogs dialogs;
-    plat::setDialogs(&dialogs);
+    bench::App app(argc, argv, true);
     const int intervalMs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 58;
 
     // Step cost, on a capture device.

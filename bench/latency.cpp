@@ -21,7 +21,7 @@
 //
 // The output is warmed up for a second before any note is timed: a sound
 // server may hold the first writes of a new stream while it settles.
-#include "quietdialogs.h"
+#include "benchsupport.h"
 #include "keyboard/appfolder.h"
 #include "keyboard/startupwindow.h"
 #include "keyboard/mainwindow.h"
@@ -63,12 +63,7 @@ constexpr int kNotesFromRest = 40;
 constexpr float kSoundLevel = 1e-4f;  // a block above this carries the note
 constexpr float kQuietLevel = 1e-6f;  // blocks below this are silence
 
-double median(std::vector<double> v) {
-    if (v.empty()) return -1;
-    std::sort(v.begin(), v.end());
-    size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
+using bench::median;
 
 // Watches the mixer: when armed, notes the time of the first block with sound.
 struct OnsetTap {
@@ -254,15 +249,8 @@ int main(int argc, char** argv) {
     double idleSeconds = 30;
     for (int i = 1; i + 1 < argc; ++i)
         if (std::string(argv[i]) == "--idle-seconds") idleSeconds = std::atof(argv[i + 1]);
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    QuietDialogs dialogs;
-    plat::setDialogs(&dialogs);
-    QTemporaryDir folder;
-    {
-        QFile ini(folder.path() + QStringLiteral("/vanto.ini"));
-        if (ini.open(QIODevice::WriteOnly)) ini.write(plat::toGbk(keyboard::DefaultSettingsText() + QStringLiteral("\r\n")));
-    }
+    bench::App app(argc, argv, false);
+    const bench::ProgramFolder folder(false);
     std::vector<Figure> figures;
     auto add = [&figures](std::vector<Figure> more) {
         figures.insert(figures.end(), more.begin(), more.end());

@@ -18,7 +18,7 @@
 // writer (the writer falling behind); recorded_seconds: the saved length.
 //
 // Usage: recorder [--seconds N]   (N seconds each way; default 60)
-#include "quietdialogs.h"
+#include "benchsupport.h"
 #include "keyboard/appfolder.h"
 #include "keyboard/mainwindow.h"
 #include "keyboard/startupwindow.h"
@@ -75,13 +75,10 @@ void startAccompaniment(Form1& form) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     int seconds = 60;
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::max(1, std::atoi(argv[i + 1]));
-    QApplication app(argc, argv);
-    QuietDialogs dialogs;
-    plat::setDialogs(&dialogs);
+    bench::App app(argc, argv, false);
     QTemporaryDir folder;
     QFile ini(folder.filePath(QStringLiteral("vanto.ini")));
     if (ini.open(QIODevice::WriteOnly)) ini.write(plat::toGbk(keyboard::DefaultSettingsText() + QStringLiteral("\r\n")));
@@ -111,7 +108,7 @@ int main(int argc, char** argv) {
     auto play = [&] {
         QElapsedTimer clock;
         clock.start();
-        while (clock.elapsed() < seconds * 1000LL) app.processEvents(QEventLoop::AllEvents, 50);
+        while (clock.elapsed() < seconds * 1000LL) QApplication::processEvents(QEventLoop::AllEvents, 50);
     };
     engine.resetRenderStats();
     play();

@@ -23,7 +23,7 @@
 //   while it renders a block).
 //
 // Arguments: [long-note count] (default 200; 1000 takes eight minutes).
-#include "quietdialogs.h"
+#include "benchsupport.h"
 #include "keyboard/appfolder.h"
 #include "keyboard/mainwindow.h"
 #include "midi/midiout.h"
@@ -79,12 +79,7 @@ struct Result {
     bool complete = false;
 };
 
-double percentile(std::vector<double> v, double p) {
-    if (v.empty()) return -1;
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, static_cast<size_t>(std::ceil(p * v.size())) - (p > 0 ? 1 : 0));
-    return v[i];
-}
+using bench::percentile;
 
 // Plays `notes` notes of `length` ticks each and measures them.
 Result play(Form1& form, TimingSynth& synth, int notes, int length, const QString& prefix) {
@@ -150,11 +145,7 @@ QByteArray rhythmFile() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    QuietDialogs dialogs;
-    plat::setDialogs(&dialogs);
+    bench::App app(argc, argv, true);
     const int longNotes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
 
     if (!plat::AudioEngine::instance().start(plat::AudioEngine::Output::Null)) {
@@ -164,15 +155,8 @@ int main(int argc, char** argv) {
     auto synth = std::make_shared<TimingSynth>();
     plat::setMidiDeviceTable(synth, {synth});
 
-    QTemporaryDir folder;
-    QDir(folder.path()).mkdir(QStringLiteral("演奏记录"));
-    {
-        QFile ini(folder.path() + QStringLiteral("/vanto.ini"));
-        if (ini.open(QIODevice::WriteOnly))
-            ini.write(plat::toGbk(keyboard::DefaultSettingsText() + QStringLiteral("\r\n")));
-        QFile bin(folder.path() + QStringLiteral("/演奏记录/bench.bin"));
-        if (bin.open(QIODevice::WriteOnly)) bin.write(rhythmFile());
-    }
+    const bench::ProgramFolder folder(true);
+    folder.write(QStringLiteral("演奏记录/bench.bin"), rhythmFile());
     keyboard::SetProgramFolder(folder.path());
 
     auto form = std::make_unique<Form1>();

@@ -1,0 +1,76 @@
+// What the benchmarks share: the application they run in (offscreen unless a
+// platform is set, with dialogs nobody answers), a scratch program folder
+// holding the default settings, and the statistics of their figures.
+// Header-only: every bench/*.cpp is a program of its own.
+#pragma once
+
+#include "quietdialogs.h"
+#include "keyboard/appfolder.h"
+#include "platform/textcodec.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+namespace bench {
+
+// -1 for no figures.
+inline double median(std::vector<double> v) {
+    if (v.empty()) return -1;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// The nearest-rank percentile, p in [0, 1]; -1 for no figures.
+inline double percentile(std::vector<double> v, double p) {
+    if (v.empty()) return -1;
+    std::sort(v.begin(), v.end());
+    const size_t i = std::min(v.size() - 1, static_cast<size_t>(std::ceil(p * v.size())) - (p > 0 ? 1 : 0));
+    return v[i];
+}
+
+// The Qt application of a benchmark, with QuietDialogs answering the boxes.
+class App {
+public:
+    // keepRunning: closing the last window does not end the event loop.
+    App(int& argc, char** argv, bool keepRunning) : app_(offscreenUnlessSet(argc), argv) {
+        if (keepRunning) QApplication::setQuitOnLastWindowClosed(false);
+        plat::setDialogs(&dialogs_);
+    }
+
+private:
+    static int& offscreenUnlessSet(int& argc) {
+        if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        return argc;
+    }
+    QApplication app_;
+    QuietDialogs dialogs_;
+};
+
+// A scratch program folder with the settings file "vanto.ini" as the program
+// writes it, and, when asked, the record folder "演奏记录".
+class ProgramFolder {
+public:
+    explicit ProgramFolder(bool withRecordFolder) {
+        if (withRecordFolder) QDir(dir_.path()).mkdir(QStringLiteral("演奏记录"));
+        write(QStringLiteral("vanto.ini"), plat::toGbk(keyboard::DefaultSettingsText() + QStringLiteral("\r\n")));
+    }
+    QString path() const { return dir_.path(); }  // without trailing '/'
+    QString file(const QString& name) const { return dir_.filePath(name); }
+    void write(const QString& name, const QByteArray& bytes) const {
+        QFile f(file(name));
+        if (f.open(QIODevice::WriteOnly)) f.write(bytes);
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+}  // namespace bench
