@@ -14,10 +14,8 @@
 #include <memory>
 #include <vector>
 
-class EditorTest : public ::testing::Test {
+class EditorTest : public ::testing::Test, protected testing_support::MidiMessageAids {
 protected:
-    using Msgs = std::vector<uint32_t>;
-
     void SetUp() override {
         midi::CloseMidiOut();
         midi::resetState();
@@ -49,14 +47,6 @@ protected:
         for (int i = 0; i < n; ++i) w->YYDS->tick();
     }
 
-    static uint32_t msg(int status, int d1, int d2) {
-        return static_cast<uint32_t>(status | (d1 << 8) | (d2 << 16));
-    }
-    static Msgs offs(int channel, int from, int to) {
-        Msgs m;
-        for (int n = from; n <= to; ++n) m.push_back(msg(0x80 + channel, n, 0));
-        return m;
-    }
     // The note-offs of notes base..base+64 on channels 0..6.
     static Msgs sweep(int base) {
         Msgs m;
@@ -66,17 +56,6 @@ protected:
         }
         return m;
     }
-    static Msgs cat(Msgs a, const Msgs& b) {
-        a.insert(a.end(), b.begin(), b.end());
-        return a;
-    }
-    static Msgs only(const Msgs& m, int lo, int hi) {
-        Msgs out;
-        for (uint32_t v : m)
-            if (static_cast<int>(v & 0xFF) >= lo && static_cast<int>(v & 0xFF) <= hi) out.push_back(v);
-        return out;
-    }
-    static bool contains(const Msgs& m, uint32_t v) { return std::find(m.begin(), m.end(), v) != m.end(); }
     // The notes sounding after a message sequence, per channel and note.
     static std::vector<std::pair<int, int>> sounding(const Msgs& m) {
         std::vector<std::pair<int, int>> on;

@@ -4,21 +4,15 @@
 // the end of a played file, and a take stopped by closing the editor and
 // saved after it opens again.
 #include "editorfixture.h"
+#include "support/soundsupport.h"
 
-#include "platform/audioengine.h"
-#include "platform/mcicommand.h"
-#include "platform/mcidevice.h"
 #include "platform/sound.h"
 
-#include <QFile>
-#include <sndfile.h>
-
-#include <cmath>
 #include <string>
 
-namespace {
+using testing_support::writeTone;
 
-using Commands = std::vector<std::string>;
+namespace {
 
 std::vector<std::string> recordCommands(const char* bits, const char* rate) {
     return {"CLOSE NN",
@@ -38,47 +32,10 @@ SF_INFO waveInfo(const QString& path) {
     return info;
 }
 
-void writeTone(const QString& path, double seconds) {
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    ASSERT_NE(f, nullptr);
-    std::vector<float> data(static_cast<size_t>(seconds * 44100));
-    for (size_t i = 0; i < data.size(); ++i) data[i] = 0.5f * std::sin(2 * 3.14159265f * 440 * i / 44100);
-    sf_writef_float(f, data.data(), static_cast<sf_count_t>(data.size()));
-    sf_close(f);
-}
-
 }  // namespace
 
-class EditorRecorderTest : public EditorTest {
+class EditorRecorderTest : public testing_support::RecorderCommandTest<EditorTest> {
 protected:
-    plat::AudioEngine& engine = plat::AudioEngine::instance();
-    Commands commands;
-
-    void SetUp() override {
-        engine.stop();
-        ASSERT_TRUE(engine.start(plat::AudioEngine::Output::Manual));
-        EditorTest::SetUp();
-        plat::setMciObserver([this](const std::string& text, uint32_t) { commands.push_back(text); });
-    }
-    void TearDown() override {
-        plat::setMciObserver({});
-        EditorTest::TearDown();
-        plat::closeAllMciDevices();
-        engine.stop();
-    }
-    Commands sent() {
-        Commands c;
-        c.swap(commands);
-        return c;
-    }
-    void render(double seconds) {
-        std::vector<float> out(static_cast<size_t>(seconds * 44100) * 2);
-        engine.render(out.data(), static_cast<int>(out.size() / 2));
-    }
     // Clicks a recorder option as the user would (a selected one runs nothing).
     void click(int option) { w->LUYINJI[option]->setValue(true); }
     std::vector<bool> options() const {

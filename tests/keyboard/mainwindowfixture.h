@@ -21,10 +21,8 @@ inline QByteArray defaultSettingsBytes() {
     return plat::toGbk(keyboard::DefaultSettingsText() + QStringLiteral("\r\n"));
 }
 
-class Form1Test : public ::testing::Test {
+class Form1Test : public ::testing::Test, protected testing_support::MidiMessageAids {
 protected:
-    using Msgs = std::vector<uint32_t>;
-
     // Key codes the tests press.
     static constexpr int kG = 71, kH = 72, kSpace = 32, kBack = 8, kNumPlus = 107, kNumMinus = 109;
 
@@ -73,33 +71,12 @@ protected:
     }
     qint64 picture(int k) const { return form->Picture1[k]->picture().cacheKey(); }
 
-    // Only the messages whose status byte is in [lo, hi].
-    static Msgs only(const Msgs& m, int lo, int hi) {
-        Msgs out;
-        for (uint32_t v : m)
-            if (static_cast<int>(v & 0xFF) >= lo && static_cast<int>(v & 0xFF) <= hi) out.push_back(v);
-        return out;
-    }
     // The messages of the melody channels 0..2.
     static Msgs melody(const Msgs& m) {
         Msgs out;
         for (uint32_t v : m)
             if ((v & 0x0F) <= 2) out.push_back(v);
         return out;
-    }
-    static bool contains(const Msgs& m, uint32_t v) { return std::find(m.begin(), m.end(), v) != m.end(); }
-    static uint32_t msg(int status, int d1, int d2) {
-        return static_cast<uint32_t>(status | (d1 << 8) | (d2 << 16));
-    }
-    // Note-offs of notes from..to on a channel.
-    static Msgs offs(int channel, int from, int to) {
-        Msgs m;
-        for (int n = from; n <= to; ++n) m.push_back(msg(0x80 + channel, n, 0));
-        return m;
-    }
-    static Msgs cat(Msgs a, const Msgs& b) {
-        a.insert(a.end(), b.begin(), b.end());
-        return a;
     }
     // The melody messages of the first note of the default voices at middle C
     // (offset 24): the previous note (offset 0) released, then each voice's

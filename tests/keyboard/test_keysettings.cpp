@@ -2,52 +2,25 @@
 // effect previews (once, looping, missing), the wave list, saving vanto.ini,
 // and stored values that are no list position.
 #include "mainwindowfixture.h"
+#include "support/soundsupport.h"
 
-#include "platform/audioengine.h"
 #include "platform/sound.h"
 
 #include <QDir>
 #include <QFile>
-#include <sndfile.h>
 
 using namespace midi;
 
 namespace {
 
 // A short constant-level wave file.
-void writeWave(const QString& path, double seconds) {
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    ASSERT_NE(f, nullptr);
-    std::vector<float> data(static_cast<size_t>(seconds * 44100), 0.3f);
-    sf_writef_float(f, data.data(), static_cast<sf_count_t>(data.size()));
-    sf_close(f);
-}
+void writeWave(const QString& path, double seconds) { testing_support::writeLevel(path, seconds, 0.3f); }
 
 }  // namespace
 
-class KeySettingsTest : public Form1Test {
+class KeySettingsTest : public testing_support::ManualSoundTest<Form1Test> {
 protected:
-    plat::AudioEngine& engine = plat::AudioEngine::instance();
-
-    void SetUp() override {
-        engine.stop();
-        ASSERT_TRUE(engine.start(plat::AudioEngine::Output::Manual));
-        Form1Test::SetUp();
-    }
-    void TearDown() override {
-        Form1Test::TearDown();
-        engine.stopEffect();
-        engine.stop();
-    }
     void openPage() { form->Xxk[5]->setValue(true); }
-    void render(double seconds) {
-        std::vector<float> out(static_cast<size_t>(seconds * 44100) * 2);
-        engine.render(out.data(), static_cast<int>(out.size() / 2));
-    }
     std::vector<int> lists() const {
         return {form->YQSZ[0]->listIndex(), form->YQSZ[1]->listIndex(), form->YQSZ[2]->listIndex()};
     }

@@ -2,35 +2,15 @@
 // in order, the button pictures and clock, the refusals, failures that are
 // reported and lose nothing, and a recorded note read back from its file.
 #include "mainwindowfixture.h"
-
-#include "platform/audioengine.h"
-#include "platform/mcicommand.h"
-#include "platform/mcidevice.h"
-
-#include <QFile>
-#include <sndfile.h>
+#include "support/soundsupport.h"
 
 #include <cmath>
 #include <string>
 
 using namespace midi;
+using testing_support::writeTone;
 
 namespace {
-
-using Commands = std::vector<std::string>;
-
-void writeTone(const QString& path, double seconds, int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16) {
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = 1;
-    info.format = format;
-    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    ASSERT_NE(f, nullptr);
-    std::vector<float> data(static_cast<size_t>(seconds * 44100));
-    for (size_t i = 0; i < data.size(); ++i) data[i] = 0.5f * std::sin(2 * 3.14159265f * 440 * i / 44100);
-    sf_writef_float(f, data.data(), static_cast<sf_count_t>(data.size()));
-    sf_close(f);
-}
 
 struct Wave {
     SF_INFO info{};
@@ -56,32 +36,8 @@ std::string quotedCommand(const char* verb, const QString& path, const char* tai
 
 }  // namespace
 
-class RecorderTest : public Form1Test {
+class RecorderTest : public testing_support::RecorderCommandTest<Form1Test> {
 protected:
-    plat::AudioEngine& engine = plat::AudioEngine::instance();
-    Commands commands;
-
-    void SetUp() override {
-        engine.stop();
-        ASSERT_TRUE(engine.start(plat::AudioEngine::Output::Manual));
-        Form1Test::SetUp();
-        plat::setMciObserver([this](const std::string& text, uint32_t) { commands.push_back(text); });
-    }
-    void TearDown() override {
-        plat::setMciObserver({});
-        Form1Test::TearDown();
-        plat::closeAllMciDevices();
-        engine.stop();
-    }
-    Commands sent() {
-        Commands c;
-        c.swap(commands);
-        return c;
-    }
-    void render(double seconds) {
-        std::vector<float> out(static_cast<size_t>(seconds * 44100) * 2);
-        engine.render(out.data(), static_cast<int>(out.size() / 2));
-    }
     // Which of the six pictures (107..112) a button shows; 0 for none.
     int picture(int button) const {
         for (int i = 0; i < 6; ++i)

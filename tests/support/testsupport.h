@@ -7,9 +7,12 @@
 
 #include <QStringList>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace testing_support {
 
@@ -57,6 +60,34 @@ public:
 
 private:
     QTemporaryDir dir_;
+};
+
+// Short MIDI messages (status | data1 << 8 | data2 << 16) as the window
+// fixtures build and filter them.
+struct MidiMessageAids {
+    using Msgs = std::vector<uint32_t>;
+
+    static uint32_t msg(int status, int d1, int d2) {
+        return static_cast<uint32_t>(status | (d1 << 8) | (d2 << 16));
+    }
+    // Note-offs of notes from..to on a channel.
+    static Msgs offs(int channel, int from, int to) {
+        Msgs m;
+        for (int n = from; n <= to; ++n) m.push_back(msg(0x80 + channel, n, 0));
+        return m;
+    }
+    static Msgs cat(Msgs a, const Msgs& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    }
+    // Only the messages whose status byte is in [lo, hi].
+    static Msgs only(const Msgs& m, int lo, int hi) {
+        Msgs out;
+        for (uint32_t v : m)
+            if (static_cast<int>(v & 0xFF) >= lo && static_cast<int>(v & 0xFF) <= hi) out.push_back(v);
+        return out;
+    }
+    static bool contains(const Msgs& m, uint32_t v) { return std::find(m.begin(), m.end(), v) != m.end(); }
 };
 
 // Formats messages as upper-case hex for readable failures.
