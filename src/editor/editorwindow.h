@@ -89,6 +89,8 @@ public:
     // Note-offs of notes 0..64 above BaseNote on channels 0..6, and of every
     // note still remembered as struck on them.
     void SilenceTracks();
+    // The play buttons ready to start from the beginning, the clock off.
+    void ShowPlayEnded();
 
     // ---- Recorder
     void LUYINJI_Click(int index);  // 0 play, 1 stop, 2 record, 3 save

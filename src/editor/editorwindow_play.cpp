@@ -127,14 +127,16 @@ void YYBJ::StopPlay(bool fromSongBox) {
 void YYBJ::YYDS_Timer() {
     if (!YYDS_Step()) return;
     G.EditorCountdown -= 1;
-    if (G.EditorCountdown < 1) {
-        ST1->setEnabled(true);
-        ST2->setEnabled(true);
-        ST1->setValue(false);
-        ST2->setValue(0);
-        ST2->setText(QStringLiteral("从开始处启动"));
-        YYDS->setEnabled(false);
-    }
+    if (G.EditorCountdown < 1) ShowPlayEnded();
+}
+
+void YYBJ::ShowPlayEnded() {
+    ST1->setEnabled(true);
+    ST2->setEnabled(true);
+    ST1->setValue(false);
+    ST2->setValue(0);
+    ST2->setText(QStringLiteral("从开始处启动"));
+    YYDS->setEnabled(false);
 }
 
 // One step under the play's error trap: a failing step silences the tracks
@@ -145,12 +147,7 @@ bool YYBJ::YYDS_Step() {
         return true;
     } catch (const rt::RuntimeError&) {
         SilenceTracks();
-        ST1->setEnabled(true);
-        ST2->setEnabled(true);
-        ST1->setValue(false);
-        ST2->setValue(0);
-        ST2->setText(QStringLiteral("从开始处启动"));
-        YYDS->setEnabled(false);
+        ShowPlayEnded();
         BZWJ->setEnabled(true);
         return false;
     }

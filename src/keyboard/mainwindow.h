@@ -103,6 +103,9 @@ public:
     void StopScorePlay();
     // The score box is read-only while a play runs.
     void ScoreBoxFollowsPlay();
+    // The accompaniment counters back at the start, as every start and stop
+    // of a play (live or from the score) leaves them.
+    void ResetSteps();
 
     // ---- Score box and score files
     void Yuepu_MouseDown(int index);

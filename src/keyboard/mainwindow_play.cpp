@@ -72,15 +72,6 @@ void startLengthCount() {
     G.NoteLength = 2;
 }
 
-// Resets the accompaniment counters as every start and stop of play does.
-void resetSteps(Form1& f) {
-    G.RhythmStep = 0;
-    G.DrumStep = 0;
-    f.TokenTickCount = 0;
-    G.ChordIndex = 1;
-    f.ChordPos = 1;
-}
-
 // Puts the caret at the end of the score box and inserts there.
 void appendToScore(Form1& f, const QString& text) {
     f.Text3->setSelStart(f.TextLen);
@@ -125,7 +116,7 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
         ShowKeyUp(G.LastNoteOffset);
         G.ScoreText = Text3->text();
         Yuepu[0]->setText(QStringLiteral("试听"));
-        resetSteps(*this);
+        ResetSteps();
         AutoPlayRunning = false;
     } else if (keyCode == 8) {
         // Rest: its own length counts from here; the clock runs on.
@@ -147,7 +138,7 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
     } else if (keyCode == 107) {
         // Start: the accompaniment clock without a note, or the audition.
         if (Check5->value() == 1) {
-            resetSteps(*this);
+            ResetSteps();
             // A clock that stopped after a long pause holds a full count:
             // start counting afresh, or its first tick closes the take again.
             if (!Timer1->enabled()) G.NoteTicks = 0;
@@ -158,7 +149,7 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
     } else if (keyCode == 109) {
         // Halt.
         if (Check5->value() == 1) {
-            resetSteps(*this);
+            ResetSteps();
             Timer1->setEnabled(false);
             // The stopped clock will not close the take: the melody note
             // is released here, as the stop key does.
@@ -190,7 +181,7 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
 
         if (!Timer1->enabled()) {
             // First note of a take: it plays the accompaniment's first step.
-            resetSteps(*this);
+            ResetSteps();
             AccompTick = 0;
             if (Check5->value() == 1) {
                 SendShortMessage(0xB9, 11, 127);
@@ -219,13 +210,13 @@ void Form1::SFYXYZ_Click() {
     SFYXYZ->setEnabled(true);
     FJWZ->setCaption(QStringLiteral("现在允许演奏。。。"));
     if (isVisible()) SFYXYZ->setFocus(Qt::OtherFocusReason);
-    resetSteps(*this);
+    ResetSteps();
 }
 
 void Form1::SFYXYZ_GotFocus() {
     for (ui::PictureBox* key : Picture1) key->setEnabled(true);
     Label1->show();
-    resetSteps(*this);
+    ResetSteps();
 }
 
 void Form1::SFYXYZ_LostFocus() {

@@ -56,14 +56,6 @@ void sweepScoreNotes(int16_t lastChannel) {
     if (G.LastNoteOffset >= 0 && G.LastNoteOffset < 12) NoteOff(2, add16(G.BaseNote, G.LastNoteOffset - 12));
 }
 
-void resetSteps(Form1& f) {
-    G.RhythmStep = 0;
-    G.DrumStep = 0;
-    f.TokenTickCount = 0;
-    G.ChordIndex = 1;
-    f.ChordPos = 1;
-}
-
 // A rhythm pattern file of the list, whole; false when it is missing,
 // unreadable or too large to be one.
 bool readListedRhythmFile(const QString& path, QString* text) {
@@ -82,10 +74,18 @@ void Form1::StopScoreClock() {
 
 void Form1::ScoreBoxFollowsPlay() { Text3->setLocked(AutoPlayRunning || Timer3->enabled()); }
 
+void Form1::ResetSteps() {
+    G.RhythmStep = 0;
+    G.DrumStep = 0;
+    TokenTickCount = 0;
+    G.ChordIndex = 1;
+    ChordPos = 1;
+}
+
 void Form1::PlayScoreText() {
     // The live clock's close of an idle take would rewrite the score.
     Timer1->setEnabled(false);
-    resetSteps(*this);
+    ResetSteps();
     AccompTick = 0;
     ScoreLength = static_cast<int32_t>(G.ScoreText.size());
     ScorePos = 1;
@@ -140,7 +140,7 @@ void Form1::YSCX() {
             if (n >= 1 && n <= 19) {
                 SD->setListIndex(n - 1);
                 G.BeatInterval = rt::CInt(7500.0 / rt::Val(SD->text()));
-                resetSteps(*this);
+                ResetSteps();
                 TokenTicks = 0;
                 ScorePos += 1;
                 continue;
@@ -169,7 +169,7 @@ void Form1::YSCX() {
                     Check5->setValue(1);
                 }
             }
-            resetSteps(*this);
+            ResetSteps();
             TokenTicks = 0;
             ScorePos += 1;
             continue;
@@ -210,7 +210,7 @@ void Form1::YSCX() {
         Yuepu[0]->setText(QStringLiteral("试听"));
         AutoPlayRunning = false;
         ScorePos = 1;
-        resetSteps(*this);
+        ResetSteps();
         ShowKeyUp(G.LastNoteOffset);
     } else {
         // An error in the score: silence, stop the clock, then say so (a

@@ -103,11 +103,7 @@ void Form1::Yuepu_Click(int index) {
         G.ScoreText.clear();
         Timer1->setEnabled(false);
         ScorePos = 1;
-        G.RhythmStep = 0;
-        G.DrumStep = 0;
-        TokenTickCount = 0;
-        G.ChordIndex = 1;
-        ChordPos = 1;
+        ResetSteps();
         SFYXYZ->setEnabled(true);
         if (isVisible()) SFYXYZ->setFocus(Qt::OtherFocusReason);
         FJWZ->setCaption(QStringLiteral("成功清空乐谱。。。"));
