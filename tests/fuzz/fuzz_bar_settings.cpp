@@ -1,24 +1,18 @@
 // Bar settings line: every field read from any text is in range, complete
 // settings encode to a 60-character line that reads back the same, and
 // settings out of range are refused without changing the song.
+#include "fuzzsupport.h"
+
 #include "editor/barsettings.h"
 #include "editor/songmodel.h"
 
 #include <QString>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 using namespace editor;
 
 namespace {
-
-void failed(int line) {
-    std::fprintf(stderr, "invariant broken at line %d\n", line);
-    std::abort();
-}
-#define check(ok) ((ok) ? (void)0 : failed(__LINE__))
 
 bool sameSettings(const BarSettings& a, const BarSettings& b) {
     return a.bar == b.bar && a.program == b.program && a.volume == b.volume && a.depth == b.depth &&
@@ -26,16 +20,16 @@ bool sameSettings(const BarSettings& a, const BarSettings& b) {
 }
 
 void checkFields(const BarSettingsFields& f) {
-    if (f.bar) check(*f.bar >= 0 && *f.bar <= 9999);
+    if (f.bar) FUZZ_CHECK(*f.bar >= 0 && *f.bar <= 9999);
     for (int i = 0; i < 12; ++i) {
         if (f.program[i])
-            check(isMelodicTrack(i) ? (*f.program[i] >= kSilentProgram && *f.program[i] <= 127)
+            FUZZ_CHECK(isMelodicTrack(i) ? (*f.program[i] >= kSilentProgram && *f.program[i] <= 127)
                                     : (*f.program[i] >= 0 && *f.program[i] < kPercussionPositions));
-        if (f.volume[i]) check(*f.volume[i] >= 0 && *f.volume[i] <= 127);
+        if (f.volume[i]) FUZZ_CHECK(*f.volume[i] >= 0 && *f.volume[i] <= 127);
     }
-    if (f.depth) check(*f.depth >= -20 && *f.depth <= 20);
-    if (f.key) check(*f.key >= -1 && *f.key <= 11);
-    if (f.tempo) check(isValidTempo(*f.tempo));
+    if (f.depth) FUZZ_CHECK(*f.depth >= -20 && *f.depth <= 20);
+    if (f.key) FUZZ_CHECK(*f.key >= -1 && *f.key <= 11);
+    if (f.tempo) FUZZ_CHECK(isValidTempo(*f.tempo));
 }
 
 }  // namespace
@@ -47,9 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     checkFields(fields);
     if (const auto complete = completeSettings(fields)) {
         const auto encoded = encodeBarSettingsLine(*complete);
-        check(encoded && encoded->size() == kSettingsLineLength);
+        FUZZ_CHECK(encoded && encoded->size() == kSettingsLineLength);
         const auto back = completeSettings(decodeBarSettingsLine(*encoded));
-        check(back && sameSettings(*back, *complete));
+        FUZZ_CHECK(back && sameSettings(*back, *complete));
     }
 
     // The bytes as raw settings stored on a bar of a song.
@@ -72,15 +66,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const Song& empty = *new Song;
     const bool stored = storeBarSettings(song, bar, s);
     if (!stored) {
-        check(song == empty);
+        FUZZ_CHECK(song == empty);
         return 0;
     }
     s.bar = bar;
     const auto back = completeSettings(decodeBarSettingsLine(song.BarHeaderTexts(bar)));
-    check(back && sameSettings(*back, s));
+    FUZZ_CHECK(back && sameSettings(*back, s));
     song.BarHeaderTexts(bar) = QString();
     if (bar < 2000) song.BarEffectFlags(bar) = song.BarDepthTexts(bar) = QString();
     if (bar < 256) song.BarKeyTexts(bar) = song.BarTempoTexts(bar) = QString();
-    check(song == empty);
+    FUZZ_CHECK(song == empty);
     return 0;
 }

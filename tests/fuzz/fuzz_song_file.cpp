@@ -1,25 +1,19 @@
 // Song file reader: any bytes either open as a song that saves and reopens to
 // the same bytes, or are refused with a message and leave the song, and the
 // drum table's enabled flags, exactly as they were.
+#include "fuzzsupport.h"
+
 #include "editor/barsettings.h"
 #include "editor/songfile.h"
 #include "editor/songmodel.h"
 #include "midi/state.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 using namespace editor;
 
 namespace {
-
-void failed(int line) {
-    std::fprintf(stderr, "invariant broken at line %d\n", line);
-    std::abort();
-}
-#define check(ok) ((ok) ? (void)0 : failed(__LINE__))
 
 // An earlier song with something in every kind of table.
 const Song& earlierSong() {
@@ -65,25 +59,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const SongFileResult r = openSongData(song, bytes);
     if (!r.ok) {
-        check(!r.message.isEmpty());
-        check(song == earlierSong());
-        check(enabledFlagsMatch());
+        FUZZ_CHECK(!r.message.isEmpty());
+        FUZZ_CHECK(song == earlierSong());
+        FUZZ_CHECK(enabledFlagsMatch());
         return 0;
     }
     changed = true;
-    check(song.BarLastStep == 15 || song.BarLastStep == 23 || song.BarLastStep == 31);
-    check(r.barLastStep == song.BarLastStep && r.meterIndex == (song.BarLastStep - 15) / 8);
-    check(song.EditorBarCount >= 0 && song.EditorBarCount <= song.lastBarLimit());
-    check(song.songEndStep() < kPositions);
+    FUZZ_CHECK(song.BarLastStep == 15 || song.BarLastStep == 23 || song.BarLastStep == 31);
+    FUZZ_CHECK(r.barLastStep == song.BarLastStep && r.meterIndex == (song.BarLastStep - 15) / 8);
+    FUZZ_CHECK(song.EditorBarCount >= 0 && song.EditorBarCount <= song.lastBarLimit());
+    FUZZ_CHECK(song.songEndStep() < kPositions);
 
     // What was opened saves, reopens and saves again to the same bytes.
     prepareSongForSave(song);
     const QByteArray saved = songFileBytes(song);
     static Song& again = *new Song;
     const SongFileResult r2 = openSongData(again, saved);
-    check(r2.ok);
-    check(again.EditorBarCount == song.EditorBarCount && again.BarLastStep == song.BarLastStep);
+    FUZZ_CHECK(r2.ok);
+    FUZZ_CHECK(again.EditorBarCount == song.EditorBarCount && again.BarLastStep == song.BarLastStep);
     prepareSongForSave(again);
-    check(songFileBytes(again) == saved);
+    FUZZ_CHECK(songFileBytes(again) == saved);
     return 0;
 }
