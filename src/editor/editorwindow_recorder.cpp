@@ -156,12 +156,7 @@ void YYBJ::Lyjsj_Timer() {
         LUYINJI[kPlay]->setValue(false);
         return;  // the next start counts from 0:0
     }
-    if (RecSeconds == 59) {
-        RecMinutes = rt::add16(RecMinutes, 1);
-        RecSeconds = 0;
-    } else {
-        RecSeconds = rt::add16(RecSeconds, 1);
-    }
+    recorder::countSecond(RecMinutes, RecSeconds);
 }
 
 // Closing the editor: a recording or a playback started here stops with it,

@@ -143,12 +143,7 @@ void Form1::Lyjsj_Timer() {
         RecorderIdle(QStringLiteral("录音机已停止。。。"));
         return;  // the clock starts again from 0:0
     }
-    if (RecorderSeconds == 59) {
-        RecorderMinutes = rt::add16(RecorderMinutes, 1);
-        RecorderSeconds = 0;
-    } else {
-        RecorderSeconds = rt::add16(RecorderSeconds, 1);
-    }
+    recorder::countSecond(RecorderMinutes, RecorderSeconds);
 }
 
 void Form1::StopRecorder() {

@@ -1,6 +1,7 @@
 #include "midi/recorder.h"
 
 #include "platform/dialogs.h"
+#include "runtime/runtime.h"
 #include "platform/sound.h"
 #include "platform/textcodec.h"
 
@@ -115,6 +116,15 @@ bool stoppedByItself() {
     send(QStringLiteral("STOP NN"));
     send(QStringLiteral("Close NN"));
     return true;
+}
+
+void countSecond(int16_t& minutes, int16_t& seconds) {
+    if (seconds == 59) {
+        minutes = rt::add16(minutes, 1);
+        seconds = 0;
+    } else {
+        seconds = rt::add16(seconds, 1);
+    }
 }
 
 }  // namespace midi::recorder

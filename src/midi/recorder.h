@@ -46,4 +46,8 @@ void reportUnsaved();
 // by itself; the device is then stopped and closed.
 bool stoppedByItself();
 
+// One second more on a window's recorder clock; second 59 rolls over into a
+// minute.
+void countSecond(int16_t& minutes, int16_t& seconds);
+
 }  // namespace midi::recorder
