@@ -104,7 +104,7 @@ public:
     // The score box is read-only while a play runs.
     void ScoreBoxFollowsPlay();
     // The accompaniment counters back at the start, as every start and stop
-    // of a play (live or from the score) leaves them.
+    // of a play (live or from the score) or of an audition leaves them.
     void ResetSteps();
 
     // ---- Score box and score files

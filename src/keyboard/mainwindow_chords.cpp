@@ -345,11 +345,7 @@ void Form1::Timer4_Timer() {
 // ---- Chord audition
 
 void Form1::Check6_Click() {
-    G.RhythmStep = 0;
-    G.DrumStep = 0;
-    TokenTickCount = 0;
-    G.ChordIndex = 1;
-    ChordPos = 1;
+    ResetSteps();
     HXYPSB();
     ZDHXSC();
     if (Check6->value() == 1) {

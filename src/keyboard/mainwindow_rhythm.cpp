@@ -248,11 +248,7 @@ void Form1::Option1_Click(int) {
 void Form1::BzQd_Click() {
     BZDS->setInterval(rt::mul16(2, G.BeatInterval));
     if (BzQd->value() == 1) {
-        G.RhythmStep = 0;
-        G.DrumStep = 0;
-        TokenTickCount = 0;
-        G.ChordIndex = 1;
-        ChordPos = 1;
+        ResetSteps();
         AccompTick = 0;
         BZDS->setEnabled(true);
         BzQd->setText(QStringLiteral("停止"));
