@@ -224,15 +224,18 @@ TEST(TimerRules, IntervalZeroNeverFiresIntervalRestartsEnablingAgainDoesNot) {
     EXPECT_EQ(ticks, 1);
 }
 
+// For the life of a test that needs its clock to run by itself, timers are
+// not held for ticking by hand.
+struct ClocksRunByThemselves {
+    ClocksRunByThemselves() { Timer::setHeld(false); }
+    ~ClocksRunByThemselves() { Timer::setHeld(true); }
+};
+
 // A musical clock keeps its grid of deadlines however late a tick runs; a
 // restart inside a tick starts at that tick's deadline. The figures compared
 // are deadlines, never elapsed times, so a loaded machine gives the same result.
 TEST(TimerRules, MusicalClockKeepsItsGridOfDeadlines) {
-    // This test needs the clock to run by itself.
-    struct Release {
-        Release() { Timer::setHeld(false); }
-        ~Release() { Timer::setHeld(true); }
-    } release;
+    const ClocksRunByThemselves release;
     Timer t;
     t.setMusicalClock(true);
     t.setInterval(20);
@@ -266,11 +269,7 @@ TEST(TimerRules, MusicalClockKeepsItsGridOfDeadlines) {
 // tick) takes up its grid from the moment it runs again: the missed ticks
 // are not played in a burst.
 TEST(TimerRules, MusicalClockAfterAStallKeepsTimeFromNow) {
-    // This test needs the clock to run by itself.
-    struct Release {
-        Release() { Timer::setHeld(false); }
-        ~Release() { Timer::setHeld(true); }
-    } release;
+    const ClocksRunByThemselves release;
     Timer t;
     t.setMusicalClock(true);
     t.setInterval(20);
