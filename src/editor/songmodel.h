@@ -73,23 +73,9 @@ private:
     std::vector<T> data_;
 };
 
+// Fixed-bound two-dimensional table R x C on the heap.
 template <typename T, std::size_t R, std::size_t C>
-class Grid {
-public:
-    Grid() : data_(R * C) {}
-    T& operator()(long long r, long long c) { return data_[check(r, c)]; }
-    const T& operator()(long long r, long long c) const { return data_[check(r, c)]; }
-    void fill(const T& v) { std::fill(data_.begin(), data_.end(), v); }
-    bool operator==(const Grid&) const = default;
-
-private:
-    static std::size_t check(long long r, long long c) {
-        if (r < 0 || r >= static_cast<long long>(R) || c < 0 || c >= static_cast<long long>(C))
-            rt::raise(rt::kErrSubscript);
-        return static_cast<std::size_t>(r) * C + static_cast<std::size_t>(c);
-    }
-    std::vector<T> data_;
-};
+using Grid = rt::FixedArray2<T, R, C>;
 
 class Song {
 public:

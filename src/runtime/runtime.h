@@ -88,6 +88,7 @@ public:
     T& operator()(long long r, long long c) { return data_[check(r, c)]; }
     const T& operator()(long long r, long long c) const { return data_[check(r, c)]; }
     void fill(const T& v) { std::fill(data_.begin(), data_.end(), v); }
+    bool operator==(const FixedArray2&) const = default;
 
 private:
     static std::size_t check(long long r, long long c) {
