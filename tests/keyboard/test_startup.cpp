@@ -356,6 +356,6 @@ TEST_F(Form1Test, HelpPageOpensOnItsFirstTopicAndTheKeyMapToggles) {
     EXPECT_EQ(form->Picture2->geometry(), QRect(0, 0, 988, 204));
     EXPECT_EQ(form->Label3->caption(), QStringLiteral("点击图片收回键盘分布"));
     form->Image3_Click();
-    EXPECT_EQ(form->Picture2->geometry(), QRect(408, 152, 175, 51));
+    EXPECT_EQ(form->Picture2->geometry(), QRect(408, 150, 175, 51));
     EXPECT_EQ(form->Label3->caption(), QStringLiteral("点击图片查看键盘分布"));
 }
