@@ -166,5 +166,14 @@ int main(int argc, char** argv) {
     p.fillRect(shape.rect(), QColor(128, 128, 128));
     p.end();
     shape.save(out + QStringLiteral("/goodbye-shape.png"));
+    // What shows through the shape: the window as it paints itself.
+    QImage seen(bye.size(), QImage::Format_RGB32);
+    seen.fill(Qt::white);
+    const QPixmap drawn = bye.grab();
+    QPainter q(&seen);
+    q.setClipRegion(bye.shape());
+    q.drawPixmap(0, 0, drawn);
+    q.end();
+    seen.save(out + QStringLiteral("/goodbye.png"));
     return 0;
 }
