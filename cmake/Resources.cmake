@@ -45,6 +45,6 @@ endif()
 
 if(MORVELA_BUILD_TOOLS)
   add_executable(snapshot tools/snapshot.cpp)
-  target_link_libraries(snapshot PRIVATE morvela_keyboard)
+  target_link_libraries(snapshot PRIVATE morvela_keyboard morvela_editor)
   set_target_properties(snapshot PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
 endif()

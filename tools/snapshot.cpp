@@ -1,6 +1,7 @@
 // Draws the program's windows offscreen into PNG files, for looking at the
 // layout without a display: snapshot <output folder> [program folder].
 #include "../bench/quietdialogs.h"
+#include "editor/editorwindow.h"
 #include "keyboard/appfolder.h"
 #include "keyboard/startupwindow.h"
 #include "keyboard/mainwindow.h"
@@ -12,7 +13,102 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
+
+#include <cstdio>
+
+namespace {
+
+// Prints every caption of a shown window that does not fit its control, and
+// every pair of sibling controls that overlap.
+void reportCramped(const QString& name, QWidget* window) {
+    const QList<QWidget*> all = window->findChildren<QWidget*>();
+    for (QWidget* w : all) {
+        if (!w->isVisibleTo(window)) continue;
+        QString text;
+        bool cut = false;
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+            text = b->text();
+            // A push button's hint has a minimum width; its caption needs less.
+            const int need = qobject_cast<QPushButton*>(b) ? b->fontMetrics().horizontalAdvance(text) + 8
+                                                           : b->sizeHint().width();
+            cut = !text.isEmpty() && need > b->width();
+        } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            text = e->text();
+            cut = e->fontMetrics().horizontalAdvance(text) > e->contentsRect().width() - 4;
+        } else if (auto* l = qobject_cast<QLabel*>(w)) {
+            text = l->text();
+            cut = !l->wordWrap() && !text.trimmed().isEmpty() && l->sizeHint().width() > l->width() + 1;
+            if (l->wordWrap() && !text.isEmpty()) cut = l->heightForWidth(l->width()) > l->height();
+        }
+        if (cut)
+            std::fprintf(stderr, "%s: \"%s\" needs %dx%d, has %dx%d\n", qPrintable(name), qPrintable(text),
+                         w->sizeHint().width(), w->sizeHint().height(), w->width(), w->height());
+    }
+    for (QWidget* a : all) {
+        if (!a->isVisibleTo(window) || !a->parentWidget()) continue;
+        auto captioned = [](QWidget* w) { return qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w); };
+        if (!captioned(a) || a->property("text").toString().isEmpty()) continue;
+        for (QWidget* b : all) {
+            if (b == a || b->parentWidget() != a->parentWidget() || !b->isVisibleTo(window)) continue;
+            if (b->geometry().intersects(a->geometry()) && (!captioned(b) || a < b))
+                std::fprintf(stderr, "%s: overlap %s \"%s\" / %s\n", qPrintable(name), a->metaObject()->className(),
+                             qPrintable(a->property("text").toString()), b->metaObject()->className());
+        }
+    }
+}
+
+// The music editor opened through the main window's "编辑" button, with a
+// few notes and drum hits typed in, at 2/4 and at 4/4, and its recorder row
+// as it looks while recording (drawn from the state alone: nothing records).
+void snapEditor(QApplication& app, Form1* form, const QString& out) {
+    YYBJ* editor = nullptr;
+    midi::Hooks.OpenEditor = [&editor] {
+        if (!editor) editor = new YYBJ();
+        editor->Show();
+    };
+    form->BJCK_Click();
+    if (!editor) return;
+    auto fill = [&](int steps) {
+        static const char* const notes[3] = {"KCKDKEKFKGKAKBHC", "CC--WG--KC--WG--", "MCMEMG--MCMEMG--"};
+        for (int k = 0; k < 3; ++k) {
+            QString text = QString::fromLatin1(notes[k]).repeated(steps / 8 + 1).left(steps * 2);
+            editor->YF1[k]->setText(text);
+        }
+        for (int r = 0; r < 5; ++r)
+            for (int i = r; i < steps; i += 4) editor->DJY[r][i]->setValue(1);
+    };
+    fill(16);
+    app.processEvents();
+    editor->grab().save(out + QStringLiteral("/editor-2-4.png"));
+    reportCramped(QStringLiteral("editor-2-4"), editor);
+    editor->JPFL[2]->setValue(true);
+    fill(32);
+    app.processEvents();
+    editor->grab().save(out + QStringLiteral("/editor-4-4.png"));
+    reportCramped(QStringLiteral("editor-4-4"), editor);
+    // The recorder row while a take records: option selected, clock running.
+    {
+        ui::Handler h = std::move(editor->LUYINJI[2]->onClick);
+        editor->LUYINJI[2]->setValue(true);
+        editor->LUYINJI[2]->onClick = std::move(h);
+    }
+    editor->LYSJ->setCaption(QStringLiteral("当前: 12:34"));
+    editor->yinzi->setListIndex(2);
+    app.processEvents();
+    const QRect row(0, editor->LUYINJI[0]->parentWidget()->y() - 4, editor->width(), 36);
+    const QImage strip = editor->grab(row).toImage();
+    strip.scaled(strip.size() * 2).save(out + QStringLiteral("/editor-recorder.png"));
+    editor->Unload();
+    delete editor;
+    midi::Hooks.OpenEditor = nullptr;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -30,12 +126,14 @@ int main(int argc, char** argv) {
     auto* splash = new DZQQD();
     splash->Show();
     splash->grab().save(out + QStringLiteral("/splash.png"));
+    reportCramped(QStringLiteral("splash"), splash);
     splash->Command1_Click();
     Form1* form = midi::G.Form1Instance;
     for (int page : {0, 1, 2, 4, 5}) {
         form->Xxk[page]->setValue(true);
         app.processEvents();
         form->grab().save(out + QStringLiteral("/main-page%1.png").arg(page));
+        reportCramped(QStringLiteral("main-page%1").arg(page), form);
     }
     // A chord pressed with the mouse on the keys, a note from the keyboard.
     form->Xxk[0]->setValue(true);
@@ -56,7 +154,9 @@ int main(int argc, char** argv) {
     form->XINJIAN_Click();
     app.processEvents();
     YYLR::Instance->grab().save(out + QStringLiteral("/score-entry.png"));
+    reportCramped(QStringLiteral("score-entry"), YYLR::Instance);
     YYLR::Instance->FANHUI_Click();
+    snapEditor(app, form, out);
     Form3 bye;
     bye.Form_Load();
     QImage shape(bye.size(), QImage::Format_RGB32);
@@ -66,5 +166,14 @@ int main(int argc, char** argv) {
     p.fillRect(shape.rect(), QColor(128, 128, 128));
     p.end();
     shape.save(out + QStringLiteral("/goodbye-shape.png"));
+    // What shows through the shape: the window as it paints itself.
+    QImage seen(bye.size(), QImage::Format_RGB32);
+    seen.fill(Qt::white);
+    const QPixmap drawn = bye.grab();
+    QPainter q(&seen);
+    q.setClipRegion(bye.shape());
+    q.drawPixmap(0, 0, drawn);
+    q.end();
+    seen.save(out + QStringLiteral("/goodbye.png"));
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "platform/sound.h"
 
 #include <QCloseEvent>
+#include <QFontMetricsF>
 
 using namespace midi;
 
@@ -52,8 +53,17 @@ void YYBJ::buildControls() {
 
     static const char* const trackNames[12] = {"含颤音", "乐器2", "乐器3", "乐器4",  "乐器5",  "乐器6",
                                                "乐器7",  "乐器8", "乐器9", "乐器10", "乐器11", "乐器12"};
-    QFont noteFont(QStringLiteral("黑体"));
+    // A bar's notes fill its box only in a font whose letters are half an em
+    // wide (two letters to a step box): the Hei fonts' Latin half, or failing
+    // those a fixed-pitch face.
+    QFont noteFont;
+    noteFont.setFamilies({QStringLiteral("黑体"), QStringLiteral("SimHei"), QStringLiteral("WenQuanYi Micro Hei Mono"),
+                          QStringLiteral("Noto Sans Mono CJK SC"), QStringLiteral("DejaVu Sans Mono")});
+    noteFont.setStyleHint(QFont::Monospace);
     noteFont.setPointSizeF(14.25);
+    // A face with wider letters is made smaller until a pair fits a step.
+    const qreal pair = QFontMetricsF(noteFont).horizontalAdvance(QStringLiteral("MM"));
+    if (pair > 19.5) noteFont.setPointSizeF(14.25 * 19.0 / pair);
     for (int k = 0; k < 12; ++k) {
         const int top = kGridTop + 32 * k;
         TrackLabels[k] = label(this, QString::fromUtf8(trackNames[k]), 4, top + 4, 50, 20);

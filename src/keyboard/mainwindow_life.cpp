@@ -222,7 +222,7 @@ void Form1::Image3_Click() {
         Picture2->raise();
         Label3->setCaption(QStringLiteral("点击图片收回键盘分布"));
     } else {
-        Picture2->setGeometry(408, 152, 175, 51);
+        Picture2->setGeometry(408, 150, 175, 51);
         Label3->setCaption(QStringLiteral("点击图片查看键盘分布"));
     }
     KeyMapShown = !KeyMapShown;

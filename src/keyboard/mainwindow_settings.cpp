@@ -38,7 +38,11 @@ void Form1::buildSettingsPage(QWidget* page) {
     // The 28 keys, one option group, five to a row: F1..F12 in three rows,
     // the pads in two, the effect keys in two.
     auto* keys = new QWidget(page);
-    keys->setGeometry(4, 2, 240, 120);
+    // Columns wide enough for "Hom" beside the next key's button.
+    constexpr int kColumn = 51;
+    keys->setGeometry(4, 2, 5 * kColumn, 120);
+    // A narrower gap between button and caption than the style's own.
+    keys->setStyleSheet(QStringLiteral("QRadioButton { spacing: 3px; }"));
     static const char* effectCaptions[6] = {"Ins", "Hom", "Pup", "Del", "End", "Pdo"};
     static const char* effectKeys[6] = {"Insert", "Home", "PageUp", "Delete", "End", "PageDown"};
     for (int i = 0; i < 28; ++i) {
@@ -59,7 +63,7 @@ void Form1::buildSettingsPage(QWidget* page) {
         const int row = firstRow + (i - first) / 5;
         const int col = (i - first) % 5;
         Option3[i] = new ui::OptionButton(caption, keys);
-        Option3[i]->setGeometry(48 * col, 17 * row, 48, 17);
+        Option3[i]->setGeometry(kColumn * col, 17 * row, kColumn, 17);
         Option3[i]->setToolTip(tip);
         Option3[i]->setFocusPolicy(Qt::NoFocus);
         if (i == 0) Option3[i]->setValue(true);  // design state: F1, before its handler is wired
@@ -68,14 +72,14 @@ void Form1::buildSettingsPage(QWidget* page) {
 
     for (int j = 0; j < 4; ++j) {
         YQSZ[j] = new ui::ComboBox(ui::ComboBox::PickList, page);
-        YQSZ[j]->setGeometry(248, 4 + 26 * j, 138, 22);
+        YQSZ[j]->setGeometry(262, 4 + 26 * j, 124, 22);
         YQSZ[j]->onClick = [this, j] { YQSZ_Click(j); };
         YQSZ[j]->onChange = [this, j] { YQSZ_Click(j); };
     }
-    YQSZ[3]->move(248, 4);
+    YQSZ[3]->move(262, 4);
     YQSZ[3]->hide();
     File2 = new ui::FileListBox(page);
-    File2->setGeometry(248, 4, 138, 104);
+    File2->setGeometry(262, 4, 124, 104);
     File2->setPattern(QStringLiteral("*.wav"));
     File2->hide();
     File2->onClick = [this] { File2_Click(); };
@@ -88,11 +92,11 @@ void Form1::buildSettingsPage(QWidget* page) {
     Check2->setGeometry(98, 124, 90, 20);
     Check2->setToolTip(QStringLiteral("勾选该选项后再播放特殊音效时将进行循环播放！"));
     SHUAXIN = new ui::CommandButton(QStringLiteral("停止"), page);
-    SHUAXIN->setGeometry(248, 116, 66, 26);
+    SHUAXIN->setGeometry(262, 116, 60, 26);
     SHUAXIN->setToolTip(QStringLiteral("停止正在播放的特殊音效！"));
     SHUAXIN->onClick = [this] { SHUAXIN_Click(); };
     BCSZ = new ui::CommandButton(QStringLiteral("保存"), page);
-    BCSZ->setGeometry(320, 116, 66, 26);
+    BCSZ->setGeometry(326, 116, 60, 26);
     BCSZ->setToolTip(QStringLiteral("保存当前的快捷按键设置，下次启动软件时将自动加载！"));
     BCSZ->onClick = [this] { BCSZ_Click(); };
 }

@@ -2,6 +2,8 @@
 // bar, "插入", "清空" and the bar count, with their limits.
 #include "editorfixture.h"
 
+#include <QFontMetrics>
+
 using namespace midi;
 
 TEST_F(EditorTest, GridColumnsEdgesColoursAndMeterLayouts) {
@@ -29,6 +31,19 @@ TEST_F(EditorTest, GridColumnsEdgesColoursAndMeterLayouts) {
     w->JPFL[0]->setValue(true);
     EXPECT_EQ(w->LoadedLastStep, 15);
     EXPECT_EQ(static_cast<int>(w->DJY[4].size()), 16);
+}
+
+// A whole bar of the widest notes shows in its box at every meter, without
+// scrolling, at the installed fonts.
+TEST_F(EditorTest, AFullBarOfNotesFitsItsBox) {
+    for (int meter : {0, 1, 2}) {
+        w->JPFL[meter]->setValue(true);
+        for (int k = 0; k < 7; ++k) {
+            QWidget* box = w->YF1[k]->editor();
+            const QString bar(w->YF1[k]->maxLength(), u'M');
+            EXPECT_LE(QFontMetrics(box->font()).horizontalAdvance(bar), box->contentsRect().width() - 4) << meter;
+        }
+    }
 }
 
 TEST_F(EditorTest, DrumTicksWriteTheBarsCellsAndRowText) {

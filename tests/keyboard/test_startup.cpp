@@ -6,11 +6,13 @@
 #include "keyboard/goodbyewindow.h"
 #include "platform/midiout.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QMouseEvent>
+#include <QRadioButton>
 
 #include <utility>
 
@@ -356,6 +358,19 @@ TEST_F(Form1Test, HelpPageOpensOnItsFirstTopicAndTheKeyMapToggles) {
     EXPECT_EQ(form->Picture2->geometry(), QRect(0, 0, 988, 204));
     EXPECT_EQ(form->Label3->caption(), QStringLiteral("点击图片收回键盘分布"));
     form->Image3_Click();
-    EXPECT_EQ(form->Picture2->geometry(), QRect(408, 152, 175, 51));
+    EXPECT_EQ(form->Picture2->geometry(), QRect(408, 150, 175, 51));
     EXPECT_EQ(form->Label3->caption(), QStringLiteral("点击图片查看键盘分布"));
+}
+
+// Every option and check box caption reads in full beside its neighbour at
+// the installed fonts: the narrow key columns of the settings page and the
+// meter options of the rhythm page were the tight ones.
+TEST_F(Form1Test, OptionAndCheckCaptionsFitTheirButtons) {
+    for (int i : {0, 1, 2, 4, 5}) form->Xxk[i]->setValue(true);
+    for (QAbstractButton* b : form->findChildren<QAbstractButton*>()) {
+        if (b->text().isEmpty() || (!qobject_cast<QRadioButton*>(b) && !qobject_cast<QCheckBox*>(b))) continue;
+        EXPECT_LE(b->sizeHint().width(), b->width()) << b->text().toStdString();
+    }
+    // The key map's frame stays clear of the mute pad below it.
+    EXPECT_LE(form->Picture2->geometry().bottom(), form->Label1->y() - 1);
 }
