@@ -78,9 +78,7 @@ protected:
         ASSERT_TRUE(copyTree(QStringLiteral(MORVELA_APP_DIR), dir.path() + QStringLiteral("/app")));
         // A display of our own.
         xvfb.setProgram(QStringLiteral("Xvfb"));
-        xvfb.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                           QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-                           QStringLiteral("tcp")});
+        xvfb.setArguments(QStringLiteral("-displayfd 1 -screen 0 1280x800x24 -nolisten tcp").split(u' '));
         xvfb.start();
         ASSERT_TRUE(xvfb.waitForStarted(5000));
         ASSERT_TRUE(waitFor([&] { return xvfb.canReadLine() || xvfb.waitForReadyRead(100); }, 10000));
@@ -104,18 +102,18 @@ protected:
         }
     }
     QString log() const { return dir.path() + QStringLiteral("/midi.log"); }
-    QString xdotool(const QStringList& args) {
+    // Runs xdotool with blank-separated arguments.
+    QString xdotool(const QString& args) {
         QProcess p;
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral("xdotool"), args);
+        p.start(QStringLiteral("xdotool"), args.split(u' '));
         p.waitForFinished(10000);
         return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
     }
+    QStringList windows() { return xdotool("search --onlyvisible --name ^Morvela$").split(u'\n', Qt::SkipEmptyParts); }
     // The id of the newest visible window named Morvela.
     QString window() {
-        QStringList ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                   QStringLiteral("^Morvela$")})
-                              .split(u'\n', Qt::SkipEmptyParts);
+        const QStringList ids = windows();
         return ids.isEmpty() ? QString() : ids.last();
     }
 
@@ -140,8 +138,7 @@ TEST_F(EndToEnd, PlaysKeysThroughTheDeviceAndEndsThroughTheGoodbyeWindow) {
     // The first activation sends the programs of channels 0..5.
     ASSERT_TRUE(retryUntil(
         [&] {
-            xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), splash, QStringLiteral("276"),
-                     QStringLiteral("260"), QStringLiteral("click"), QStringLiteral("1")});
+            xdotool("mousemove --window " + splash + " 276 260 click 1");
         },
         [&] { return logMessages(log()).contains(QStringLiteral("000003C5")); }, 20000))
         << logMessages(log()).join(u' ').toStdString();
@@ -153,9 +150,9 @@ TEST_F(EndToEnd, PlaysKeysThroughTheDeviceAndEndsThroughTheGoodbyeWindow) {
     // Key G: middle C on the three voices, voice 2 also an octave lower.
     const QString main = window();
     ASSERT_FALSE(main.isEmpty());
-    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), main});
+    xdotool("windowfocus --sync " + main);
     ASSERT_TRUE(retryUntil(
-        [&] { xdotool({QStringLiteral("key"), QStringLiteral("--window"), main, QStringLiteral("g")}); },
+        [&] { xdotool("key --window " + main + " g"); },
         [&] { return logMessages(log()).contains(QStringLiteral("00373092")); }, 15000))
         << logMessages(log()).mid(before).join(u' ').toStdString();
     QStringList played = logMessages(log()).mid(before);
@@ -169,9 +166,7 @@ TEST_F(EndToEnd, PlaysKeysThroughTheDeviceAndEndsThroughTheGoodbyeWindow) {
         QFile f(dir.path() + QStringLiteral("/app/vanto.ini"));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }();
-    const QStringList windowsBefore = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                               QStringLiteral("--name"), QStringLiteral("^Morvela$")})
-                                          .split(u'\n', Qt::SkipEmptyParts);
+    const QStringList windowsBefore = windows();
     QProcess second;
     second.setProcessEnvironment(env);
     second.start(dir.path() + QStringLiteral("/app/morvela"), {});
@@ -187,12 +182,9 @@ TEST_F(EndToEnd, PlaysKeysThroughTheDeviceAndEndsThroughTheGoodbyeWindow) {
     // focused, and only while the box is still there.
     ASSERT_TRUE(retryUntil(
         [&] {
-            const QStringList shown = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                               QStringLiteral("--name"), QStringLiteral("^Morvela$")})
-                                          .split(u'\n', Qt::SkipEmptyParts);
-            if (!shown.contains(box)) return;
-            xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), box});
-            xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QStringLiteral("Return")});
+            if (!windows().contains(box)) return;
+            xdotool("windowfocus --sync " + box);
+            xdotool("key --clearmodifiers Return");
         },
         [&] { return second.state() == QProcess::NotRunning || second.waitForFinished(50); }, 15000))
         << "the second copy did not end";
@@ -218,8 +210,7 @@ TEST_F(EndToEnd, PlaysKeysThroughTheDeviceAndEndsThroughTheGoodbyeWindow) {
     ASSERT_TRUE(retryUntil(
         [&] {
             if (program.state() == QProcess::NotRunning) return;
-            xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), main, QStringLiteral("947"),
-                     QStringLiteral("109"), QStringLiteral("click"), QStringLiteral("1")});
+            xdotool("mousemove --window " + main + " 947 109 click 1");
         },
         [&] { return program.state() == QProcess::NotRunning || program.waitForFinished(50); }, 25000))
         << "the program did not end";

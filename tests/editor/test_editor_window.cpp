@@ -10,23 +10,12 @@
 using namespace midi;
 
 TEST_F(EditorTest, FirstActivationSetsTheDefaultsAndSendsThePrograms) {
-    EXPECT_EQ(song().EditorBarCount, 0);
-    EXPECT_EQ(w->CurrentBar, 0);
-    EXPECT_EQ(w->BarLastStep, 15);
-    EXPECT_EQ(w->LoadedLastStep, 15);
     EXPECT_EQ(G.BeatInterval, 188);
-    EXPECT_EQ(G.BaseNote, 36);
-    for (int k = 0; k < 12; ++k) {
-        EXPECT_EQ(G.ChannelVelocity(k), 70);
-        EXPECT_EQ(w->YQYL[k]->text(), QStringLiteral("70"));
-    }
+    for (int k = 0; k < 12; ++k) EXPECT_EQ(G.ChannelVelocity(k), 70);
     EXPECT_EQ(w->ExpressionLevel, 120);
     EXPECT_EQ(w->DQSUDU->text(), QStringLiteral("80"));
-    EXPECT_EQ(w->DQYD->text(), QStringLiteral("C"));
-    EXPECT_EQ(w->windowTitle(), QStringLiteral("音乐编辑器"));
     EXPECT_EQ(w->SYYQ[0]->text(), QStringLiteral("2.电钢琴 "));
     EXPECT_EQ(w->SYYQ[10]->text(), QStringLiteral("木鱼-高音"));
-    EXPECT_EQ(static_cast<int>(w->DJY[0].size()), 16);
 
     // The start-up's programs (bank select, program) end the start-up; the
     // device box then opens the mapper and sends them again; expression 120

@@ -26,9 +26,35 @@ struct Imported {
 
 }  // namespace
 
-TEST(ScoreImport, NotesGoToTheFirstTwoTracksAndAdvanceByTheirLength) {
+TEST(ScoreImport, TokensLengthsHoldsAndStops) {
+    struct Case {
+        const char* score;
+        int position;
+        const char* cell;
+        int endStep;
+    };
+    const Case cases[] = {
+        {"KC4KD", 2, "KD", 4},         // "KD" keeps the length 4: two steps
+        {"VS5KC", 0, "KC", 2},         // the command's digit becomes the length
+        {"KC1KD2", 0, "KD", 1},        // lengths 0 and 1 do not advance
+        {"XZ16KC4", 8, "KC", 10},      // the last digit is the length
+        {"LC8MA8", 4, "MA", 8},
+        {"KC8GM8KD8", 4, "KD", 8},     // "GM" wrote "--" at 4, then "KD" replaced it
+        {"kc8", 0, "--", 0},
+        {"KC8TZ8KD8KE8", 4, "TZ", 8},  // a stop ends the import
+        {"KC8TZ8KD8KE8", 8, "--", 8},
+        {"KC8VS", 4, "--", 4},
+        {"KC8ab", 4, "--", 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.score);
+        Imported i(c.score);
+        ASSERT_TRUE(i.result.ok);
+        EXPECT_EQ(i.cell(c.position), c.cell);
+        EXPECT_EQ(i.result.endStep, c.endStep);
+    }
+
     Imported a("KC8KD8KE8");
-    ASSERT_TRUE(a.result.ok);
     EXPECT_EQ(a.result.endStep, 12);
     EXPECT_EQ(a.song->EditorBarCount, 0);
     EXPECT_EQ(a.song->EditorTextGrid(0, 0),
@@ -38,48 +64,10 @@ TEST(ScoreImport, NotesGoToTheFirstTwoTracksAndAdvanceByTheirLength) {
     EXPECT_EQ(a.song->EditorTextGrid(7, 0), "");
     EXPECT_EQ(a.song->EditorPitchGrid(1, 4), 26);
     EXPECT_EQ(a.song->EditorPitchGrid(2, 4), 255);
-
-    Imported carried("KC4KD");   // "KD" keeps the length 4: two steps
-    EXPECT_EQ(carried.cell(2), "KD");
-    EXPECT_EQ(carried.result.endStep, 4);
-
-    Imported skipped("VS5KC");   // the command's digit becomes the length
-    EXPECT_EQ(skipped.cell(0), "KC");
-    EXPECT_EQ(skipped.result.endStep, 2);
-
-    Imported replaced("KC1KD2");   // lengths 0 and 1 do not advance
-    EXPECT_EQ(replaced.cell(0), "KD");
-    EXPECT_EQ(replaced.result.endStep, 1);
-
-    Imported lastDigit("XZ16KC4");
-    EXPECT_EQ(lastDigit.cell(8), "KC");
-    EXPECT_EQ(lastDigit.song->EditorPitchGrid(0, 0), 254);
-    EXPECT_EQ(lastDigit.result.endStep, 10);
-
+    EXPECT_EQ(Imported("XZ16").song->EditorPitchGrid(0, 0), 254);
     Imported low("LC8MA8");
     EXPECT_EQ(low.song->EditorPitchGrid(0, 0), 0);      // an imported "LC" stays 0
-    EXPECT_EQ(low.cell(4), "MA");
     EXPECT_EQ(low.song->EditorPitchGrid(0, 4), 255);
-}
-
-TEST(ScoreImport, OtherPairsWriteHoldsAndStopEndsTheImport) {
-    Imported chord("KC8GM8KD8");
-    EXPECT_EQ(chord.cell(4), "KD");   // "GM" wrote "--" at 4, then "KD" replaced it
-    EXPECT_EQ(chord.result.endStep, 8);
-
-    Imported lower("kc8");
-    EXPECT_EQ(lower.song->EditorTextGrid(0, 0), QString(32, u'-'));
-    EXPECT_EQ(lower.result.endStep, 0);
-
-    Imported stop("KC8TZ8KD8KE8");
-    EXPECT_EQ(stop.cell(4), "TZ");
-    EXPECT_EQ(stop.cell(8), "--");
-    EXPECT_EQ(stop.result.endStep, 8);
-
-    Imported endsOnCommand("KC8VS");
-    EXPECT_EQ(endsOnCommand.result.endStep, 4);
-    Imported endsOnOther("KC8ab");
-    EXPECT_EQ(endsOnOther.cell(4), "--");
 }
 
 TEST(ScoreImport, LongScoresMakeBarsUpToTheLastTheTablesHold) {
@@ -99,8 +87,7 @@ TEST(ScoreImport, LongScoresMakeBarsUpToTheLastTheTablesHold) {
     EXPECT_EQ(big32.song->EditorBarCount, 311);
     EXPECT_LE(big32.song->songEndStep(), 9999);
 
-    // Many tokens that never advance.
-    Imported still(QString("KC0").repeated(100000));
+    Imported still(QString("KC0").repeated(100000));   // never advances
     EXPECT_EQ(still.song->EditorBarCount, 0);
     EXPECT_EQ(still.cell(0), "KC");
 }
