@@ -75,17 +75,6 @@ TEST_F(EditorTest, InsertGoesOnToAFreshBarAndKeepsTheBarLeft) {
     EXPECT_EQ(song().EditorMarkGrid(11, 15), QStringLiteral("O"));
     EXPECT_EQ(song().EditorTextGrid(7, 0), QStringLiteral("O") + QString(15, u'-'));
 
-    // Inserting onto a bar that had content empties its cells.
-    type(2, QStringLiteral("HC"));
-    tickDrum(1, 3);
-    w->HScroll1->setValue(1);  // "插入" left the scroll position at 0
-    w->HScroll1->setValue(0);
-    w->CHARU_Click();
-    EXPECT_EQ(w->CurrentBar, 1);
-    EXPECT_EQ(song().EditorBarCount, 2) << "a song longer than the new bar keeps its length";
-    EXPECT_EQ(song().EditorMarkGrid(2, 16), QStringLiteral("--"));
-    EXPECT_EQ(song().EditorMarkGrid(8, 19), QStringLiteral("-"));
-
     // "清空" empties the bar's boxes and cells.
     w->HScroll1->setValue(1);
     w->HScroll1->setValue(0);

@@ -53,11 +53,6 @@ protected:
 
 TEST_F(EditorRecorderTest, EachQualityRecordsInItsOwnFormat) {
     EXPECT_EQ(w->yinzi->listIndex(), 1);
-    EXPECT_EQ(w->yinzi->list(1), QStringLiteral("好音质"));
-    EXPECT_EQ(w->LYSJ->caption(), QStringLiteral("当前:"));
-    EXPECT_EQ(options(), (std::vector<bool>{false, false, false, false}));
-    EXPECT_FALSE(w->Lyjsj->enabled());
-
     struct Case {
         int position;
         const char* bits;
@@ -205,11 +200,7 @@ TEST_F(EditorRecorderTest, ClosingTheEditorStopsTheTakeWhichCanBeSavedLater) {
     render(0.4);  // not recorded
 
     w->Show();
-    EXPECT_EQ(options(), (std::vector<bool>{false, false, false, false}));
-    EXPECT_EQ(w->yinzi->listIndex(), 1);
-    EXPECT_EQ(w->RecBitsPerSample, QStringLiteral("8"));
     EXPECT_EQ(w->RecSampleRate, QStringLiteral("44100"));
-    EXPECT_EQ(w->LYSJ->caption(), QStringLiteral("当前:"));
     const QString path = folder.file(QStringLiteral("演奏记录/关窗.wav"));
     dialogs.fileAnswers.push_back(path);
     click(3);

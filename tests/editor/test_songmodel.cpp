@@ -98,20 +98,13 @@ TEST(SongModel, CommittingANoteBoxUpperCasesPadsAndConverts) {
 }
 
 TEST(SongModel, DrumHitsFillTheRowAndRebuildItsText) {
-    auto song = freshSong();
-    song->setDrumHit(7, 2, 0, true);
-    EXPECT_EQ(song->EditorMarkGrid(7, 32), "O");
-    EXPECT_EQ(song->EditorTextGrid(7, 2), "O" + QString(15, u'-'));
-    song->setDrumHit(7, 2, 0, false);
-    EXPECT_EQ(song->EditorTextGrid(7, 2), QString(16, u'-'));
-
-    song->setBarLastStep(23);
+    auto song = freshSong(23);
     song->setDrumHit(10, 0, 5, true);
     EXPECT_EQ(song->EditorTextGrid(10, 0), QString(5, u'-') + "O" + QString(18, u'-'));
-    // A foreign cell of another step stays.
-    song->EditorMarkGrid(10, 7) = "x";
+    song->EditorMarkGrid(10, 7) = "x";   // a foreign cell of another step stays
     song->setDrumHit(10, 0, 6, true);
-    EXPECT_EQ(song->EditorTextGrid(10, 0).mid(5, 3), "OOx");
+    song->setDrumHit(10, 0, 5, false);
+    EXPECT_EQ(song->EditorTextGrid(10, 0).mid(4, 5), "--Ox-");
 }
 
 TEST(SongModel, InsertingMovesToAFreshBarAndStopsAtTheLimit) {
@@ -157,17 +150,10 @@ TEST(SongModel, ClearingABarLeavesHoldsAndEmptyDrumCells) {
 }
 
 TEST(PitchCode, CellsConvertByExactMatch) {
-    EXPECT_EQ(SYYPSB("LC"), 0);
-    EXPECT_EQ(SYYPSB("WD"), 14);
-    EXPECT_EQ(SYYPSB("MG"), 55);
-    EXPECT_EQ(SYYPSB("MA"), 255);
-    EXPECT_EQ(SYYPSB("FF"), 68);
-    EXPECT_EQ(SYYPSB("AM"), 70);
-    EXPECT_EQ(SYYPSB("XZ"), 254);
-    EXPECT_EQ(SYYPSB("TZ"), 255);
-    EXPECT_EQ(SYYPSB("kc"), 255);
-    EXPECT_EQ(SYYPSB("K"), 255);
-    EXPECT_EQ(SYYPSB("KCX"), 255);
+    const std::pair<const char*, int> cases[] = {{"LC", 0},   {"WD", 14},  {"MG", 55},  {"MA", 255},
+                                                 {"FF", 68},  {"AM", 70},  {"XZ", 254}, {"TZ", 255},
+                                                 {"kc", 255}, {"K", 255},  {"KCX", 255}};
+    for (auto [cell, code] : cases) EXPECT_EQ(SYYPSB(cell), code) << cell;
 }
 
 namespace {
