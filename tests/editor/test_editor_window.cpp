@@ -116,21 +116,17 @@ TEST_F(EditorFromMainWindow, EditorButtonRoundTripLeavesTheKeyboardSounding) {
     for (int i = 0; i < 16; ++i) editorWindow->YYDS->tick();
     take();
     editorWindow->TUICHU->click();
-    const Msgs closing = take();
+    const Msgs closing = only(take(), 0xB0, 0xB6);
     for (int c = 0; c <= 6; ++c) EXPECT_TRUE(contains(closing, msg(0xB0 + c, 11, 127))) << c;
-    EXPECT_TRUE(form->isVisible());
-    EXPECT_TRUE(form->Timer2->enabled());
-
-    key(kG);
-    const Msgs played = take();
-    EXPECT_TRUE(std::any_of(played.begin(), played.end(),
-                            [](uint32_t m) { return (m & 0xFF) == 0x90 && ((m >> 16) & 0xFF) > 0; }))
-        << testing_support::hexList(played);
     // Nothing after the restore turned channel 0's expression down again.
     const auto last11 = std::find_if(closing.rbegin(), closing.rend(),
                                      [](uint32_t m) { return (m & 0xFFFF) == 0x0BB0; });
     ASSERT_NE(last11, closing.rend());
     EXPECT_EQ(*last11, msg(0xB0, 11, 127));
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->Timer2->enabled());
+    key(kG);
+    EXPECT_TRUE(contains(take(), msg(0x90, 60, 85)));
 }
 
 // "保存编辑" then "打开编辑文件": the song comes back at its meter, bar 0 shown
