@@ -21,36 +21,29 @@ std::unique_ptr<Song> freshSong(i16 lastStep = 15) {
 
 }  // namespace
 
-TEST(SongModel, PositionsFollowTheMeterAndStayInsideTheTables) {
+TEST(SongModel, PositionsAndTheBarCountFollowTheMeterAndStayInsideTheTables) {
     auto song = freshSong();
     EXPECT_EQ(song->position(3, 5), 53);
     EXPECT_EQ(song->position(624, 15), 9999);
+    ASSERT_TRUE(song->setBarCount(624));
     song->setBarLastStep(23);
     EXPECT_EQ(song->position(3, 5), 77);
     EXPECT_EQ(song->lastBarLimit(), 415);
+    EXPECT_EQ(song->EditorBarCount, 415);   // a meter change clamps the count
     song->setBarLastStep(31);
     EXPECT_EQ(song->position(3, 5), 101);
-    EXPECT_EQ(song->lastBarLimit(), 311);
+    EXPECT_EQ(song->EditorBarCount, 311);
+    EXPECT_LE(song->songEndStep(), 9999);
     EXPECT_THROW(song->position(312, 16), rt::RuntimeError);
     EXPECT_THROW(song->position(0, 32), rt::RuntimeError);
     EXPECT_FALSE(song->setBarLastStep(16));
     EXPECT_EQ(song->BarLastStep, 31);
-}
 
-TEST(SongModel, BarCountHasOneLimitAndAMeterChangeClampsIt) {
-    auto song = freshSong(31);
     EXPECT_TRUE(song->setBarCount(12));
     EXPECT_EQ(song->songEndStep(), 415);
     EXPECT_FALSE(song->setBarCount(312));
     EXPECT_FALSE(song->setBarCount(-1));
     EXPECT_EQ(song->EditorBarCount, 12);
-    song->setBarLastStep(15);
-    ASSERT_TRUE(song->setBarCount(624));
-    song->setBarLastStep(23);
-    EXPECT_EQ(song->EditorBarCount, 415);
-    song->setBarLastStep(31);
-    EXPECT_EQ(song->EditorBarCount, 311);
-    EXPECT_LE(song->songEndStep(), 9999);
 }
 
 TEST(SongModel, ClearingEmptiesEveryBarTrackAndPositionWhateverTheMeter) {
