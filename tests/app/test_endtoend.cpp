@@ -56,10 +56,13 @@ bool retryUntil(const std::function<void()>& act, const std::function<bool()>& d
     return done();
 }
 
-QStringList logLines(const QString& path) {
+QByteArray readFile(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return QString::fromLatin1(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList logLines(const QString& path) {
+    return QString::fromLatin1(readFile(path)).split(u'\n', Qt::SkipEmptyParts);
 }
 
 // The 8-digit messages of the log, in order.
@@ -162,10 +165,8 @@ TEST_F(EndToEnd, PlaysKeysThroughTheDeviceAndEndsThroughTheGoodbyeWindow) {
     EXPECT_TRUE(played.contains(QStringLiteral("00373C92")));
 
     // A second start while this one runs only says so and ends.
-    const QByteArray settings = [&] {
-        QFile f(dir.path() + QStringLiteral("/app/vanto.ini"));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
+    const QByteArray settings = readFile(dir.path() + QStringLiteral("/app/vanto.ini"));
+    ASSERT_FALSE(settings.isEmpty());
     const QStringList windowsBefore = windows();
     QProcess second;
     second.setProcessEnvironment(env);
@@ -193,9 +194,7 @@ TEST_F(EndToEnd, PlaysKeysThroughTheDeviceAndEndsThroughTheGoodbyeWindow) {
         const std::vector<int> down = keysHeldDown(display.toLocal8Bit().constData());
         EXPECT_TRUE(down.empty()) << "X key codes left down: " << ::testing::PrintToString(down);
     }
-    QFile after(dir.path() + QStringLiteral("/app/vanto.ini"));
-    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
-    EXPECT_EQ(after.readAll(), settings);
+    EXPECT_EQ(readFile(dir.path() + QStringLiteral("/app/vanto.ini")), settings);
     EXPECT_EQ(program.state(), QProcess::Running);
 
     // Every log line: microseconds, a blank, eight upper-case hex digits.

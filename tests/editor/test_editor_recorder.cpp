@@ -1,8 +1,6 @@
-// The editor's recorder: the command strings of each quality and the take's
-// format on disk, the refusals that keep a take from being closed unsaved, a
-// cancelled save, play and record handing the one device over, the clock and
-// the end of a played file, and a take stopped by closing the editor and
-// saved after it opens again.
+// The editor's recorder: each quality's commands and file format, the
+// refusals that keep a take from being closed unsaved, the one device handed
+// between play and record, the clock, and a take stopped by closing the editor.
 #include "editorfixture.h"
 #include "support/soundsupport.h"
 
