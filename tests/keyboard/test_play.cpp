@@ -57,22 +57,10 @@ TEST_F(PlayTest, NoteKeysPlayTheirOffsetAndRecordTheirToken) {
     }
 }
 
-TEST_F(PlayTest, TakeIsRecordedWithEvenLengthsFromTheClock) {
-    key(kG);
-    tick(5);  // count 6
-    key(kH);
-    tick(3);  // count 3, rounded up to 4
-    key(kSpace);
-    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC6KD4TZ"));
-    EXPECT_EQ(G.ScoreText, QStringLiteral("KC6KD4TZ"));
-    EXPECT_FALSE(form->Timer1->enabled());
-    EXPECT_EQ(picture(26), form->KeyWhiteUp.cacheKey());
-}
-
 TEST_F(PlayTest, KeysBeforeTheFirstTickOfANoteRecordTheShortestLength) {
     key(kG);
     key(kH);  // before any tick: no length counted yet, written as 2
-    tick(3);  // length 4
+    tick(3);  // count 3, rounded up to 4
     key('J');
     key('K');  // before J's first tick: 2, not the 4 counted for H
     tick(7);   // length 8
@@ -80,8 +68,11 @@ TEST_F(PlayTest, KeysBeforeTheFirstTickOfANoteRecordTheShortestLength) {
     EXPECT_TRUE(form->Timer1->enabled());
     key(kG);  // the rest's own count has not ticked yet either
     tick(5);
-    key(kSpace);
+    key(kSpace);  // the stop closes the take and the clock, the key goes up
     EXPECT_EQ(form->Text3->text(), QStringLiteral("KC2KD4KE2KF8XZ2KC6TZ"));
+    EXPECT_EQ(G.ScoreText, form->Text3->text());
+    EXPECT_FALSE(form->Timer1->enabled());
+    EXPECT_EQ(picture(24), form->KeyWhiteUp.cacheKey());
 
     // After a take closed by the clock (length 99) and a stop, a quick
     // second key records 2; so do a held key's repeats.
