@@ -110,7 +110,10 @@ struct WaveRecorder::Take {
         info.format = SF_FORMAT_WAV | (format.bitsPerSample == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
         file = sf_open(QFile::encodeName(scratch.fileName()).constData(), SFM_WRITE, &info);
         if (!file) return false;
-        sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+        // No SFC_SET_CLIPPING: its float conversion rounds towards minus
+        // infinity, so the tiny negative noise of a silent synthesizer would
+        // land one step below silence (0x7F in 8 bits). writeFrames clamps
+        // to full scale instead and the plain conversion rounds to nearest.
         sf_command(file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
         return true;
     }
@@ -137,12 +140,14 @@ struct WaveRecorder::Take {
         resampled.clear();
         resampler.process(stereo, n, resampled);
         const size_t frames = resampled.size() / 2;
-        const float* data = resampled.data();
+        float* data = resampled.data();
         if (format.channels == 1) {
             out.resize(frames);
             for (size_t i = 0; i < frames; ++i) out[i] = 0.5f * (resampled[2 * i] + resampled[2 * i + 1]);
             data = out.data();
         }
+        for (size_t i = 0; i < frames * static_cast<size_t>(format.channels); ++i)
+            data[i] = std::clamp(data[i], -1.0f, 1.0f);
         if (frames && sf_writef_float(file, data, static_cast<sf_count_t>(frames)) != static_cast<sf_count_t>(frames))
             writeFailed.store(true);
     }
