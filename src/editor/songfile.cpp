@@ -129,10 +129,7 @@ SongFileResult writeSongFile(const Song& song, const QString& path) {
     SongFileResult r;
     r.barLastStep = song.BarLastStep;
     r.meterIndex = (song.BarLastStep - 15) / 8;
-    // An existing file whose name differs only in case is the one replaced.
-    const QString existing = plat::resolvePath(path);
-    const QString target = existing.isEmpty() ? path : existing;
-    if (!plat::writeFileAtomic(target, songFileBytes(song))) {
+    if (!plat::writeFileAtomic(path, songFileBytes(song))) {
         r.message = QStringLiteral("保存编辑文件失败：%1").arg(path);
         return r;
     }

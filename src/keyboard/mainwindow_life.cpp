@@ -108,7 +108,7 @@ void Form1::SettingsReadError() {
         QFile::remove(bak);
         QFile::copy(found, bak);
     }
-    keyboard::WriteDefaultSettings(found.isEmpty() ? path : found);
+    keyboard::WriteDefaultSettings(path);
     plat::msgBox(QStringLiteral("读取设置文件出错，软件需重新启动!"), plat::kOkOnly);
     plat::endProgram(0);
 }

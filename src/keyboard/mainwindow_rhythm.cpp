@@ -302,10 +302,7 @@ void Form1::SaveJZwj() {
     for (int c = 0; c <= 16; ++c) line += boxTicked(BZC, c) ? u'*' : u'-';
     line += nameField(QFileInfo(path).fileName());
 
-    // An existing file of the same name in another case is replaced.
-    const QString existing = plat::resolvePath(path);
-    const QString target = existing.isEmpty() ? path : existing;
-    if (!plat::writeFileAtomic(target, plat::toGbk(line) + QByteArrayLiteral("\r\n")))
+    if (!plat::writeFileAtomic(path, plat::toGbk(line) + QByteArrayLiteral("\r\n")))
         rt::raise(rt::kErrFileIo, QFileInfo(path).fileName().toStdString());
 }
 

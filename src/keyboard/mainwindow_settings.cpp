@@ -207,10 +207,8 @@ void Form1::BCSZ_Click() {
         for (int voice = 0; voice <= 2; ++voice) text += rt::printNumber(G.InstrumentPresets(row, voice)) + QStringLiteral("\r\n");
     for (int pad = 0; pad <= 9; ++pad) text += rt::printNumber(G.DrumPadSounds(pad)) + QStringLiteral("\r\n");
     for (int e = 0; e <= 5; ++e) text += G.SoundEffectNames(e) + QStringLiteral("\r\n");
-    const QString wanted = G.AppPath + QStringLiteral("vanto.ini");
-    const QString existing = plat::resolvePath(wanted);
     // Written whole through a temporary file: a failed save leaves the old file.
-    if (!plat::writeFileAtomic(existing.isEmpty() ? wanted : existing, plat::toGbk(text))) {
+    if (!plat::writeFileAtomic(G.AppPath + QStringLiteral("vanto.ini"), plat::toGbk(text))) {
         FJWZ->setCaption(QStringLiteral("设置没有保存。。。"));
         plat::msgBox(QStringLiteral("无法保存设置文件vanto.ini，请检查软件所在的文件夹是否允许写入！"),
                      plat::kOkOnly | plat::kExclamation);

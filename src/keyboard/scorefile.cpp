@@ -23,8 +23,7 @@ bool ReadScoreFile(const QString& fileName, QString* text) {
 }
 
 bool WriteScoreFile(const QString& fileName, const QByteArray& bytes) {
-    const QString existing = plat::resolvePath(fileName);
-    if (plat::writeFileAtomic(existing.isEmpty() ? fileName : existing, bytes)) return true;
+    if (plat::writeFileAtomic(fileName, bytes)) return true;
     plat::msgBox(QStringLiteral("保存乐谱文件出错，请检查文件夹是否可写！"), plat::kOkOnly | plat::kExclamation);
     return false;
 }

@@ -1,5 +1,7 @@
 #include "platform/textcodec.h"
 
+#include "platform/fileutil.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -174,7 +176,10 @@ bool readGbkFile(const QString& path, QString* text) {
 }
 
 bool writeFileAtomic(const QString& path, const QByteArray& bytes) {
-    QSaveFile f(path);
+    // Names match without regard to case: an existing file whose name differs
+    // only in case is the one replaced, never left beside a second copy.
+    const QString existing = resolvePath(path);
+    QSaveFile f(existing.isEmpty() ? path : existing);
     // Unbuffered, so a short write (a full disk, a file size limit) shows in
     // write()'s count: a buffered QSaveFile can commit a cut file as a success.
     if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;

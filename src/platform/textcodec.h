@@ -56,7 +56,8 @@ bool endsWithLineEnd(const QString& path);
 // Reads a whole file as GBK text; false when it cannot be read.
 bool readGbkFile(const QString& path, QString* text);
 // Writes bytes to path through a temporary file that is renamed over it, so a
-// failed write never leaves a half-written file. False on failure.
+// failed write never leaves a half-written file. An existing file whose name
+// differs only in letter case is the one replaced. False on failure.
 bool writeFileAtomic(const QString& path, const QByteArray& bytes);
 
 }  // namespace plat
