@@ -12,6 +12,7 @@ PACKAGES=(
   fonts-arphic-ukai fonts-wqy-microhei
   xvfb xauth xdotool libx11-dev
   clang libclang-rt-14-dev
+  ccache
 )
 
 missing=()
