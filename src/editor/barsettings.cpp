@@ -1,3 +1,5 @@
+// The bar settings line of the music editor: encoding, field-by-field decoding, and storing a bar's
+// settings in the song.
 #include "editor/barsettings.h"
 
 #include "editor/songmodel.h"

@@ -252,36 +252,3 @@ void YYBJ::XJFS() {
     LastPlayedBar = static_cast<i16>(CurrentBar);
     G.RhythmStep = rt::add16(G.RhythmStep, 1);
 }
-
-void YYBJ::STBXJYY() {
-    auto& song = editor::song();
-    if (CurrentBar < 0 || CurrentBar > 9999) return;
-    for (int i = 0; i <= 6; ++i) song.EditorTextGrid(i, CurrentBar) = YF1[i]->text();
-    for (int i = 0; i <= 11; ++i) {
-        G.ChannelVelocity(i) = VolumeOf(YQYL[i]->text());
-        G.EditorTrackProgram(i) = SYYQ[i]->listIndex() - 1;
-    }
-    for (int i = 0; i <= 6; ++i)
-        if (G.EditorTrackProgram(i) >= 0) ProgramChange(static_cast<i16>(i), 0, static_cast<i16>(G.EditorTrackProgram(i)));
-    const long long first = static_cast<long long>(CurrentBar) * (BarLastStep + 1);
-    if (first + BarLastStep > 9999) return;
-    for (int t = 0; t <= 6; ++t) {
-        for (int s = 0; s <= BarLastStep; ++s) {
-            NoteToken = song.EditorMarkGrid(t, first + s);
-            SYYPSB();
-            song.EditorPitchGrid(t, first + s) = G.EditorNoteSemitone;
-        }
-    }
-    for (int s = 0; s <= BarLastStep; ++s) {
-        for (int r = 0; r < 5; ++r) {
-            RhythmHit& hit = G.RhythmPattern(r, first + s);
-            hit.DrumNote = static_cast<i16>(SYYQ[7 + r]->listIndex() + 35);
-            hit.Volume = G.ChannelVelocity(7 + r);
-            hit.Message = G.ChannelVelocity(7 + r) * 65536 + hit.DrumNote * 256 + 153;
-            const bool ticked = DJY[r][s]->value() == 1;
-            song.EditorMarkGrid(7 + r, first + s) = ticked ? QStringLiteral("O") : QStringLiteral("-");
-            hit.Enabled = ticked ? True : False;
-        }
-    }
-    XJFS();
-}

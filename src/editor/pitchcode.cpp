@@ -1,3 +1,4 @@
+// Cell to pitch code for the music editor's melodic tracks.
 #include "editor/pitchcode.h"
 
 namespace editor {

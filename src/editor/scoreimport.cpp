@@ -1,3 +1,4 @@
+// Score import: a recorded score text becomes the first two tracks of a new editor song.
 #include "editor/scoreimport.h"
 
 #include "editor/pitchcode.h"

@@ -1,3 +1,5 @@
+// The editor song file (*.lnk): preparing a song for saving, its bytes, the checked read and the
+// atomic write.
 #include "editor/songfile.h"
 
 #include "editor/pitchcode.h"

@@ -1,3 +1,4 @@
+// The music editor's song: its tables and the editing operations on them.
 #include "editor/songmodel.h"
 
 #include "editor/pitchcode.h"

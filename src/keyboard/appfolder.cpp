@@ -1,3 +1,5 @@
+// The program folder and the settings file's defaults: writing them, and taking settings lines into
+// the shared state.
 #include "keyboard/appfolder.h"
 
 #include "midi/state.h"

@@ -1,3 +1,4 @@
+// The goodbye window: the "再 见" outline as the window's shape, and the end of the program.
 #include "keyboard/goodbyewindow.h"
 
 #include "platform/dialogs.h"

@@ -7,16 +7,17 @@
 #include <QRegion>
 #include <QWidget>
 
+// The goodbye window (the form the other windows know as Form3).
 class Form3 : public QWidget {
     Q_OBJECT
 public:
     explicit Form3(QWidget* parent = nullptr);
     void Show();
-    void Form_Load();
-    void Form_Click();
-    void Timer1_Timer();
+    void Form_Load();  // grey back colour, the window shaped as "再 见" in a large Kai face, the 4 s clock started
+    void Form_Click();  // a click anywhere on the window: ends the program
+    void Timer1_Timer();  // 4 s after the showing: ends the program
 
-    ui::Timer* Timer1 = nullptr;
+    ui::Timer* Timer1 = nullptr;  // 4 s to the end of the program
     QRegion shape() const { return shape_; }
     // The outline of a text drawn at (0, 0) in a font, as a region.
     static QRegion TextRegion(const QString& text, const QFont& font, const QSize& area);

@@ -1,3 +1,4 @@
+// The keyboard button that takes every key, and the on-screen key strip's mouse grab.
 #include "keyboard/keyboardwidgets.h"
 
 #include "keyboard/onscreenkeys.h"

@@ -102,7 +102,6 @@ void Form1::Image1_Click(int index) {
             return;
         }
         LastOpenedFile = path;
-        PlaybackFileCopy = path;
         // Only now, with a file chosen, is an unsaved recording given up.
         BcLY->setEnabled(false);
         if (!recorder::playFile(path)) {

@@ -1,3 +1,5 @@
+// Key codes of key events: from the physical key (evdev scan codes) or, failing that, from Qt's key
+// value.
 #include "keyboard/onscreenkeys.h"
 
 #include <QGuiApplication>

@@ -1,3 +1,5 @@
+// Score files: the open and save dialog, reading a file's text, and the write that replaces a file
+// of the same name.
 #include "keyboard/scorefile.h"
 
 #include "platform/fileutil.h"

@@ -1,3 +1,5 @@
+// The score entry window: its controls, saving and opening a typed score, and the way back to the
+// main window.
 #include "keyboard/scorewindow.h"
 
 #include "keyboard/mainwindow.h"

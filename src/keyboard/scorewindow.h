@@ -8,6 +8,7 @@
 
 #include <QWidget>
 
+// The score entry window (the form the other windows know as YYLR).
 class YYLR : public QWidget {
     Q_OBJECT
 public:
@@ -19,16 +20,16 @@ public:
     ~YYLR() override;
 
     void Show();
-    void Form_Load();
-    void Command1_Click();  // "保存"
-    void DKYP_Click();      // "打开"
-    void FANHUI_Click();    // "返回主窗口"
-    void Form_Unload();
+    void Form_Load();       // the dialogs' start folder "演奏记录"
+    void Command1_Click();  // "保存": saves the typed score as a score file
+    void DKYP_Click();      // "打开": opens a score file into the box, its title as the song name
+    void FANHUI_Click();    // "返回主窗口": leaves for the main window
+    void Form_Unload();     // leaving: shows the main window, hides and deletes this one
 
-    ui::Label* Label3 = nullptr;
+    ui::Label* Label3 = nullptr;           // how to type the score
     ui::TextBox* Text1 = nullptr;          // the score
-    ui::Label* Label2 = nullptr;
-    ui::TextBox* WJMC = nullptr;           // song name
+    ui::Label* Label2 = nullptr;           // "请在这里输入歌曲名字"
+    ui::TextBox* WJMC = nullptr;           // song name (not saved; an open shows the file's title)
     ui::CommandButton* Command1 = nullptr;  // "保存"
     ui::CommandButton* DKYP = nullptr;      // "打开"
     ui::CommandButton* FANHUI = nullptr;    // "返回主窗口"

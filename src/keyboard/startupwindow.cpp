@@ -1,3 +1,5 @@
+// The start-up window: the single-instance lock, the splash, the settings file's creation and the
+// hand-over to the main window.
 #include "keyboard/startupwindow.h"
 
 #include "keyboard/appfolder.h"

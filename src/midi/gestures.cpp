@@ -1,3 +1,5 @@
+// The musical gestures the windows share: rhythm and drum steps, drum pads, triads, the single-key
+// chord and rhythm instrument, sound effects.
 #include "midi/gestures.h"
 
 #include "midi/midiout.h"

@@ -1,3 +1,4 @@
+// The MIDI output module: the device list, opening and closing the device, and the short messages.
 #include "midi/midiout.h"
 
 #include "midi/state.h"

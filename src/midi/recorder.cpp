@@ -1,3 +1,4 @@
+// The recorder commands the main window and the music editor send to the media device "NN".
 #include "midi/recorder.h"
 
 #include "platform/dialogs.h"

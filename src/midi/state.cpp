@@ -1,3 +1,4 @@
+// The one copy of the shared performance state and the window hooks, and their reset.
 #include "midi/state.h"
 
 namespace midi {

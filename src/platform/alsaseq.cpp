@@ -1,3 +1,4 @@
+// ALSA sequencer output ports listed and opened as MIDI output devices.
 #include "platform/alsaseq.h"
 
 #include <alsa/asoundlib.h>

@@ -1,3 +1,5 @@
+// The audio engine: the embedded synthesizer, the mixer of wave voices, the recorder tap and the
+// MIDI message path.
 #include "platform/audioengine.h"
 
 #include "platform/audiooutput.h"

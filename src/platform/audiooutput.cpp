@@ -1,3 +1,4 @@
+// The audio engine's outputs: the sound server stream and the silent real-time output.
 #include "platform/audiooutput.h"
 
 #include <pthread.h>

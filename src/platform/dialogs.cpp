@@ -1,3 +1,5 @@
+// Message boxes, input boxes, file dialogs and the program's end, behind the interface tests
+// replace.
 #include "platform/dialogs.h"
 
 #include "platform/fileutil.h"

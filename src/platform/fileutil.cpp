@@ -1,3 +1,4 @@
+// Case-insensitive file name matching.
 #include "platform/fileutil.h"
 
 #include <QDir>

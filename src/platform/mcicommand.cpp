@@ -1,3 +1,4 @@
+// The media control string parser and the table of verbs.
 #include "platform/mcicommand.h"
 
 #include "platform/sound.h"

@@ -1,3 +1,4 @@
+// The media player device: a wav or mp3 file played through the audio engine.
 #include "platform/mediaplayer.h"
 
 #include "platform/audioengine.h"

@@ -1,3 +1,5 @@
+// The MIDI device layer: the built-in synthesizer and the ALSA sequencer ports as numbered devices,
+// their capabilities and error texts, the MIDI log and the capture device.
 #include "platform/midiout.h"
 
 #include "platform/alsaseq.h"

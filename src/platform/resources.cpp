@@ -1,3 +1,4 @@
+// The built-in resources: string table, pictures and cursors.
 #include "platform/resources.h"
 
 #include <QFile>

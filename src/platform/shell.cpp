@@ -1,3 +1,4 @@
+// The desktop's "open this" call and its replaceable back end.
 #include "platform/shell.h"
 
 #include "platform/textcodec.h"

@@ -1,3 +1,5 @@
+// The asynchronous wave player, the wave output volume and the media control strings, on the audio
+// engine.
 #include "platform/sound.h"
 
 #include "platform/audioengine.h"

@@ -1,3 +1,4 @@
+// GBK conversion through iconv, and the line reading and writing of the program's text files.
 #include "platform/textcodec.h"
 
 #include "platform/fileutil.h"

@@ -1,3 +1,4 @@
+// The wave recorder: the tap's lock-free ring, the writer thread's conversion and the wave file.
 #include "platform/waverecorder.h"
 
 #include "platform/audioengine.h"

@@ -1,3 +1,4 @@
+// Wave voices: decoding and resampling files, decoded and streaming voices.
 #include "platform/wavevoice.h"
 
 #include <sndfile.h>
@@ -273,13 +274,7 @@ void StreamVoice::mixInto(float* out, int frameCount, float gainL, float gainR) 
         out[2 * i + 1] += f.ring[slot + 1] * rg;
     }
     f.readPos.store(r + n, std::memory_order_release);
-    if (n < static_cast<size_t>(frameCount)) {
-        if (ended) {
-            markFinished();
-        } else {
-            underrun_.fetch_add(frameCount - n, std::memory_order_relaxed);
-        }
-    }
+    if (n < static_cast<size_t>(frameCount) && ended) markFinished();
 }
 
 std::shared_ptr<WaveVoice> openWaveVoice(const std::string& path, int rate, bool loop) {

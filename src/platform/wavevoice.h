@@ -91,14 +91,11 @@ public:
     static std::unique_ptr<StreamVoice> open(const std::string& path, int rate, bool loop);
     ~StreamVoice() override;
     void mixInto(float* out, int frameCount, float gainL, float gainR) override;
-    // Frames the render side found missing (feeder too slow).
-    uint64_t underrunFrames() const { return underrun_.load(std::memory_order_relaxed); }
 
 private:
     struct Feeder;
     explicit StreamVoice(bool loop);
     std::unique_ptr<Feeder> feeder_;
-    std::atomic<uint64_t> underrun_{0};
 };
 
 // Above this length (seconds) a file is streamed instead of decoded whole.

@@ -1,3 +1,5 @@
+// The run-time rules: run-time errors, checked 16-bit arithmetic, number conversions of text, the
+// handler guard.
 #include "runtime/runtime.h"
 
 #include "platform/dialogs.h"
@@ -49,13 +51,6 @@ i16 CInt(double v) {
     double r = roundHalfEven(v);
     if (r < -32768.0 || r > 32767.0) raise(kErrOverflow);
     return static_cast<i16>(r);
-}
-
-int32_t CLng(double v) {
-    if (!std::isfinite(v)) raise(kErrOverflow);
-    double r = roundHalfEven(v);
-    if (r < -2147483648.0 || r > 2147483647.0) raise(kErrOverflow);
-    return static_cast<int32_t>(r);
 }
 
 long long Int(double v) {

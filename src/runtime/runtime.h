@@ -46,7 +46,6 @@ i16 add16(long long a, long long b);
 i16 mul16(long long a, long long b);
 // Rounds halves to even, then checks the 16-bit range.
 i16 CInt(double v);
-int32_t CLng(double v);
 double roundHalfEven(double v);
 long long Int(double v);                // floor; overflow error when not finite
 

@@ -1,3 +1,5 @@
+// The controls the windows are written against: handlers on real changes, pick lists, file lists,
+// timers, scroll bars.
 #include "ui/controls.h"
 
 #include <QElapsedTimer>

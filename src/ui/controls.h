@@ -252,8 +252,6 @@ public:
     void setMin(int v);
     void setMax(int v);
     void setValue(int v);  // held within Min..Max; Change on a change (from code: not guarded)
-    void setSmallChange(int v) { setSingleStep(v); }
-    void setLargeChange(int v) { setPageStep(v); }
     Handler onChange;
 
 private:
