@@ -48,6 +48,7 @@ public:
     // ---- Bar editing and navigation
     void YF1_LostFocus(int index);
     void HScroll1_Change();
+    void ShowBarCells();  // note boxes and step boxes from the song's cells
     void CHARU_Click();
     void QinKong_Click();
     void ZDXJZS_Click();

@@ -89,4 +89,5 @@ void YYBJ::JPFL_Click(int index) {
     RemoveColumns();
     JZXSGC();
     if (EditorBarCount != countBefore) ShowBarCount();
+    ShowBarCells();
 }

@@ -117,6 +117,9 @@ public:
     void ComSounds_Change(int j);
     void Zxlyl_Click(int j);
     void Zxlyl_Change(int j);
+    // A melody or chord velocity from its box's text: rounded (halves to even)
+    // and held to 1..127 (0 would end notes, more is no MIDI velocity).
+    static i16 TypedVelocity(const QString& text);
     void Check3_Click(int j);
     void SD_Click();
     void SD_LostFocus();
