@@ -49,7 +49,8 @@ void YYBJ::buildControls() {
     setFont(base);
 
     Picture1 = place(new QWidget(this), kGridLeft, kGridTop, 465, 374);
-    Picture3 = place(new QWidget(this), 640, kGridTop, 100, 374);
+    // The volume panel reaches down to the last volume box's bottom edge.
+    Picture3 = place(new QWidget(this), 640, kGridTop, 100, 378);
 
     static const char* const trackNames[12] = {"含颤音", "乐器2", "乐器3", "乐器4",  "乐器5",  "乐器6",
                                                "乐器7",  "乐器8", "乐器9", "乐器10", "乐器11", "乐器12"};
@@ -66,8 +67,9 @@ void YYBJ::buildControls() {
     if (pair > 19.5) noteFont.setPointSizeF(14.25 * 19.0 / pair);
     for (int k = 0; k < 12; ++k) {
         const int top = kGridTop + 32 * k;
-        TrackLabels[k] = label(this, QString::fromUtf8(trackNames[k]), 4, top + 4, 50, 20);
-        SYYQ[k] = place(new ui::ComboBox(ui::ComboBox::PickList, this), 54, top + 2, 112, 24);
+        TrackLabels[k] = label(this, QString::fromUtf8(trackNames[k]), 4, top + 4, 42, 20);
+        // Wide enough for the longest names ("108.十三弦古筝").
+        SYYQ[k] = place(new ui::ComboBox(ui::ComboBox::PickList, this), 46, top + 2, 122, 24);
         YQYL[k] = place(new ui::ComboBox(ui::ComboBox::Editable, Picture3), 4, 32 * k + 2, 70, 24);
         for (int v = 20; v <= 120; v += 10) YQYL[k]->addItem(QString::number(v));
     }
@@ -87,12 +89,13 @@ void YYBJ::buildControls() {
         JPFL[i]->setToolTip(QStringLiteral("选择音乐节奏类型为%1拍！").arg(QString::fromLatin1(meters[i])));
     }
     JPFL[0]->setValue(true);
-    HScroll1 = place(new ui::ScrollBar(this), 220, y1 + 4, 150, 20);
+    HScroll1 = place(new ui::ScrollBar(this), 220, y1 + 4, 136, 20);
     HScroll1->setMin(0);
     HScroll1->setMax(200);
-    XJZS = place(new ui::TextBox(false, this), 376, y1 + 2, 44, 24);
+    XJZS = place(new ui::TextBox(false, this), 360, y1 + 2, 44, 24);
     XJZS->setText(QStringLiteral("0"));
-    XJXSS = label(this, QStringLiteral("实际小节数是(1-2)小节"), 426, y1 + 4, 160, 20);
+    // Room for the widest numbers: "实际小节数是(1249-1250)小节".
+    XJXSS = label(this, QStringLiteral("实际小节数是(1-2)小节"), 408, y1 + 4, 180, 20);
     CHARU = place(new ui::CommandButton(QStringLiteral("插入"), this), 590, y1, 48, 26);
     CHARU->setToolTip(QStringLiteral("在当前小节后插入新的小节！后面本来有的小节将被覆盖！"));
     QinKong = place(new ui::CommandButton(QStringLiteral("清空"), this), 640, y1, 48, 26);
@@ -142,7 +145,7 @@ void YYBJ::buildControls() {
 
     buildRecorder(y3 + 32);
 
-    Label9 = label(this, QString::fromUtf8(kLabel9), 8, y3 + 66, 730, 80);
+    Label9 = label(this, QString::fromUtf8(kLabel9), 8, y3 + 66, 730, 74);
     Label9->setWordWrap(true);
     Label9->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
