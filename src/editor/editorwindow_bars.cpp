@@ -27,8 +27,8 @@ void YYBJ::HScroll1_Change() {
 
 // The note boxes and the step boxes show the current bar's cells at the
 // meter in force: after a meter change the bar covers other positions, and a
-// box left holding the old bar's text would write it over them.
-// A bar past the tables shows empty (it cannot be edited).
+// box left holding the old bar's text would write it over them. A bar past
+// the tables shows empty (it cannot be edited).
 void YYBJ::ShowBarCells() {
     auto& song = editor::song();
     const bool inSong = BarStart(CurrentBar) >= 0;
