@@ -120,13 +120,14 @@ void YYBJ::buildControls() {
     Check1[1] = place(new ui::CheckBox(QStringLiteral("渐强弱"), this), 306, y2 + 4, 64, 20);
     Check1[1]->setToolTip(QStringLiteral(
         "在当前小节的开始或结尾使用渐强或减弱的声音效果(当深度刻度为正时是渐强，为负时是渐弱，建议数值为+10和-3)！"));
-    HScroll3 = place(new ui::ScrollBar(this), 372, y2 + 4, 120, 20);
+    HScroll3 = place(new ui::ScrollBar(this), 372, y2 + 4, 88, 20);
     HScroll3->setMin(-20);
     HScroll3->setMax(20);
-    Label7 = label(this, QStringLiteral("深度(-20_20)"), 496, y2 + 4, 84, 20);
-    BCBXJ = place(new ui::CommandButton(QStringLiteral("保存"), this), 590, y2, 48, 26);
+    Label7 = label(this, QStringLiteral("深度(-20_20)"), 464, y2 + 4, 80, 20);
+    BCBXJ = place(new ui::CommandButton(QStringLiteral("保存"), this), 548, y2, 48, 26);
     BCBXJ->setToolTip(QStringLiteral("对于修改了乐器，音量等项目的小节请点击保存该小节的设置！"));
-    ComDevies = place(new ui::ComboBox(ui::ComboBox::PickList, this), 640, y2 + 2, 98, 24);
+    // Wide enough for the synthesizer's name, "Morvela 软件合成器".
+    ComDevies = place(new ui::ComboBox(ui::ComboBox::PickList, this), 598, y2 + 2, 142, 24);
 
     // Playing, files, help and exit.
     const int y3 = y2 + 34;

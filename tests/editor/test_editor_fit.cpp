@@ -2,6 +2,7 @@
 // label and list entry whole, every control inside its panel, at each meter
 // and at the largest bar number; a tick visible on every column colour.
 #include "editorfixture.h"
+#include "platform/midiout.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -28,6 +29,9 @@ double contrast(QRgb a, QRgb b) {
 }  // namespace
 
 TEST_F(EditorTest, EveryCaptionAndEntryReadsWholeAtEveryMeter) {
+    // The names of the program's own devices (the tests' devices have others).
+    for (const std::string& name : {plat::mapperDeviceName(), plat::synthDeviceName()})
+        w->ComDevies->addItem(QString::fromStdString(name));
     for (int meter : {0, 1, 2}) {
         w->JPFL[meter]->setValue(true);
         dialogs.inputAnswers = {QString::number(song().lastBarLimit())};
