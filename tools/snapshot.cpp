@@ -2,6 +2,7 @@
 // layout without a display: snapshot <output folder> [program folder].
 #include "../bench/quietdialogs.h"
 #include "editor/editorwindow.h"
+#include "editor/songmodel.h"
 #include "keyboard/appfolder.h"
 #include "keyboard/startupwindow.h"
 #include "keyboard/mainwindow.h"
@@ -91,6 +92,18 @@ void snapEditor(QApplication& app, Form1* form, const QString& out) {
     app.processEvents();
     editor->grab().save(out + QStringLiteral("/editor-4-4.png"));
     reportCramped(QStringLiteral("editor-4-4"), editor);
+    // The widest texts: the longest instrument names and, at 2/4, the
+    // largest bar number.
+    editor->JPFL[0]->setValue(true);
+    editor::song().setBarCount(editor::song().lastBarLimit());
+    editor->HScroll1->setMax(editor::song().lastBarLimit());
+    editor->HScroll1->setValue(editor::song().lastBarLimit());
+    editor->SYYQ[0]->setListIndex(108);
+    editor->SYYQ[1]->setListIndex(65);
+    app.processEvents();
+    const QImage widest = editor->grab().toImage();
+    widest.scaled(widest.size() * 2).save(out + QStringLiteral("/editor-widest.png"));
+    reportCramped(QStringLiteral("editor-widest"), editor);
     // The recorder row while a take records: option selected, clock running.
     {
         ui::Handler h = std::move(editor->LUYINJI[2]->onClick);

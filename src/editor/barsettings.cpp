@@ -132,22 +132,20 @@ std::optional<BarSettings> completeSettings(const BarSettingsFields& f) {
 }
 
 bool storeBarSettings(Song& song, int32_t bar, const BarSettings& settings) {
-    if (bar < 0 || bar >= kBars) return false;
+    if (bar < 0 || bar > kLastSettingsBar) return false;
     BarSettings s = settings;
     s.bar = bar;
     const std::optional<QString> line = encodeBarSettingsLine(s);
     if (!line) return false;
     song.BarHeaderTexts(bar) = *line;
-    if (bar < 2000) {
-        song.BarEffectFlags(bar) = line->mid(54, 2);
-        song.BarDepthTexts(bar) = line->mid(52, 2);
-    }
+    song.BarEffectFlags(bar) = line->mid(54, 2);
+    song.BarDepthTexts(bar) = line->mid(52, 2);
     noteAppliedSettings(song, bar);
     return true;
 }
 
 void noteAppliedSettings(Song& song, int32_t bar) {
-    if (bar < 0 || bar > 255 || !song.hasSettings(bar)) return;
+    if (bar < 0 || bar > kLastSettingsBar || !song.hasSettings(bar)) return;
     const QString& line = song.BarHeaderTexts(bar);
     song.BarKeyTexts(bar) = line.mid(56, 2);
     song.BarTempoTexts(bar) = line.right(2);

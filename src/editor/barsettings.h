@@ -31,6 +31,9 @@ constexpr int kSettingsLineLength = 60;
 constexpr int kPercussionPositions = 47;   // percussion list positions 0..46
 constexpr int kMinTempo = 50, kMaxTempo = 255;
 constexpr int kSilentProgram = -1;         // melodic track without an instrument
+// Key and tempo are kept for bars 0..255 only, so only these bars store and
+// apply settings.
+constexpr int32_t kLastSettingsBar = 255;
 
 struct BarSettings {
     int32_t bar = 0;                       // 0..9999
@@ -72,10 +75,9 @@ BarSettingsFields decodeBarSettingsLine(const QString& line);
 // All fields present: the complete settings.
 std::optional<BarSettings> completeSettings(const BarSettingsFields& fields);
 
-// Stores the settings of a bar of the song: its line and the per-bar parts
-// (key and tempo for bars 0..255, switches and depth for bars 0..1999).
-// False (nothing changes) when a field is out of range or the bar is not a
-// bar of the tables.
+// Stores the settings of a bar of the song: its line and its key, tempo,
+// switches and depth. False (nothing changes) when a field is out of range
+// or the bar is past kLastSettingsBar.
 bool storeBarSettings(Song& song, int32_t bar, const BarSettings& settings);
 // After a bar's line was applied: its key and tempo fields become the bar's
 // key and tempo texts (bars 0..255).

@@ -49,6 +49,7 @@ public:
     // ---- Bar editing and navigation
     void YF1_LostFocus(int index);       // note box of melodic track index left: its text becomes the bar's cells (upper case, padded with "-")
     void HScroll1_Change();              // bar scroll bar: shows that bar (its stored settings, note boxes and step boxes)
+    void ShowBarCells();                 // note boxes and step boxes from the song's cells at the current meter
     void CHARU_Click();                  // "插入": goes on to a fresh bar after the shown one
     void QinKong_Click();                // "清空": empties the shown bar
     void ZDXJZS_Click();                 // the bar-count "设置": asks for the number of bars of the song

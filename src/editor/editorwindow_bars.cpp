@@ -20,15 +20,22 @@ void YYBJ::HScroll1_Change() {
     CurrentBar = HScroll1->value();
     XJZS->setText(QString::number(CurrentBar));
     XJXSS->setCaption(QStringLiteral("实际小节数是(%1-%2)小节").arg(2 * CurrentBar + 1).arg(2 * CurrentBar + 2));
-    auto& song = editor::song();
     if (CurrentBar < 0 || CurrentBar > 9999) return;
-    if (song.hasSettings(CurrentBar)) CXTSB();
-    for (int i = 0; i <= 6; ++i) YF1[i]->setText(song.EditorTextGrid(i, CurrentBar));
-    const long long first = static_cast<long long>(CurrentBar) * (BarLastStep + 1);
+    if (editor::song().hasSettings(CurrentBar)) CXTSB();
+    ShowBarCells();
+}
+
+// The note boxes and the step boxes show the current bar's cells at the
+// meter in force: after a meter change the bar covers other positions, and a
+// box left holding the old bar's text would write it over them. A bar past
+// the tables shows empty (it cannot be edited).
+void YYBJ::ShowBarCells() {
+    auto& song = editor::song();
+    const bool inSong = BarStart(CurrentBar) >= 0;
+    for (int i = 0; i <= 6; ++i) YF1[i]->setText(inSong ? song.shownTrackText(i, CurrentBar) : QString());
     for (int s = 0; s <= BarLastStep; ++s) {
-        const long long p = first + s;
         for (int r = 0; r < 5; ++r) {
-            const bool hit = p <= 9999 && song.EditorMarkGrid(7 + r, p) == QStringLiteral("O");
+            const bool hit = inSong && song.EditorMarkGrid(7 + r, song.position(CurrentBar, s)) == QStringLiteral("O");
             DJY[r][s]->setValue(hit ? 1 : 0);
         }
     }

@@ -42,6 +42,8 @@ void YYBJ::JZXSGC() {
         for (int r = 0; r < 5; ++r) {
             ui::CheckBox* box = NewStepBox(r, i);
             ui::setBackColor(box, ui::paletteColor(stepColour(i)));
+            // A black tick is hard to see on blue: white there.
+            if (stepColour(i) == 9) ui::setForeColor(box, ui::paletteColor(15));
             DJY[r].push_back(box);
         }
     }
@@ -89,4 +91,5 @@ void YYBJ::JPFL_Click(int index) {
     RemoveColumns();
     JZXSGC();
     if (EditorBarCount != countBefore) ShowBarCount();
+    ShowBarCells();
 }

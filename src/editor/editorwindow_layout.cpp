@@ -49,7 +49,8 @@ void YYBJ::buildControls() {
     setFont(base);
 
     Picture1 = place(new QWidget(this), kGridLeft, kGridTop, 465, 374);
-    Picture3 = place(new QWidget(this), 640, kGridTop, 100, 374);
+    // The volume panel reaches down to the last volume box's bottom edge.
+    Picture3 = place(new QWidget(this), 640, kGridTop, 100, 378);
 
     static const char* const trackNames[12] = {"含颤音", "乐器2", "乐器3", "乐器4",  "乐器5",  "乐器6",
                                                "乐器7",  "乐器8", "乐器9", "乐器10", "乐器11", "乐器12"};
@@ -66,8 +67,9 @@ void YYBJ::buildControls() {
     if (pair > 19.5) noteFont.setPointSizeF(14.25 * 19.0 / pair);
     for (int k = 0; k < 12; ++k) {
         const int top = kGridTop + 32 * k;
-        TrackLabels[k] = label(this, QString::fromUtf8(trackNames[k]), 4, top + 4, 50, 20);
-        SYYQ[k] = place(new ui::ComboBox(ui::ComboBox::PickList, this), 54, top + 2, 112, 24);
+        TrackLabels[k] = label(this, QString::fromUtf8(trackNames[k]), 4, top + 4, 42, 20);
+        // Wide enough for the longest names ("108.十三弦古筝").
+        SYYQ[k] = place(new ui::ComboBox(ui::ComboBox::PickList, this), 46, top + 2, 122, 24);
         YQYL[k] = place(new ui::ComboBox(ui::ComboBox::Editable, Picture3), 4, 32 * k + 2, 70, 24);
         for (int v = 20; v <= 120; v += 10) YQYL[k]->addItem(QString::number(v));
     }
@@ -87,12 +89,13 @@ void YYBJ::buildControls() {
         JPFL[i]->setToolTip(QStringLiteral("选择音乐节奏类型为%1拍！").arg(QString::fromLatin1(meters[i])));
     }
     JPFL[0]->setValue(true);
-    HScroll1 = place(new ui::ScrollBar(this), 220, y1 + 4, 150, 20);
+    HScroll1 = place(new ui::ScrollBar(this), 220, y1 + 4, 136, 20);
     HScroll1->setMin(0);
     HScroll1->setMax(200);
-    XJZS = place(new ui::TextBox(false, this), 376, y1 + 2, 44, 24);
+    XJZS = place(new ui::TextBox(false, this), 360, y1 + 2, 44, 24);
     XJZS->setText(QStringLiteral("0"));
-    XJXSS = label(this, QStringLiteral("实际小节数是(1-2)小节"), 426, y1 + 4, 160, 20);
+    // Room for the widest numbers: "实际小节数是(1249-1250)小节".
+    XJXSS = label(this, QStringLiteral("实际小节数是(1-2)小节"), 408, y1 + 4, 180, 20);
     CHARU = place(new ui::CommandButton(QStringLiteral("插入"), this), 590, y1, 48, 26);
     CHARU->setToolTip(QStringLiteral("在当前小节后插入新的小节！后面本来有的小节将被覆盖！"));
     QinKong = place(new ui::CommandButton(QStringLiteral("清空"), this), 640, y1, 48, 26);
@@ -117,13 +120,14 @@ void YYBJ::buildControls() {
     Check1[1] = place(new ui::CheckBox(QStringLiteral("渐强弱"), this), 306, y2 + 4, 64, 20);
     Check1[1]->setToolTip(QStringLiteral(
         "在当前小节的开始或结尾使用渐强或减弱的声音效果(当深度刻度为正时是渐强，为负时是渐弱，建议数值为+10和-3)！"));
-    HScroll3 = place(new ui::ScrollBar(this), 372, y2 + 4, 120, 20);
+    HScroll3 = place(new ui::ScrollBar(this), 372, y2 + 4, 88, 20);
     HScroll3->setMin(-20);
     HScroll3->setMax(20);
-    Label7 = label(this, QStringLiteral("深度(-20_20)"), 496, y2 + 4, 84, 20);
-    BCBXJ = place(new ui::CommandButton(QStringLiteral("保存"), this), 590, y2, 48, 26);
+    Label7 = label(this, QStringLiteral("深度(-20_20)"), 464, y2 + 4, 80, 20);
+    BCBXJ = place(new ui::CommandButton(QStringLiteral("保存"), this), 548, y2, 48, 26);
     BCBXJ->setToolTip(QStringLiteral("对于修改了乐器，音量等项目的小节请点击保存该小节的设置！"));
-    ComDevies = place(new ui::ComboBox(ui::ComboBox::PickList, this), 640, y2 + 2, 98, 24);
+    // Wide enough for the synthesizer's name, "Morvela 软件合成器".
+    ComDevies = place(new ui::ComboBox(ui::ComboBox::PickList, this), 598, y2 + 2, 142, 24);
 
     // Playing, files, help and exit.
     const int y3 = y2 + 34;
@@ -142,7 +146,7 @@ void YYBJ::buildControls() {
 
     buildRecorder(y3 + 32);
 
-    Label9 = label(this, QString::fromUtf8(kLabel9), 8, y3 + 66, 730, 80);
+    Label9 = label(this, QString::fromUtf8(kLabel9), 8, y3 + 66, 730, 74);
     Label9->setWordWrap(true);
     Label9->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 

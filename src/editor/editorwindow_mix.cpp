@@ -23,7 +23,13 @@ YYBJ::i16 YYBJ::VolumeOf(const QString& text) { return editor::clampVolume(rt::V
 
 void YYBJ::BCXJ() {
     auto& song = editor::song();
-    if (CurrentBar < 0 || CurrentBar > 9999) return;
+    if (CurrentBar < 0) return;
+    if (CurrentBar > editor::kLastSettingsBar) {
+        plat::msgBox(QStringLiteral("只有第0到第%1小节可以保存乐器、音量等设置，第%2小节的设置没有保存！")
+                         .arg(editor::kLastSettingsBar)
+                         .arg(CurrentBar));
+        return;
+    }
     editor::BarSettings s;
     // Only a tempo the editor plays is stored: a box left at a refused tempo
     // stores the tempo in force.
@@ -37,7 +43,7 @@ void YYBJ::BCXJ() {
         s.crescendo = v1 == 1;
     } else {
         // A greyed box keeps the switches stored before.
-        const QString old = CurrentBar < 2000 ? song.BarEffectFlags(CurrentBar) : QString();
+        const QString& old = song.BarEffectFlags(CurrentBar);
         s.vibrato = old.left(1) == QStringLiteral("1");
         s.crescendo = old.mid(1, 1) == QStringLiteral("1");
     }
@@ -51,8 +57,10 @@ void YYBJ::BCXJ() {
     editor::storeBarSettings(song, CurrentBar, s);
 }
 
+// A line on a bar past kLastSettingsBar (only a file from elsewhere holds
+// one) is not applied.
 void YYBJ::CXTSB() {
-    if (CurrentBar < 0 || CurrentBar > 9999) return;
+    if (CurrentBar < 0 || CurrentBar > editor::kLastSettingsBar) return;
     auto& song = editor::song();
     // Fields that cannot be read, or lie outside what their control holds,
     // leave that control as it is.

@@ -111,6 +111,22 @@ QString Song::joinedCells(int track, int32_t bar) const {
     return text;
 }
 
+QString Song::shownTrackText(int track, int32_t bar) const {
+    QString cells;
+    cells.reserve(2 * stepsPerBar());
+    bool written = false;
+    for (int s = 0; s <= BarLastStep; ++s) {
+        const QString& cell = EditorMarkGrid(track, position(bar, s));
+        // A half cell (the end of a short line read from a file) keeps the
+        // cells after it in their places.
+        cells += cell.isEmpty() ? kHold : cell.leftJustified(2, u'-');
+        written = written || (!cell.isEmpty() && cell != kHold);
+    }
+    const QString& text = EditorTextGrid(track, bar);
+    if (text.isEmpty() && !written) return QString();
+    return cells;
+}
+
 Song& song() {
     static Song* instance = new Song;
     return *instance;

@@ -146,6 +146,10 @@ public:
     void clearBar(int32_t bar);
     // The cells of a track in a bar joined in step order.
     QString joinedCells(int track, int32_t bar) const;
+    // What a melodic track's note box shows for a bar: its cells at the
+    // meter in force, two characters each ("--" for a cell never written);
+    // "" for a bar with no text and no cell written.
+    QString shownTrackText(int track, int32_t bar) const;
 
     bool operator==(const Song&) const = default;
 

@@ -118,6 +118,9 @@ public:
     void ComSounds_Change(int j);     // instrument box of voice j typed in: the voice's program
     void Zxlyl_Click(int j);          // velocity box of voice j (tip "演奏音量") chosen: the voice's velocity, keyboard back to the player
     void Zxlyl_Change(int j);         // velocity box of voice j typed in: the voice's velocity
+    // A melody or chord velocity from its box's text: rounded (halves to even)
+    // and held to 1..127 (0 would end notes, more is no MIDI velocity).
+    static i16 TypedVelocity(const QString& text);
     void Check3_Click(int j);         // "颤音" of voice j: modulation, portamento, sostenuto and reverb on or off on its channel
     void SD_Click();                  // the "速度" box chosen: tick length (an eighth of a beat) and the clocks' intervals
     void SD_LostFocus();              // the "速度" box left: a typed tempo 40..140 is taken, anything else shows the tempo in force

@@ -390,14 +390,7 @@ void Form1::HxYL_Click() {
 
 // Typing keeps the focus in the box ("100" is three keys); the keyboard goes
 // back to the player when an entry is chosen.
-void Form1::HxYL_Change() {
-    // A velocity outside 1..127 is held to it: 0 would end notes, more is no
-    // MIDI velocity.
-    double v = rt::roundHalfEven(rt::Val(HxYL->text()));
-    if (!(v >= 1)) v = 1;
-    if (v > 127) v = 127;
-    G.PartVelocity(3) = static_cast<i16>(v);
-}
+void Form1::HxYL_Change() { G.PartVelocity(3) = TypedVelocity(HxYL->text()); }
 
 void Form1::Combo1_Click() {
     chordProgram(4, Combo1->listIndex());

@@ -54,12 +54,18 @@ void Form1::SelectInstrumentCombination(int n) {
     }
 }
 
+Form1::i16 Form1::TypedVelocity(const QString& text) {
+    const double v = rt::roundHalfEven(rt::Val(text));
+    if (!(v >= 1)) return 1;
+    return static_cast<i16>(v > 127 ? 127 : v);
+}
+
 void Form1::Zxlyl_Click(int j) {
-    G.PartVelocity(j) = rt::CInt(rt::Val(Zxlyl[j]->text()));
+    G.PartVelocity(j) = TypedVelocity(Zxlyl[j]->text());
     YXYZ();
 }
 
-void Form1::Zxlyl_Change(int j) { G.PartVelocity(j) = rt::CInt(rt::Val(Zxlyl[j]->text())); }
+void Form1::Zxlyl_Change(int j) { G.PartVelocity(j) = TypedVelocity(Zxlyl[j]->text()); }
 
 void Form1::Check3_Click(int j) {
     // Modulation, portamento switch, sostenuto and reverb depth.

@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QTranslator>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <cstdio>
 #include <cstdlib>
@@ -52,6 +53,10 @@ public:
         case kExclamation: box.setIcon(QMessageBox::Warning); break;
         case kInformation: box.setIcon(QMessageBox::Information); break;
         default: break;
+        }
+        if (style & kDefaultButton2) {
+            const auto second = (style & 0x0F) == kOkCancel ? QMessageBox::Cancel : QMessageBox::No;
+            if (QAbstractButton* b = box.button(second)) box.setDefaultButton(qobject_cast<QPushButton*>(b));
         }
         switch (box.exec()) {
         case QMessageBox::Cancel: return kAnsCancel;
@@ -103,7 +108,8 @@ public:
             const QString replaced = r.save ? fileReplacedBySave(chosen) : QString();
             if (!replaced.isEmpty() && (r.flags & 2)) {
                 const QString question = QStringLiteral("%1 已存在。\n要替换它吗？").arg(QFileInfo(replaced).fileName());
-                if (messageBox(parent, question, kYesNo | kExclamation, r.title) != kAnsYes) {
+                // A stray Enter must not replace the file.
+                if (messageBox(parent, question, kYesNo | kExclamation | kDefaultButton2, r.title) != kAnsYes) {
                     dlg.selectFile(QFileInfo(chosen).fileName());
                     continue;  // back to the dialog, as a "No" to Qt's own question
                 }

@@ -15,6 +15,8 @@ namespace plat {
 inline constexpr int kOkOnly = 0, kOkCancel = 1, kYesNoCancel = 3, kYesNo = 4;
 inline constexpr int kNoIcon = 0, kCritical = 16, kQuestion = 32, kExclamation = 48, kInformation = 64;
 inline constexpr int kAnsOk = 1, kAnsCancel = 2, kAnsYes = 6, kAnsNo = 7;
+// Added to the style: the second button ("否", "取消") answers Enter.
+inline constexpr int kDefaultButton2 = 256;
 
 struct FileDialogRequest {
     bool save = false;

@@ -283,10 +283,9 @@ TEST(BarSettingsLine, StoringABarKeepsItsLineAndParts) {
     EXPECT_EQ(song->BarKeyTexts(3), "00");
     EXPECT_EQ(song->BarTempoTexts(3), "50");
     EXPECT_TRUE(song->hasSettings(3));
-    // Past bar 255 the line is still kept.
-    ASSERT_TRUE(storeBarSettings(*song, 600, s));
-    EXPECT_EQ(song->settingsLine(600).left(4), "0600");
+    // Past bar 255 (or with a field out of range) nothing is kept.
     const Song before = *song;
+    EXPECT_FALSE(storeBarSettings(*song, 256, s));
     s.tempo = 20;
     EXPECT_FALSE(storeBarSettings(*song, 4, s));
     EXPECT_EQ(*song, before);

@@ -39,7 +39,7 @@ TEST_F(VoicesTest, VelocityOutsideTheMidiRangeIsSentClamped) {
     EXPECT_EQ(form->Zxlyl[0]->text(), QStringLiteral("300"));  // the box keeps what was typed
     take();
     key(kG);
-    EXPECT_EQ(only(take(), 0x90, 0x91), (Msgs{msg(0x90, 60, 127), msg(0x91, 60, 0)}));
+    EXPECT_EQ(only(take(), 0x90, 0x91), (Msgs{msg(0x90, 60, 127), msg(0x91, 60, 1)}));
     // The chord effect plays with voice 1's velocity.
     form->Zxlyl[1]->setText(QStringLiteral("200"));
     key('R');
