@@ -2,6 +2,7 @@
 
 #include "midi/state.h"
 #include "platform/resources.h"
+#include "platform/savefile.h"
 #include "platform/textcodec.h"
 
 #include <QCoreApplication>

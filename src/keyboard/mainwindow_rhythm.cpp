@@ -13,6 +13,7 @@
 #include "midi/midiout.h"
 #include "platform/dialogs.h"
 #include "platform/fileutil.h"
+#include "platform/savefile.h"
 #include "platform/textcodec.h"
 
 #include <QFile>
