@@ -97,13 +97,8 @@ bool SaveFile::commit() {
         discard();
         return false;
     }
+    // Until the rename reaches the disk, the old file is what a crash leaves.
     temp_.clear();
-    // The rename itself reaches the disk with the folder.
-    const int dir = ::open(QFile::encodeName(QFileInfo(target_).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
     return true;
 }
 
