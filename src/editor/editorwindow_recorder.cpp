@@ -150,10 +150,17 @@ void YYBJ::SaveTake() {
 
 void YYBJ::Lyjsj_Timer() {
     LYSJ->setCaption(QStringLiteral("当前: ") + QString::number(RecMinutes) + u':' + QString::number(RecSeconds));
-    if (recorder::stoppedByItself()) {
+    const recorder::Poll found = recorder::poll();
+    if (found != recorder::Poll::Running) {
         Recording = false;
         ResetRecorderClock();
         LUYINJI[kPlay]->setValue(false);
+        // A take that could not be written on stays savable; the user is
+        // told, after the clock has stopped.
+        if (found == recorder::Poll::CannotSpool) {
+            LUYINJI[kRecord]->setValue(false);
+            recorder::reportCannotSpool();
+        }
         return;  // the next start counts from 0:0
     }
     recorder::countSecond(RecMinutes, RecSeconds);

@@ -5,6 +5,7 @@
 #include "editor/pitchcode.h"
 #include "editor/songmodel.h"
 #include "platform/fileutil.h"
+#include "platform/savefile.h"
 #include "platform/textcodec.h"
 
 #include <QFile>

@@ -4,6 +4,7 @@
 
 #include "midi/state.h"
 #include "platform/resources.h"
+#include "platform/savefile.h"
 #include "platform/textcodec.h"
 
 #include <QCoreApplication>

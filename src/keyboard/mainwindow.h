@@ -82,7 +82,12 @@ public:
     // Which on-screen key lies under a point of the key strip (-1 none).
     static int KeyAt(int x, int y);
 
+    // The take's last length and "TZ" written (not into an empty box), its
+    // key shown up, the box copied to ScoreText: how the stop key ends a take.
+    void CloseTake();
+
     // ---- Live accompaniment clock
+    static constexpr i16 kIdleLimit = 99;  // ticks after the last key that close a take
     void Timer1_Timer();  // live accompaniment clock tick: chord tracks, bar chord and drum steps with auto-sync, note length, idle end of a take
     i16 DrumAccent() const;  // expression sent before a drum step, by the drum step and the meter
     // The steps every accompaniment clock shares: the bar chord at a bar's

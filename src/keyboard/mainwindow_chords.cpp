@@ -18,6 +18,7 @@
 #include "platform/dialogs.h"
 #include "platform/fileutil.h"
 #include "platform/resources.h"
+#include "platform/savefile.h"
 #include "platform/textcodec.h"
 
 #include <QFile>
@@ -237,14 +238,15 @@ void Form1::Command4_Click() {
     ChordModelCount = rt::add16(ChordWorkIndex, -1);
     if (everyBarFound && everyTwoBarsFound) return;
 
-    // Appended at the end; a failed write cuts the file back, so the library
-    // never ends in half a line.
+    // Added at the end: the library is written anew, its old lines first, so
+    // a failed save leaves it as it was.
     QByteArray out;
     if (QFileInfo(found).size() > 0 && !plat::endsWithLineEnd(found)) out += "\r\n";
     if (!everyBarFound) out += plat::toGbk(everyBar) + "\r\n";
     if (!everyTwoBarsFound) out += plat::toGbk(everyTwoBars) + "\r\n";
+    plat::SaveFile library(found);
     // The user believes the patterns are kept: a failed write is said.
-    if (!plat::appendToFile(found, out)) reportModelSaveFailed();
+    if (!(library.open() && library.copyFrom(found) && library.write(out) && library.commit())) reportModelSaveFailed();
 }
 
 // ---- Chord tracks

@@ -13,10 +13,6 @@
 using namespace midi;
 using rt::add16;
 
-namespace {
-constexpr int16_t kIdleLimit = 99;  // ticks after the last key that close a take
-}
-
 void Form1::Timer1_Timer() {
     rt::DoEvents();
     // A key handled while yielding may have stopped the clock.

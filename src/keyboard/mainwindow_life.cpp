@@ -6,16 +6,17 @@
 #include "keyboard/goodbyewindow.h"
 #include "keyboard/keyboardwidgets.h"
 #include "midi/midiout.h"
+#include "midi/recorder.h"
 #include "platform/dialogs.h"
 #include "platform/fileutil.h"
 #include "platform/sound.h"
 #include "platform/resources.h"
+#include "platform/savefile.h"
 #include "platform/textcodec.h"
 
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QFile>
 #include <QFileInfo>
 
 using namespace midi;
@@ -104,9 +105,7 @@ void Form1::SettingsReadError() {
     const QString path = G.AppPath + QStringLiteral("vanto.ini");
     const QString found = plat::resolvePath(path);
     if (!found.isEmpty()) {
-        const QString bak = G.AppPath + QStringLiteral("vanto.ini.bak");
-        QFile::remove(bak);
-        QFile::copy(found, bak);
+        plat::copyFileAtomic(found, G.AppPath + QStringLiteral("vanto.ini.bak"));
     }
     keyboard::WriteDefaultSettings(path);
     plat::msgBox(QStringLiteral("读取设置文件出错，软件需重新启动!"), plat::kOkOnly);
@@ -117,6 +116,8 @@ void Form1::Form_Activate() {
     try {
         ReadSettingsFile();
         Text3->setText(G.ScoreText);
+        // The editor shares the recorder: it may have saved, closed or made a take.
+        BcLY->setEnabled(midi::recorder::takeToSave());
         if (!WasActivated) QDCSH();
         if (isVisible()) Text3->focusEditor();
         SFYXYZ->setEnabled(true);
@@ -168,11 +169,27 @@ void Form1::BJCK_Click() {
     if (BzQd->value() == 1) BzQd->setValue(0);
     if (Check6->value() == 1) Check6->setValue(0);
     plat::sndPlaySoundA(nullptr, 0);
-    // A score play ends: its note falls silent and the play button and the
-    // score box are ready again when the editor hands the window back.
-    if (AutoPlayRunning || Timer3->enabled()) StopScorePlay();
+    if (AutoPlayRunning || Timer3->enabled()) {
+        // A score play ends: its note falls silent and the play button and
+        // the score box are ready again when the editor hands the window back.
+        StopScorePlay();
+    } else {
+        // A live take ends as the stop key ends it (its clock would have
+        // closed it), and the note and chord tracks it left sounding stop.
+        if (Timer1->enabled()) CloseTake();
+        ReleaseMelodyNote(G.LastNoteOffset);
+        HX1K();
+        HX2K();
+    }
+    // A chord effect or bar chord still fading is cut off as its fade's end would.
+    if (Timer4->enabled()) {
+        for (int i = 0; i <= 63; ++i) NoteOff(5, rt::add16(G.BaseNote, i));
+    }
     for (ui::Timer* t : {Timer1, Timer2, Timer3, Timer4, HXYS, BZDS}) t->setEnabled(false);
     AutoPlayRunning = false;
+    // The activation that brings this window back copies ScoreText into the
+    // box: what the box holds, typed or played, is kept.
+    G.ScoreText = Text3->text();
     Hooks.OpenEditor();
     Hide();
 }

@@ -112,9 +112,7 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
         Timer1->setEnabled(false);
         sweepNotesOff(4);
         BzQd->setValue(0);
-        if (!Text3->text().isEmpty()) appendToScore(*this, lengthDigits() + QStringLiteral("TZ"));
-        ShowKeyUp(G.LastNoteOffset);
-        G.ScoreText = Text3->text();
+        CloseTake();
         Yuepu[0]->setText(QStringLiteral("试听"));
         ResetSteps();
         AutoPlayRunning = false;
@@ -139,9 +137,10 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
         // Start: the accompaniment clock without a note, or the audition.
         if (Check5->value() == 1) {
             ResetSteps();
-            // A clock that stopped after a long pause holds a full count:
-            // start counting afresh, or its first tick closes the take again.
-            if (!Timer1->enabled()) G.NoteTicks = 0;
+            // A clock that closed the take after a long pause holds a full
+            // count: start counting afresh, or its first tick closes the take
+            // again. After a halt the note's count goes on.
+            if (!Timer1->enabled() && G.NoteTicks >= kIdleLimit) G.NoteTicks = 0;
             Timer1->setEnabled(true);
         } else {
             BzQd->setValue(1);
@@ -204,6 +203,12 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
     }
     // Any other key is ignored.
     ScoreBoxFollowsPlay();
+}
+
+void Form1::CloseTake() {
+    if (!Text3->text().isEmpty()) appendToScore(*this, lengthDigits() + QStringLiteral("TZ"));
+    ShowKeyUp(G.LastNoteOffset);
+    G.ScoreText = Text3->text();
 }
 
 void Form1::SFYXYZ_Click() {

@@ -136,10 +136,15 @@ void Form1::BcLY_Click() {
 
 void Form1::Lyjsj_Timer() {
     Label12->setCaption(QString::number(RecorderMinutes) + u':' + QString::number(RecorderSeconds));
-    if (recorder::stoppedByItself()) {
-        BcLY->setEnabled(false);  // closed: nothing is left to save
+    const recorder::Poll found = recorder::poll();
+    if (found != recorder::Poll::Running) {
+        // Closed when it ended: nothing is left to save. A take that could
+        // not be written on stays savable, and the user is told, after the
+        // clock has stopped.
+        if (found == recorder::Poll::Ended) BcLY->setEnabled(false);
         ShowRecorderPicture(kStop, plat::kResStopDown);
         RecorderIdle(QStringLiteral("录音机已停止。。。"));
+        if (found == recorder::Poll::CannotSpool) recorder::reportCannotSpool();
         return;  // the clock starts again from 0:0
     }
     recorder::countSecond(RecorderMinutes, RecorderSeconds);

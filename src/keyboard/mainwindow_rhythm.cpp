@@ -13,6 +13,7 @@
 #include "midi/midiout.h"
 #include "platform/dialogs.h"
 #include "platform/fileutil.h"
+#include "platform/savefile.h"
 #include "platform/textcodec.h"
 
 #include <QFile>
@@ -302,8 +303,9 @@ void Form1::SaveJZwj() {
     for (int c = 0; c <= 16; ++c) line += boxTicked(BZC, c) ? u'*' : u'-';
     line += nameField(QFileInfo(path).fileName());
 
+    // Not written: the old file, if any, is as it was, and the user is told.
     if (!plat::writeFileAtomic(path, plat::toGbk(line) + QByteArrayLiteral("\r\n")))
-        rt::raise(rt::kErrFileIo, QFileInfo(path).fileName().toStdString());
+        plat::msgBox(QStringLiteral("保存节奏文件出错，请检查文件夹是否可写！"), plat::kOkOnly | plat::kExclamation);
 }
 
 void Form1::OpenJZwj() {
@@ -390,7 +392,7 @@ void Form1::Cmdcill_Click(int index) {
             OpenJZwj();
         }
     } else if (index == 1) {
-        // From the dialog on, a failure ends the save without a message.
+        // From the dialog on, a failure ends the save; only a failed write is said.
         try {
             plat::FileDialogRequest request;
             request.save = true;

@@ -6,6 +6,7 @@
 #include "midi/gestures.h"
 #include "platform/dialogs.h"
 #include "platform/fileutil.h"
+#include "platform/savefile.h"
 #include "platform/sound.h"
 #include "platform/textcodec.h"
 

@@ -3,6 +3,7 @@
 #include "keyboard/scorefile.h"
 
 #include "platform/fileutil.h"
+#include "platform/savefile.h"
 #include "platform/textcodec.h"
 
 #include <QFileInfo>

@@ -110,13 +110,27 @@ void reportUnsaved() {
     plat::msgBox(QStringLiteral("录音没有保存成功，请换一个文件名或文件夹再试！"), plat::kOkOnly | plat::kExclamation);
 }
 
-bool stoppedByItself() {
+Poll poll() {
     QString mode;
     send(QStringLiteral("status NN mode"), &mode);
-    if (mode.left(7) != QLatin1String("stopped")) return false;
+    if (mode == QLatin1String("not ready")) {
+        send(QStringLiteral("STOP NN"));
+        return Poll::CannotSpool;
+    }
+    if (mode.left(7) != QLatin1String("stopped")) return Poll::Running;
     send(QStringLiteral("STOP NN"));
     send(QStringLiteral("Close NN"));
-    return true;
+    return Poll::Ended;
+}
+
+void reportCannotSpool() {
+    plat::msgBox(QStringLiteral("录音已停止：录音的临时文件无法继续写入（磁盘可能已满）。已录下的部分仍可保存。"),
+                 plat::kOkOnly | plat::kExclamation);
+}
+
+bool takeToSave() {
+    QString answer;
+    return send(QStringLiteral("capability NN can save"), &answer) == plat::kMciOk && answer == QLatin1String("true");
 }
 
 void countSecond(int16_t& minutes, int16_t& seconds) {

@@ -42,9 +42,20 @@ bool saveTake(const QString& path);
 // The message for a take that was not saved.
 void reportUnsaved();
 
-// Polled by the recorder clock: true when the playback (or take) has stopped
-// by itself; the device is then stopped and closed.
-bool stoppedByItself();
+// What the recorder clock's poll finds.
+enum class Poll {
+    Running,
+    Ended,       // the playback (or take) stopped by itself: the device is stopped and closed
+    CannotSpool  // the take cannot be written on (a full disk): it is stopped and stays
+                 // open, so what was recorded can be saved
+};
+Poll poll();
+// The message for a take that stopped because it could not be written on.
+void reportCannotSpool();
+
+// Whether the device holds a take that "保存" can save (either window may
+// have saved or closed it meanwhile).
+bool takeToSave();
 
 // One second more on a window's recorder clock; second 59 rolls over into a
 // minute.

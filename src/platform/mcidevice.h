@@ -6,7 +6,9 @@
 //   set A <setting...>                     recorder format (see WaveRecorder)
 //   record A / stop A / save A <file>      recorder
 //   seek A to start / play A [from 0]      player
-//   status A mode                          "recording", "playing" or "stopped"
+//   status A mode                          "recording", "playing", "stopped", or
+//                                          "not ready" (a recorder that cannot write)
+//   capability A can save                  "true" for a recorder (its take can be saved)
 //   close A                                ends the device (nothing open: accepted)
 //
 // Words are case-insensitive; a file name with blanks is written in double
@@ -29,8 +31,9 @@ public:
     virtual uint32_t seekToStart();
     virtual uint32_t save(const std::string& path);
     virtual uint32_t stop() = 0;
-    // "recording", "playing" or "stopped".
+    // "recording", "playing", "stopped" or "not ready".
     virtual std::string mode() const = 0;
+    virtual bool canSave() const { return false; }
 };
 
 // Closes every open alias (tests, program end).

@@ -155,6 +155,15 @@ uint32_t statusVerb(const MciCommand& cmd, std::string* reply) {
     return r;
 }
 
+// capability <alias> can save: "true" when the alias holds a take to save.
+uint32_t capabilityVerb(const MciCommand& cmd, std::string* reply) {
+    if (cmd.args.size() != 3 || !cmd.argIs(1, "can") || !cmd.argIs(2, "save")) return kMciErrBadParameter;
+    return withDevice(cmd, [&](MciDevice& d) {
+        if (reply) *reply = d.canSave() ? "true" : "false";
+        return kMciOk;
+    });
+}
+
 }  // namespace
 
 void addMediaDeviceVerbs(std::map<std::string, MciHandler>& handlers) {
@@ -167,6 +176,7 @@ void addMediaDeviceVerbs(std::map<std::string, MciHandler>& handlers) {
     handlers["play"] = playVerb;
     handlers["save"] = saveVerb;
     handlers["status"] = statusVerb;
+    handlers["capability"] = capabilityVerb;
 }
 
 void closeAllMciDevices() {

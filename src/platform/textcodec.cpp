@@ -1,11 +1,8 @@
 // GBK conversion through iconv, and the line reading and writing of the program's text files.
 #include "platform/textcodec.h"
 
-#include "platform/fileutil.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <iconv.h>
 
 #include <algorithm>
@@ -150,16 +147,6 @@ bool GbkLineReader::next(QString* line, bool* cut) {
     return true;
 }
 
-bool appendToFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    // Unbuffered, so a short write shows in write()'s count.
-    if (!f.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) return false;
-    const qint64 oldSize = f.size();
-    if (f.write(bytes) == bytes.size()) return true;
-    f.resize(oldSize);
-    return false;
-}
-
 bool endsWithLineEnd(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly) || f.size() == 0 || !f.seek(f.size() - 1)) return false;
@@ -174,21 +161,6 @@ bool readGbkFile(const QString& path, QString* text) {
     if (f.error() != QFileDevice::NoError) return false;
     *text = fromGbk(bytes);
     return true;
-}
-
-bool writeFileAtomic(const QString& path, const QByteArray& bytes) {
-    // Names match without regard to case: an existing file whose name differs
-    // only in case is the one replaced, never left beside a second copy.
-    const QString existing = resolvePath(path);
-    QSaveFile f(existing.isEmpty() ? path : existing);
-    // Unbuffered, so a short write (a full disk, a file size limit) shows in
-    // write()'s count: a buffered QSaveFile can commit a cut file as a success.
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
-    if (f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
 }
 
 }  // namespace plat

@@ -46,18 +46,11 @@ private:
     bool failed_ = false;
 };
 
-// Appends bytes to an existing file. A failed write cuts the file back to
-// its old length, so it never ends in half a line. False on failure.
-bool appendToFile(const QString& path, const QByteArray& bytes);
 // Whether a non-empty file ends with a line end (CR or LF); false for an
 // empty file or one that cannot be read.
 bool endsWithLineEnd(const QString& path);
 
 // Reads a whole file as GBK text; false when it cannot be read.
 bool readGbkFile(const QString& path, QString* text);
-// Writes bytes to path through a temporary file that is renamed over it, so a
-// failed write never leaves a half-written file. An existing file whose name
-// differs only in letter case is the one replaced. False on failure.
-bool writeFileAtomic(const QString& path, const QByteArray& bytes);
 
 }  // namespace plat

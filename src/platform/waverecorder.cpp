@@ -2,6 +2,7 @@
 #include "platform/waverecorder.h"
 
 #include "platform/audioengine.h"
+#include "platform/savefile.h"
 #include "platform/sound.h"
 #include "platform/wavevoice.h"
 
@@ -15,10 +16,6 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
 #include <thread>
 
 namespace plat {
@@ -40,10 +37,6 @@ long numberIn(const std::string& word, long lo, long hi) {
         if (!std::isdigit(static_cast<unsigned char>(c))) return -1;
     long v = std::stol(word);
     return v >= lo && v <= hi ? v : -1;
-}
-
-std::filesystem::path fsPath(const std::string& utf8) {
-    return std::filesystem::path(QFile::encodeName(QString::fromStdString(utf8)).toStdString());
 }
 
 }  // namespace
@@ -138,6 +131,9 @@ struct WaveRecorder::Take {
     }
 
     void writeFrames(const float* stereo, size_t n) {
+        // Once the scratch file took no more, what is heard is dropped: the
+        // take holds what was written before.
+        if (writeFailed.load(std::memory_order_relaxed)) return;
         resampled.clear();
         resampler.process(stereo, n, resampled);
         const size_t frames = resampled.size() / 2;
@@ -239,33 +235,16 @@ uint32_t WaveRecorder::save(const std::string& path) {
     if (path.empty()) return kMciErrMissingArgument;
     stop();
     if (uint32_t r = openTake()) return r;
-    if (take_->writeFailed.load()) return kMciErrCannotWriteFile;
-    namespace fs = std::filesystem;
-    const fs::path target = fsPath(path);
-    fs::path part = target;
-    part += ".part";
-    // Copied by content: the new file gets the user's usual permissions,
-    // not the private ones of the scratch file.
-    bool copied = false;
-    {
-        std::ifstream in(fsPath(take_->scratch.fileName().toStdString()), std::ios::binary);
-        std::ofstream out(part, std::ios::binary | std::ios::trunc);
-        if (in && out) {
-            out << in.rdbuf();
-            out.flush();
-            copied = static_cast<bool>(out);
-        }
-    }
-    std::error_code ec;
-    if (copied) fs::rename(part, target, ec);
-    if (!copied || ec) {
-        fs::remove(part, ec);
-        return kMciErrCannotWriteFile;
-    }
+    // Streamed through the program's writer: a save that fails part way
+    // leaves the old file and the take as they were.
+    if (!copyFileAtomic(take_->scratch.fileName(), QString::fromStdString(path))) return kMciErrCannotWriteFile;
     return kMciOk;
 }
 
-std::string WaveRecorder::mode() const { return recording_ ? "recording" : "stopped"; }
+std::string WaveRecorder::mode() const {
+    if (!recording_) return "stopped";
+    return take_->writeFailed.load() ? "not ready" : "recording";
+}
 
 uint64_t WaveRecorder::framesDropped() const { return take_ ? take_->dropped.load() : 0; }
 

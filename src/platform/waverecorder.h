@@ -57,10 +57,13 @@ public:
     // Starts (or continues) the take; starts the audio engine if needed.
     uint32_t record() override;
     uint32_t stop() override;
-    // Writes the take (an empty one when nothing was recorded) to path,
-    // through a temporary file in the same folder renamed over it.
+    // Writes the take (an empty one when nothing was recorded) to path
+    // through the program's writer (savefile.h); a failed save keeps it.
     uint32_t save(const std::string& path) override;
+    // "recording"; "not ready" once the scratch file takes no more of what is
+    // heard (a full disk): the take then holds what came before; "stopped".
     std::string mode() const override;
+    bool canSave() const override { return true; }
 
     WaveFormat format() const { return format_; }
     uint64_t framesDropped() const;  // mix frames lost because the writer fell behind

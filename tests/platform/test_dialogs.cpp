@@ -1,8 +1,6 @@
 // Saving: the parts of the real file dialog that decide which file a save
-// replaces, the write that replaces it whole or not at all, and the Chinese
-// texts of Qt's own dialogs and buttons.
+// replaces, and the Chinese texts of Qt's own dialogs and buttons.
 #include "platform/dialogs.h"
-#include "platform/textcodec.h"
 
 #include "support/testsupport.h"
 
@@ -10,9 +8,6 @@
 #include <QFile>
 #include <QTranslator>
 #include <gtest/gtest.h>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace plat;
 
@@ -38,28 +33,6 @@ TEST(SaveDialog, ABareNameGetsTheFilterExtensionAndReachesFilesOfAnyCase) {
     EXPECT_EQ(fileReplacedBySave(dir + QStringLiteral("mixed.BIN")), dir + QStringLiteral("Mixed.bin"));
     EXPECT_TRUE(fileReplacedBySave(dir + QStringLiteral("new.bin")).isEmpty());
     EXPECT_TRUE(fileReplacedBySave(folder.file(QStringLiteral("演奏记录"))).isEmpty()) << "a folder is no file";
-}
-
-// A write cut short (here by a file size limit, which holds for every user)
-// fails and leaves the old file whole.
-TEST(SaveWrite, AShortWriteFailsAndKeepsTheOldFile) {
-    testing_support::ScratchFolder folder;
-    folder.write(QStringLiteral("a.txt"), "old content");
-    const QString path = folder.file(QStringLiteral("a.txt"));
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = 100;
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool bigWritten = writeFileAtomic(path, QByteArray(1000, 'x'));
-    const bool smallWritten = writeFileAtomic(folder.file(QStringLiteral("b.txt")), "new");
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_FALSE(bigWritten);
-    EXPECT_EQ(folder.read(QStringLiteral("a.txt")), "old content");
-    EXPECT_TRUE(smallWritten);
-    EXPECT_EQ(folder.read(QStringLiteral("b.txt")), "new");
 }
 
 TEST(QtTranslations, StandardDialogsAndButtonsSpeakChinese) {

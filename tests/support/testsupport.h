@@ -93,4 +93,11 @@ struct MidiMessageAids {
 // Formats messages as upper-case hex for readable failures.
 std::string hexList(const std::vector<uint32_t>& messages);
 
+// Runs child() in a forked process whose files cannot grow past `bytes`
+// (SIGXFSZ ignored, so writes past it fail part way with an error instead of
+// ending the process); returns child()'s exit code, or -1. The limit can be
+// lifted inside with liftFileSizeLimit().
+int withFileSizeLimit(long bytes, const std::function<int()>& child);
+void liftFileSizeLimit();
+
 }  // namespace testing_support

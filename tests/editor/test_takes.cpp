@@ -1,0 +1,167 @@
+// Takes across the two windows: a live take and the score box through the
+// editor's round trip, the shared recorder's "保存", recordings that cannot be
+// written (a file size limit in a child process stands for a full disk), and
+// the live clock's count after a halt.
+#include "editorfixture.h"
+#include "keyboard/mainwindowfixture.h"
+#include "midi/recorder.h"
+#include "support/soundsupport.h"
+
+#include <QDir>
+
+#include <chrono>
+#include <thread>
+
+using namespace midi;
+
+namespace {
+
+sf_count_t waveFrames(const QString& path) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!f) return -1;
+    sf_close(f);
+    return info.frames;
+}
+
+// Waits for the recorder's writer thread to find that it cannot write.
+bool spoolFails() {
+    for (int i = 0; i < 500; ++i) {
+        QString mode;
+        recorder::send(QStringLiteral("status NN mode"), &mode);
+        if (mode == QLatin1String("not ready")) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+}  // namespace
+
+class TakeTest : public testing_support::ManualSoundTest<Form1Test> {
+protected:
+    void SetUp() override {
+        ManualSoundTest<Form1Test>::SetUp();
+        Hooks.OpenEditor = [this] {
+            if (editor && !editor->loaded()) editor.reset();
+            if (!editor) editor = std::make_unique<YYBJ>();
+            editor->Show();
+        };
+        Hooks.ShowMainWindow = [this] { form->Show(); };
+        form->show();
+    }
+    void TearDown() override {
+        editor.reset();
+        Hooks = WindowHooks{};
+        ManualSoundTest<Form1Test>::TearDown();
+    }
+    QString recordFile(const char* name) const { return folder.file(QStringLiteral("演奏记录/") + QString::fromUtf8(name)); }
+
+    std::unique_ptr<YYBJ> editor;
+};
+
+TEST_F(TakeTest, EditorButtonClosesTheLiveTakeSilencesItAndKeepsTheBox) {
+    form->Text3->setText(QStringLiteral("WC"));  // typed by the user
+    key(kG);
+    key(kH);
+    key(74);  // J
+    take();
+    Msgs handedOver;  // what the main window sent before the editor opened
+    const auto open = Hooks.OpenEditor;
+    Hooks.OpenEditor = [&] {
+        handedOver = take();
+        open();
+    };
+    form->BJCK->click();
+    EXPECT_EQ(only(handedOver, 0x80, 0x82), (Msgs{msg(0x80, 64, 0), msg(0x81, 64, 0), msg(0x82, 64, 0), msg(0x82, 52, 0)}));
+    editor->TUICHU->click();
+    EXPECT_EQ(form->Text3->text(), QStringLiteral("WC2KC2KD2KE2TZ"));
+}
+
+TEST_F(TakeTest, MainRecorderSaveFollowsWhatTheEditorDidWithTheTake) {
+    form->Image1_Click(2);
+    render(0.2);
+    form->BJCK->click();
+    dialogs.fileAnswers.push_back(recordFile("a.wav"));
+    editor->LUYINJI_Click(3);  // saved and closed in the editor
+    editor->TUICHU->click();
+    EXPECT_FALSE(form->BcLY->isEnabled());
+    form->BJCK->click();
+    editor->LUYINJI_Click(2);  // a take made in the editor
+    render(0.2);
+    editor->TUICHU->click();
+    EXPECT_TRUE(form->BcLY->isEnabled());
+}
+
+// Both windows' saves fail part way: the old file is whole, nothing is left
+// beside it (the user's file named like a temporary one neither), the take
+// is kept, and it is said.
+TEST_F(TakeTest, ARecordingSaveCutShortKeepsTheOldFileAndTheTake) {
+    const QByteArray old(8044, 'o');
+    folder.write(QStringLiteral("演奏记录/keep.wav"), old);
+    folder.write(QStringLiteral("演奏记录/keep.wav.part"), "mine");
+    form->Image1_Click(2);
+    render(1.0);  // 88,200 bytes at 8 bits
+    form->BJCK->click();
+    const int failed = testing_support::withFileSizeLimit(20000, [&] {
+        int bad = 0;
+        dialogs.fileAnswers.push_back(recordFile("keep.wav"));
+        editor->LUYINJI_Click(3);
+        if (dialogs.messages.size() != 1) bad |= 1;
+        dialogs.fileAnswers.push_back(recordFile("KEEP.wav"));
+        form->BcLY_Click();
+        if (dialogs.messages.size() != 2 || form->FJWZ->caption() != QStringLiteral("没有保存录音。。。") ||
+            !form->BcLY->isEnabled())
+            bad |= 2;
+        testing_support::liftFileSizeLimit();
+        dialogs.fileAnswers.push_back(recordFile("new.wav"));
+        form->BcLY_Click();
+        if (form->FJWZ->caption() != QStringLiteral("成功保存录音。。。")) bad |= 4;
+        return bad;
+    });
+    EXPECT_EQ(failed, 0);
+    EXPECT_TRUE(folder.read(QStringLiteral("演奏记录/keep.wav")) == old) << "the old file is byte for byte as it was";
+    EXPECT_EQ(folder.read(QStringLiteral("演奏记录/keep.wav.part")), "mine");
+    EXPECT_EQ(QDir(folder.file(QStringLiteral("演奏记录"))).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{QStringLiteral("keep.wav"), QStringLiteral("keep.wav.part"), QStringLiteral("new.wav")}));
+    EXPECT_EQ(waveFrames(recordFile("new.wav")), 44100);
+}
+
+// A take whose scratch file takes no more stops with its clock in either
+// window, and is said; what was recorded before can be saved.
+TEST_F(TakeTest, ATakeThatCannotBeWrittenStopsAndIsSaid) {
+    form->BJCK->click();
+    const int failed = testing_support::withFileSizeLimit(30000, [&] {
+        int bad = 0;
+        editor->LUYINJI_Click(2);
+        render(1.0);
+        if (!spoolFails()) return 255;
+        editor->Lyjsj_Timer();
+        if (editor->Recording || editor->Lyjsj->enabled() || dialogs.messages.size() != 1) bad |= 1;
+        form->Image1_Click(2);
+        render(1.0);
+        if (!spoolFails()) return 254;
+        form->Lyjsj_Timer();
+        if (form->IsRecording || form->Lyjsj->enabled() || dialogs.messages.size() != 2 || !form->BcLY->isEnabled())
+            bad |= 2;
+        testing_support::liftFileSizeLimit();
+        dialogs.fileAnswers.push_back(recordFile("part.wav"));
+        form->BcLY_Click();
+        const sf_count_t frames = waveFrames(recordFile("part.wav"));
+        if (frames <= 0 || frames >= 44100) bad |= 4;
+        return bad;
+    });
+    EXPECT_EQ(failed, 0);
+}
+
+// After a halt (numpad "-") numpad "+" counts the note on: 10 ticks before,
+// 14 after.
+TEST_F(Form1Test, NumpadPlusAfterAHaltCountsTheNoteOn) {
+    form->Check5->setValue(1);
+    key(kG);
+    tick(9);
+    key(kNumMinus);
+    key(kNumPlus);
+    tick(14);
+    key(kH);
+    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC24KD"));
+}
