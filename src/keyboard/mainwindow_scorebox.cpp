@@ -89,12 +89,26 @@ void Form1::Yuepu_Click(int index) {
         QString text;
         if (LastOpenedFile.isEmpty() || !keyboard::ReadScoreFile(LastOpenedFile, &text)) return;
         // The box and the score change only once the file has been read.
-        G.ScoreText = plat::splitLines(text).join(QString());
+        // Its lines joined: the line ends left out.
+        G.ScoreText = text.remove(u'\r').remove(u'\n');
         File1->hide();
         Text3->setText(G.ScoreText);
         FJWZ->setCaption(QStringLiteral("自动演奏中。。。"));
         // The file's text plays as it is, not upper-cased.
         PlayScoreText();
+        // The dialog is torn down by the events queued as it closed, before
+        // this call: the clock counts its first tick from there, or a slow
+        // teardown would make the first note late.
+        if (Timer3->enabled()) {
+            const uint32_t play = scorePlaySerial_;
+            const qint64 due = Timer3->nextDeadlineNs();
+            QMetaObject::invokeMethod(
+                this,
+                [this, play, due] {
+                    if (play == scorePlaySerial_ && Timer3->nextDeadlineNs() == due) Timer3->setInterval(Timer3->interval());
+                },
+                Qt::QueuedConnection);
+        }
         break;
     }
 
