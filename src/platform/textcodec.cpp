@@ -45,7 +45,7 @@ QByteArray convert(const char* to, const char* from, const QByteArray& in, const
 // units in a box, two '?'; a lone half of a pair one), and a line keeps the
 // width the box gave it.
 QByteArray toGbk(const QString& text) {
-    iconv_t cd = iconv_open("GBK", "UTF-16LE");
+    iconv_t cd = iconv_open("GBK", Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? "UTF-16LE" : "UTF-16BE");
     if (cd == reinterpret_cast<iconv_t>(-1)) return {};
     QByteArray out;
     out.reserve(text.size() * 2);

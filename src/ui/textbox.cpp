@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -156,11 +157,12 @@ void TextBox::setText(const QString& t) {
     if (onChange) onChange();
 }
 
-// The room for text in one line of the multi-line box (0 before the box is
-// laid out).
+// The room for text in one line of the multi-line box with its scroll bar
+// shown, from the box's own width (its editor is sized only once shown).
 qreal TextBox::lineRoom() const {
-    return std::max<qreal>(0, plain_->viewport()->width() - 2 * plain_->document()->documentMargin() -
-                                  plain_->cursorWidth() - 2);
+    const int scrollBar = plain_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, plain_);
+    return std::max<qreal>(0, width() - 2 * plain_->frameWidth() - scrollBar -
+                                  2 * plain_->document()->documentMargin() - plain_->cursorWidth() - 2);
 }
 
 // The whole text with a soft break wherever a line of the box is full (or
