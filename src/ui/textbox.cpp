@@ -92,11 +92,11 @@ void TextBox::setFont(const QFont& f) {
 
 bool TextBox::eventFilter(QObject* o, QEvent* e) {
     const QEvent::Type type = e->type();
-    // The user starts to edit: the text shows exactly first.
+    // The user turns to the box (to edit, select or copy): the text shows
+    // exactly first.
     if (plain_ && (o == plain_ || o == plain_->viewport()) &&
         (type == QEvent::KeyPress || type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
-         type == QEvent::InputMethod || type == QEvent::ContextMenu) &&
-        !locked_) {
+         type == QEvent::InputMethod || type == QEvent::ContextMenu)) {
         showExactText();
     }
     if (o == editor()) {
