@@ -13,6 +13,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 
 using namespace midi;
 
@@ -96,16 +97,20 @@ void Form1::Yuepu_Click(int index) {
         FJWZ->setCaption(QStringLiteral("自动演奏中。。。"));
         // The file's text plays as it is, not upper-cased.
         PlayScoreText();
-        // The dialog is torn down by the events queued as it closed, before
-        // this call: the clock counts its first tick from there, or a slow
-        // teardown would make the first note late.
+        // The dialog is torn down by the events its closing queued (and the
+        // repaint of what it covered): they run first, then the clock counts
+        // its first tick from there, or a slow teardown inside the first
+        // tick would make the first note late.
         if (Timer3->enabled()) {
             const uint32_t play = scorePlaySerial_;
             const qint64 due = Timer3->nextDeadlineNs();
             QMetaObject::invokeMethod(
                 this,
                 [this, play, due] {
-                    if (play == scorePlaySerial_ && Timer3->nextDeadlineNs() == due) Timer3->setInterval(Timer3->interval());
+                    const QPointer<Form1> self(this);
+                    rt::DoEvents();
+                    if (self && play == scorePlaySerial_ && Timer3->nextDeadlineNs() == due)
+                        Timer3->setInterval(Timer3->interval());
                 },
                 Qt::QueuedConnection);
         }
