@@ -163,6 +163,9 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
         const int16_t K = key.offset;
         const int16_t L = G.LastNoteOffset;
         G.KeyOffset = K;
+        // The note sounds first; the window and the score box follow.
+        Form1::ReleaseMelodyNote(L);
+        StrikeMelody(K);
         XSWB->setCaption(plat::LoadResString(kHelpFirstId + note));
 
         Picture1[K]->setPicture(KeyWhiteDown);
@@ -175,8 +178,6 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
         AutoPlayRunning = false;
         Timer1->setInterval(G.BeatInterval);
         startLengthCount();
-        Form1::ReleaseMelodyNote(L);
-        StrikeMelody(K);
 
         if (!Timer1->enabled()) {
             // First note of a take: it plays the accompaniment's first step.

@@ -20,6 +20,7 @@
 #include "platform/fileutil.h"
 #include "platform/textcodec.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 using namespace midi;
@@ -29,8 +30,9 @@ namespace {
 
 constexpr int16_t kRestOffset = 254;
 constexpr int16_t kStopOffset = 255;
-// Larger files are no rhythm pattern files.
-constexpr qint64 kMaxRhythmFileSize = 32767;
+// The pattern reader uses the fields of the pattern line (62 characters of
+// at most two bytes each): the start of a file of any size holds them.
+constexpr qint64 kRhythmHeadBytes = 64 * 1024;
 
 bool isDigit(QChar c) { return c.unicode() >= 48 && c.unicode() <= 57; }
 
@@ -56,12 +58,17 @@ void sweepScoreNotes(int16_t lastChannel) {
     if (G.LastNoteOffset >= 0 && G.LastNoteOffset < 12) NoteOff(2, add16(G.BaseNote, G.LastNoteOffset - 12));
 }
 
-// A rhythm pattern file of the list, whole; false when it is missing,
-// unreadable or too large to be one.
+// A rhythm pattern file of the list, as much of it as its reader uses
+// (the whole of any pattern file); false when it is missing or unreadable.
 bool readListedRhythmFile(const QString& path, QString* text) {
     const QString found = plat::resolvePath(path);
-    if (found.isEmpty() || !QFileInfo(found).isFile() || QFileInfo(found).size() > kMaxRhythmFileSize) return false;
-    return plat::readGbkFile(found, text);
+    if (found.isEmpty() || !QFileInfo(found).isFile()) return false;
+    QFile f(found);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = f.read(kRhythmHeadBytes);
+    if (f.error() != QFileDevice::NoError) return false;
+    *text = plat::fromGbk(head);
+    return true;
 }
 
 }  // namespace
@@ -99,34 +106,43 @@ void Form1::PlayScoreText() {
 
 void Form1::YSCX() {
     int n = 0;
+    // The caret shows where the play is: the second character of the token
+    // about to be read. A run of commands is read at once, so it is shown
+    // once, at the token that ends the read.
+    int shownPos = ScorePos;
+    const auto showPosition = [this, &shownPos] {
+        if (isVisible()) Text3->focusEditor();
+        Text3->select(shownPos, 1);
+    };
+    // The tempo box is read at every token; a text that is no tempo (while
+    // the user types in it) leaves the tick length as it is. Within one read
+    // only "VS" changes the box, and it sets the tick length itself.
+    {
+        const double typed = rt::Val(SD->text());
+        const double t = rt::roundHalfEven(typed);
+        if (t >= 40 && t <= 140) G.BeatInterval = rt::CInt(7500.0 / typed);
+    }
+    // A run of commands costs the same per token wherever it stands: the
+    // token is looked at in place, and kept once the read ends.
+    QStringView token;
+    const auto keepToken = [this, &token] { ScoreToken = token.toString(); };
     for (;;) {
         if (ScorePos < 1) ScorePos = 1;
+        shownPos = ScorePos;
 
-        // The tempo box is read at every token; a text that is no tempo
-        // (while the user types in it) leaves the tick length as it is.
-        {
-            const double typed = rt::Val(SD->text());
-            const double t = rt::roundHalfEven(typed);
-            if (t >= 40 && t <= 140) G.BeatInterval = rt::CInt(7500.0 / typed);
-        }
-
-        // The caret shows where the play is: the second character of the
-        // token about to be read.
-        if (isVisible()) Text3->focusEditor();
-        Text3->select(ScorePos, 1);
-
-        ScoreLength = static_cast<int32_t>(G.ScoreText.size());
-        ScoreToken = G.ScoreText.mid(ScorePos - 1, 2);
+        const QString score = G.ScoreText;  // shared, not copied
+        ScoreLength = static_cast<int32_t>(score.size());
+        token = QStringView(score).mid(ScorePos - 1, 2);
         if (ScorePos >= ScoreLength - 1) YXYZ();
 
         n = 0;
         if (ScorePos < ScoreLength - 1) {
-            const QChar c1 = G.ScoreText.at(ScorePos + 1);
-            const bool twoDigits = isDigit(c1) && ScorePos + 2 < ScoreLength && isDigit(G.ScoreText.at(ScorePos + 2));
+            const QChar c1 = score.at(ScorePos + 1);
+            const bool twoDigits = isDigit(c1) && ScorePos + 2 < ScoreLength && isDigit(score.at(ScorePos + 2));
             if (!isDigit(c1)) {
                 ScorePos += 1;
             } else if (twoDigits) {
-                n = 10 * (c1.unicode() - 48) + (G.ScoreText.at(ScorePos + 2).unicode() - 48);
+                n = 10 * (c1.unicode() - 48) + (score.at(ScorePos + 2).unicode() - 48);
                 TokenTicks = static_cast<i16>(n);
                 ScorePos += 3;
             } else {
@@ -136,7 +152,7 @@ void Form1::YSCX() {
             }
         }
 
-        if (ScoreToken == QLatin1String("VS")) {
+        if (token == u"VS") {
             if (n >= 1 && n <= 19) {
                 SD->setListIndex(n - 1);
                 G.BeatInterval = rt::CInt(7500.0 / rt::Val(SD->text()));
@@ -147,12 +163,14 @@ void Form1::YSCX() {
             }
             // Not a tempo: the note read last is struck again at the next
             // tick and held for the length read here.
+            keepToken();
+            showPosition();
             ScorePos += 1;
             TokenTickCount = 0;
             ScoreBoxFollowsPlay();
             return;
         }
-        if (ScoreToken == QLatin1String("JP")) {
+        if (token == u"JP") {
             if (n == 99) {
                 Check5->setValue(0);
             } else if (n >= 1 && n <= 98 && n <= File1->listCount()) {
@@ -174,7 +192,7 @@ void Form1::YSCX() {
             ScorePos += 1;
             continue;
         }
-        if (ScoreToken == QLatin1String("YQ")) {
+        if (token == u"YQ") {
             // Rows 1..13 of the presets; any other number changes no voice.
             if (n >= 1 && n <= 13) SelectInstrumentCombination(n);
             TokenTicks = 0;
@@ -182,8 +200,10 @@ void Form1::YSCX() {
             TokenTickCount = 0;
             continue;
         }
+        keepToken();
         break;
     }
+    showPosition();
 
     // A token cut to one character by the end of the text has no length.
     if (ScoreToken.size() < 2) TokenTicks = 0;

@@ -13,6 +13,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 
 using namespace midi;
 
@@ -89,12 +90,30 @@ void Form1::Yuepu_Click(int index) {
         QString text;
         if (LastOpenedFile.isEmpty() || !keyboard::ReadScoreFile(LastOpenedFile, &text)) return;
         // The box and the score change only once the file has been read.
-        G.ScoreText = plat::splitLines(text).join(QString());
+        // Its lines joined: the line ends left out.
+        G.ScoreText = text.remove(u'\r').remove(u'\n');
         File1->hide();
         Text3->setText(G.ScoreText);
         FJWZ->setCaption(QStringLiteral("自动演奏中。。。"));
         // The file's text plays as it is, not upper-cased.
         PlayScoreText();
+        // The dialog is torn down by the events its closing queued (and the
+        // repaint of what it covered): they run first, then the clock counts
+        // its first tick from there, or a slow teardown inside the first
+        // tick would make the first note late.
+        if (Timer3->enabled()) {
+            const uint32_t play = scorePlaySerial_;
+            const qint64 due = Timer3->nextDeadlineNs();
+            QMetaObject::invokeMethod(
+                this,
+                [this, play, due] {
+                    const QPointer<Form1> self(this);
+                    rt::DoEvents();
+                    if (self && play == scorePlaySerial_ && Timer3->nextDeadlineNs() == due)
+                        Timer3->setInterval(Timer3->interval());
+                },
+                Qt::QueuedConnection);
+        }
         break;
     }
 

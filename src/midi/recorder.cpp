@@ -30,6 +30,12 @@ QString askFile(QWidget* parent, const plat::FileDialogRequest& request) {
     const plat::FileDialogResult chosen = plat::dialogs().fileDialog(parent, request);
     const QString path = chosen.cancelled ? QString() : chosen.fileName;
     if (path.isEmpty()) return QString();
+    // The command quotes the path, and a quote in it would end it early.
+    if (path.contains(u'"')) {
+        plat::msgBox(QStringLiteral("路径“%1”含有双引号(\")，录音机无法使用，请换一个文件名或文件夹再试！").arg(path),
+                     plat::kOkOnly | plat::kExclamation);
+        return QString();
+    }
     if (!gbkSafe(path)) {
         plat::msgBox(QStringLiteral("文件名“%1”含有无法识别的字符，请换一个文件名再试！").arg(QFileInfo(path).fileName()),
                      plat::kOkOnly | plat::kExclamation);

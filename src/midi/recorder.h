@@ -25,8 +25,9 @@ bool startTake(const QString& bitsPerSample, const QString& samplesPerSec);
 void stop();
 
 // Asks for a wav or mp3 file to play, or for the wav file to save the take
-// in. Empty when cancelled, or refused with a message because the name does
-// not survive the trip through the GBK command string.
+// in. Empty when cancelled, or refused with a message because the path holds
+// a double quote (the command's quoting cannot hold it) or does not survive
+// the trip through the GBK command string.
 QString askFileToPlay(QWidget* parent, const QString& initDir);
 QString askFileToSave(QWidget* parent, const QString& initDir);
 

@@ -26,16 +26,10 @@ QByteArray convert(const char* to, const char* from, const QByteArray& in, const
         out.append(buf.data(), static_cast<qsizetype>(buf.size() - outLeft));
         if (r == static_cast<size_t>(-1)) {
             if (errno == E2BIG) continue;
-            // Invalid or incomplete sequence: skip one input unit and mark it.
+            // Invalid or incomplete sequence: skip one byte and mark it.
             out.append(replacement);
-            size_t skip = 1;
-            if (std::string(from) == "UTF-8") {
-                unsigned char c = static_cast<unsigned char>(*inPtr);
-                skip = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-                if (skip > inLeft) skip = inLeft;
-            }
-            inPtr += skip;
-            inLeft -= skip;
+            ++inPtr;
+            --inLeft;
         }
     }
     iconv_close(cd);
@@ -44,16 +38,50 @@ QByteArray convert(const char* to, const char* from, const QByteArray& in, const
 
 }  // namespace
 
-QByteArray toGbk(const QString& text) { return convert("GBK", "UTF-8", text.toUtf8(), "?"); }
+// From UTF-16, so that what cannot be converted is known by its units: each
+// unit becomes one '?' (a character beyond the Basic Multilingual Plane, two
+// units in a box, two '?'; a lone half of a pair one), and a line keeps the
+// width the box gave it.
+QByteArray toGbk(const QString& text) {
+    iconv_t cd = iconv_open("GBK", Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? "UTF-16LE" : "UTF-16BE");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+    QByteArray out;
+    out.reserve(text.size() * 2);
+    std::vector<char> buf(static_cast<size_t>(text.size()) * 2 + 16);
+    const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
+    qsizetype pos = 0;  // units converted or replaced so far
+    while (pos < text.size()) {
+        char* inPtr = reinterpret_cast<char*>(const_cast<char16_t*>(units + pos));
+        size_t inLeft = static_cast<size_t>(text.size() - pos) * 2;
+        char* outPtr = buf.data();
+        size_t outLeft = buf.size();
+        const size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+        const int err = errno;
+        out.append(buf.data(), static_cast<qsizetype>(buf.size() - outLeft));
+        pos = text.size() - static_cast<qsizetype>(inLeft / 2);
+        if (r != static_cast<size_t>(-1) || err == E2BIG) continue;
+        // Not convertible, not valid or cut at the end: one '?' per unit of
+        // the character (a valid pair is two units, anything else one).
+        const bool pair = QChar::isHighSurrogate(units[pos]) && pos + 1 < text.size() &&
+                          QChar::isLowSurrogate(units[pos + 1]);
+        const qsizetype n = pair ? 2 : 1;
+        out.append(n, '?');
+        pos += n;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+    }
+    iconv_close(cd);
+    return out;
+}
 
 QString fromGbk(const QByteArray& bytes) {
+    // ASCII is the same in GBK (a score file is nothing else).
+    const char* d = bytes.constData();
+    if (std::all_of(d, d + bytes.size(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return QString::fromLatin1(bytes);
     return QString::fromUtf8(convert("UTF-8", "GBK", bytes, "\xEF\xBF\xBD"));
 }
 
-std::string utf8ToGbk(const std::string& utf8) {
-    QByteArray b = convert("GBK", "UTF-8", QByteArray::fromStdString(utf8), "?");
-    return b.toStdString();
-}
+std::string utf8ToGbk(const std::string& utf8) { return toGbk(QString::fromStdString(utf8)).toStdString(); }
 
 std::string gbkTruncate(const std::string& gbk, size_t maxBytes) {
     size_t i = 0;

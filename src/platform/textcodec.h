@@ -11,7 +11,7 @@
 
 namespace plat {
 
-QByteArray toGbk(const QString& text);      // characters GBK cannot hold become '?'
+QByteArray toGbk(const QString& text);      // each UTF-16 unit GBK cannot hold becomes one '?'
 QString fromGbk(const QByteArray& bytes);   // invalid bytes become U+FFFD
 std::string utf8ToGbk(const std::string& utf8);
 // The longest start of GBK text that fits in maxBytes without splitting a

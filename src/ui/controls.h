@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <vector>
 
 namespace ui {
 
@@ -178,12 +179,17 @@ protected:
 private:
     void userChanged();
     int textPos(int shownPos) const;  // multi-line: shown position -> position in text_
-    static QString shownText(const QString& t);  // as the multi-line editor shows it
+    int shownPos(int pos, bool atBreak) const;  // multi-line: position in text_ -> shown position
+    qreal lineRoom() const;
+    void showSoftBroken();
     void appendShown(const QString& t);
     void showExactText();
     bool multiLine_;
     bool locked_ = false;
-    bool softBreaks_ = false;  // the display holds soft line breaks (read-only then)
+    // Positions in text_ before which the display holds a soft line break,
+    // ascending (read-only while there are any).
+    std::vector<int> softBreaks_;
+    bool noCr_ = true;  // text_ holds no CR
     QLineEdit* line_ = nullptr;
     QPlainTextEdit* plain_ = nullptr;
     QString text_;

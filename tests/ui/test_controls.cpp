@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QFocusEvent>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 
 #include <QEventLoop>
@@ -146,15 +147,16 @@ TEST(TextBoxRules, AppendsAtTheEndKeepTheTextExactAndEditable) {
     EXPECT_EQ(edit->toPlainText(), expected);
     EXPECT_FALSE(edit->isReadOnly());
 
-    // Appends after a line break, then the user takes the box: exact text,
+    // Appends after a line break, then the user clicks into the box: exact text,
     // editable, and an edit changes the text as typed.
     expected += QStringLiteral("\r\nTZ");
     t.setText(expected);
     append(QStringLiteral("6HC"), 100);
     expected += QStringLiteral("6HC").repeated(100);
     EXPECT_EQ(t.text(), expected);
-    QFocusEvent in(QEvent::FocusIn, Qt::MouseFocusReason);
-    QCoreApplication::sendEvent(edit, &in);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(edit->viewport(), &press);
     EXPECT_EQ(edit->toPlainText(), QString(expected).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     EXPECT_FALSE(edit->isReadOnly());
     edit->moveCursor(QTextCursor::End);
