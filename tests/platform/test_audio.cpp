@@ -388,3 +388,56 @@ TEST(WaveVoices, LongFilesStreamEveryFrameAndLoopUntilStopped) {
 }
 
 }  // namespace
+
+namespace {
+
+// Above the knee the limiter bends a negative peak exactly as the positive
+// one: a level of +1.4 then -1.4 comes out as mirror images below full scale.
+TEST_F(EngineTest, SoftLimiterBendsNegativePeaksLikePositiveOnes) {
+    ASSERT_TRUE(writeSoundFile(path(QStringLiteral("peaks.wav")), 44100, 1, 8820,
+                               [](int frame, int) { return frame < 4410 ? 1.4f : -1.4f; }));
+    ASSERT_TRUE(play(QStringLiteral("peaks.wav")));
+    const std::vector<float> out = render(0.2);
+    const auto [lo, hi] = std::minmax_element(out.begin(), out.end());
+    EXPECT_GT(*hi, 0.85f);
+    EXPECT_LT(*hi, 1.0f);
+    EXPECT_FLOAT_EQ(*lo, -*hi);
+}
+
+TEST(SilentOutput, RestsAgainOnceARecorderTapIsRemoved) {
+    AudioEngine& engine = AudioEngine::instance();
+    engine.stop();
+    ASSERT_TRUE(engine.start(AudioEngine::Output::Null));
+    auto waitUntil = [](const std::function<bool()>& pred) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!pred() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return pred();
+    };
+    ASSERT_TRUE(waitUntil([&] { return engine.outputResting(); }));
+    const int recorder = engine.addTap([](const float*, int) {});
+    ASSERT_TRUE(waitUntil([&] { return !engine.outputResting(); }));
+    engine.removeTap(recorder);
+    EXPECT_TRUE(waitUntil([&] { return engine.outputResting(); })) << "no recorder: the idle output rests";
+    const uint64_t restingAt = engine.framesRendered();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(engine.framesRendered(), restingAt);
+    engine.stop();
+}
+
+// A wave file without a single frame is no sound to play: the player refuses
+// to open it, as it refuses a file that is no sound at all.
+TEST_F(EngineTest, PlayerRefusesAWaveFileWithoutFrames) {
+    ASSERT_TRUE(writeSoundFile(path(QStringLiteral("empty.wav")), 44100, 2, 0, [](int, int) { return 0.0f; },
+                               SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    ASSERT_TRUE(writeLevelWav(path(QStringLiteral("one.wav")), 0.2f, 0.1));
+    const std::pair<const char*, uint32_t> cases[] = {{"empty.wav", plat::kMciErrCannotOpenFile}, {"one.wav", 0u}};
+    for (const auto& [name, result] : cases) {
+        const QString command = QStringLiteral("open \"%1\" type waveaudio alias NN").arg(dir.filePath(QString::fromLatin1(name)));
+        char reply[64] = {};
+        EXPECT_EQ(plat::mciSendStringA(plat::toGbk(command).constData(), reply, sizeof reply, 0), result) << name;
+    }
+    EXPECT_EQ(plat::mciSendStringA("close NN", nullptr, 0, 0), 0u);
+}
+
+}  // namespace
