@@ -89,30 +89,6 @@ TEST_F(RhythmGrid, AuditionAccentsFollowTheMeter) {
     }
 }
 
-TEST_F(RhythmGrid, AuditionAdvancesTheChordOrderAndStopsCleanly) {
-    ASSERT_EQ(form->Text6->text(), QStringLiteral("145"));
-    form->xuanyue->setListIndex(0);  // drums and the bar triad only
-    form->BzQd->setValue(1);
-    EXPECT_TRUE(form->BZDS->enabled());
-    take();
-
-    form->BZDS->tick();  // bar start: channel 5 silenced, triad position moves on
-    EXPECT_EQ(only(take(), 0x85, 0x85).size(), 64u);
-    EXPECT_EQ(form->ChordPos, 2);
-    for (int t = 1; t < 16; ++t) form->BZDS->tick();
-    EXPECT_EQ(G.ChordIndex, 2);
-    for (int t = 0; t < 32; ++t) form->BZDS->tick();
-    EXPECT_EQ(G.ChordIndex, 1);  // wrapped after the third chord
-    EXPECT_EQ(form->ChordPos, 1);
-
-    take();
-    form->BzQd->setValue(0);
-    const Msgs m = take();
-    EXPECT_FALSE(form->BZDS->enabled());
-    EXPECT_FALSE(m.empty());
-    EXPECT_EQ(only(m, 0x83, 0x84), m) << testing_support::hexList(m);  // chord tracks released, no drum offs
-}
-
 const QString kBadFile = QStringLiteral("打开节奏文件出错，请检查！");
 
 // The 49 step marks with the given columns ticked in rows A, B and C.
@@ -298,18 +274,6 @@ TEST_F(RhythmFile, DeleteRemovesTheSelectedFileAndLoadsTheFirst) {
     EXPECT_EQ(form->Label11->caption(), QStringLiteral("a.bin"));
     EXPECT_EQ(form->VsbVol->listIndex(), 0);
 
-    // A selected file that is gone by the click stops the delete with an
-    // error: no refresh, no reload.
-    writeRecord(QStringLiteral("c.bin"), QStringLiteral("030201020300") + marks({}, {}, {}) + QStringLiteral("c.bin"));
-    form->File1->refresh();
-    form->File1->setCurrentRow(1);
-    ASSERT_EQ(form->File1->fileName(), QStringLiteral("c.bin"));
-    QFile::remove(record(QStringLiteral("c.bin")));
-    form->VsbVol->setListIndex(4);
-    EXPECT_THROW(form->Cmdcill[0]->click(), rt::RuntimeError);
-    EXPECT_EQ(form->File1->listCount(), 2);
-    EXPECT_EQ(form->VsbVol->listIndex(), 4);
-    EXPECT_TRUE(QFile::exists(record(QStringLiteral("a.bin"))));
 }
 
 }  // namespace
