@@ -94,10 +94,13 @@ def source_lines(root, subtrees):
     return lines
 
 
-def run(cmd, cwd, env=None, timeout=None):
+def run(cmd, cwd, env=None, timeout=None, output=None):
     try:
-        return subprocess.run(cmd, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                              timeout=timeout).returncode
+        p = subprocess.run(cmd, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                           timeout=timeout, text=True, errors='replace')
+        if output is not None:
+            output.append(p.stdout)
+        return p.returncode
     except subprocess.TimeoutExpired:
         return -1
 
@@ -140,14 +143,17 @@ def main():
             path.write_text(''.join(text), encoding='utf-8')
             if run(['cmake', '--build', str(build), '-j', str(args.j)], root) != 0:
                 continue
+            out = []
             rc = run(['ctest', '-j', str(args.j), '--timeout', str(args.timeout), '--stop-on-failure'],
-                     build, env, timeout=args.timeout * 4)
+                     build, env, timeout=args.timeout * 4, output=out)
         finally:
             path.write_text(original, encoding='utf-8')
         verdict = 'caught' if rc != 0 else 'MISSED'
         caught += rc != 0
         missed += rc == 0
-        print(f'{verdict:7} {kind:8} {where}: {change}', flush=True)
+        failed = re.findall(r'\*\*\*(?:Failed|Timeout|Exception)[^\n]*|- (\S+) \((?:Failed|Timeout)\)', out[0] if out else '')
+        names = [f for f in failed if f][:2]
+        print(f'{verdict:7} {kind:8} {where}: {change}' + (f'   [{", ".join(names)}]' if names else ''), flush=True)
     run(['cmake', '--build', str(build), '-j', str(args.j)], root)
     total = caught + missed
     if not args.list and total:
