@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 
+#include <functional>
+
 using namespace midi;
 using testing_support::hexList;
 
@@ -279,4 +281,28 @@ TEST_F(ClockTest, ChordTracksFollowTheChordOrderAcrossBarChanges) {
         tick();
     }
     EXPECT_EQ(strikes, (std::vector<std::pair<int, int>>{{0, 60}, {32, 65}, {64, 67}}));
+}
+
+// Every choice in a control gives the keyboard back to the player, so that
+// the next keys play instead of going to the control; so do the function
+// and effect keys.
+TEST_F(PlayTest, EveryChoiceGivesTheKeyboardBack) {
+    QApplication::setActiveWindow(form.get());
+    auto choose = [](ui::ComboBox* box) { emit box->activated(std::max(box->listIndex(), 0)); };
+    const std::pair<const char*, std::function<void()>> choices[] = {
+        {"voice", [&] { choose(form->ComSounds[0]); }},   {"velocity", [&] { choose(form->Zxlyl[1]); }},
+        {"vibrato", [&] { form->Check3[2]->click(); }},    {"tempo", [&] { choose(form->SD); }},
+        {"key", [&] { choose(form->YD); }},                {"device", [&] { choose(form->ComDevies); }},
+        {"chord volume", [&] { choose(form->HxYL); }},     {"chord voice", [&] { choose(form->xuanyue); }},
+        {"track voice", [&] { choose(form->Combo3); }},    {"key setting", [&] { choose(form->YQSZ[0]); }},
+        {"audition on", [&] { form->BzQd->click(); }},     {"audition off", [&] { form->BzQd->click(); }},
+        {"help topic", [&] { form->Option2[1]->click(); }}, {"page", [&] { form->Xxk[1]->click(); }},
+        {"settings saved", [&] { form->BCSZ->click(); }},  {"function key", [&] { key(112); }},
+        {"effect key", [&] { key(45); }}};
+    for (const auto& [name, act] : choices) {
+        form->Text3->focusEditor();
+        ASSERT_FALSE(form->SFYXYZ->hasFocus()) << name;
+        act();
+        EXPECT_TRUE(form->SFYXYZ->hasFocus()) << name;
+    }
 }
