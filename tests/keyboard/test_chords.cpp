@@ -77,6 +77,9 @@ TEST_F(ChordModels, ParseAndDerivation) {
 TEST_F(ChordModels, RandomDrawsTakeLinesAndOrdersFromTheSource) {
     const QStringList lines = {line("LC"), line("WC"), line("KC"), line("HC")};
     writeModels(lines);
+    draws({0.0, 0.0, 0.0});  // the first line is read whole
+    form->Command3->click();
+    EXPECT_EQ(form->Text4->text(), lines[0]);
     G.ChordIndex = 3;
     form->ChordPos = 3;
     draws({0.75, 0.375, 0.875});  // 4.5 -> 4, 1.5 -> 2, 3.5 -> 4: halves to even

@@ -138,23 +138,23 @@ TEST_F(ScoreBoxTest, ScoreEntryWindowSavesAndOpensAndHandsBackTheMainWindow) {
     // Saving an empty score writes nothing; the dialogs start in the
     // record folder.
     dialogs.fileAnswers.push_back(record(QStringLiteral("空.txt")));
-    entry->Command1_Click();
+    entry->Command1->click();
     EXPECT_FALSE(QFile::exists(record(QStringLiteral("空.txt"))));
-    entry->DKYP_Click();
+    entry->DKYP->click();
     ASSERT_EQ(dialogs.fileRequests.size(), 2);
     for (const auto& r : dialogs.fileRequests) EXPECT_EQ(r.initDir, folder.path() + QStringLiteral("演奏记录/"));
 
     // Two lines round trip; the song name box shows the file title.
     folder.write(QStringLiteral("演奏记录/两行.txt"), "KC8KD\r\nKE4TZ\r\n");
     dialogs.fileAnswers.push_back(record(QStringLiteral("两行.txt")));
-    entry->DKYP_Click();
+    entry->DKYP->click();
     EXPECT_EQ(entry->Text1->text(), QStringLiteral("KC8KD\r\nKE4TZ\r\n"));
     EXPECT_EQ(entry->WJMC->text(), QStringLiteral("两行.txt"));
     dialogs.fileAnswers.push_back(record(QStringLiteral("副本.txt")));
-    entry->Command1_Click();
+    entry->Command1->click();
     EXPECT_EQ(folder.read(QStringLiteral("演奏记录/副本.txt")), QByteArray("KC8KD\r\nKE4TZ\r\n"));
     // Back: the main window shows again with what its box held.
-    entry->FANHUI_Click();
+    entry->FANHUI->click();
     EXPECT_EQ(YYLR::Instance, nullptr);
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->Text3->text(), QStringLiteral("KC8TZ"));

@@ -6,12 +6,17 @@
 
 #include "support/testsupport.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFile>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QTranslator>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 
 using namespace plat;
@@ -66,5 +71,47 @@ TEST(QtTranslations, StandardDialogsAndButtonsSpeakChinese) {
     for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
         QCoreApplication::removeTranslator(t);
         delete t;
+    }
+}
+
+// Answers the next modal box as a user would, once it is shown.
+void answerModal(std::function<void(QWidget*)> answer) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            poll->deleteLater();
+            poll->stop();
+            answer(w);
+        }
+    });
+    poll->start(5);
+}
+
+// The real boxes: the buttons a style offers and the answer each gives, and
+// the text typed into an input box.
+TEST(RealDialogs, ButtonsOfEachStyleAndTheirAnswersAndTheTypedText) {
+    const struct { int style; QMessageBox::StandardButton press; int buttons, answer; } cases[] = {
+        {kOkOnly, QMessageBox::Ok, 1, kAnsOk},          {kOkCancel, QMessageBox::Cancel, 2, kAnsCancel},
+        {kYesNoCancel, QMessageBox::Yes, 3, kAnsYes},  {kYesNoCancel, QMessageBox::Cancel, 3, kAnsCancel},
+        {kYesNo, QMessageBox::No, 2, kAnsNo}};
+    for (const auto& c : cases) {
+        int buttons = 0;
+        answerModal([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            buttons = static_cast<int>(box->buttons().size());
+            box->button(c.press)->click();
+        });
+        EXPECT_EQ(dialogs().messageBox(nullptr, QStringLiteral("问题"), c.style, QString()), c.answer) << c.style;
+        EXPECT_EQ(buttons, c.buttons) << c.style;
+    }
+    for (bool accept : {true, false}) {
+        answerModal([accept](QWidget* w) {
+            auto* box = qobject_cast<QInputDialog*>(w);
+            box->setTextValue(QStringLiteral("12"));
+            accept ? box->accept() : box->reject();
+        });
+        QString answer = QStringLiteral("old");
+        EXPECT_EQ(dialogs().inputBox(nullptr, QStringLiteral("小节数"), QString(), QStringLiteral("4"), &answer), accept);
+        EXPECT_EQ(answer, accept ? QStringLiteral("12") : QStringLiteral("old"));
     }
 }

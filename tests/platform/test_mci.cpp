@@ -168,6 +168,10 @@ TEST_F(MciTest, ResultCodesForWhatCannotBeDone) {
     EXPECT_FALSE(QFileInfo::exists(good + ".part"));
     EXPECT_EQ(mci(QStringLiteral("close NN")), 0u);
     EXPECT_EQ(mci(QStringLiteral("save NN \"%1\"").arg(good)), plat::kMciErrUnknownAlias) << "nothing left to save";
+    engine.stop();  // a recorder starts the engine it records
+    ASSERT_EQ(mci(QStringLiteral("open new type waveaudio alias NN")), 0u);
+    ASSERT_EQ(mci(QStringLiteral("record NN")), 0u);
+    EXPECT_TRUE(engine.running());
 
 }
 
