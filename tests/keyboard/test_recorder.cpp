@@ -58,6 +58,7 @@ TEST_F(RecorderTest, RecordStopSaveSendTheirCommandsInOrderAndTheFileHoldsTheTak
     EXPECT_EQ(pictures(), (std::vector<int>{107, 109, 112}));
     EXPECT_TRUE(form->BcLY->isEnabled());
     EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("录音中,请安静。。"));
+    EXPECT_EQ(form->XSWB->caption(), QStringLiteral("当录音重放出现沙哑杂音失真等情况时请适当调整系统音量中的各音源音量大小！"));
     render(0.5);
 
     // A second record click and a play click are refused while recording.
