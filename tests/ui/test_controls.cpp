@@ -60,6 +60,13 @@ TEST(ControlRules, HandlersRunOnRealChangesOnlyAndMirroredBoxesDoNotRecurse) {
     EXPECT_EQ(c0 * 10 + c1, 11);
 }
 
+TEST(ControlRules, ABackColourIsWhatTheControlShows) {
+    QWidget w;
+    w.resize(20, 20);
+    ui::setBackColor(&w, QColor(60, 64, 80));
+    EXPECT_EQ(QColor(w.grab().toImage().pixel(5, 5)), QColor(60, 64, 80));
+}
+
 // Focus handlers run when the focus moves inside the window, not when the
 // window is deactivated or a popup (a list, a menu) opens.
 TEST(ControlRules, FocusHandlersRunOnRealFocusMovesOnly) {
