@@ -209,6 +209,10 @@ TEST_F(ScoreTest, InstrumentCombinationsAndRhythmFiles) {
     EXPECT_EQ(form->Check5->value(), 1);
     EXPECT_TRUE(form->Option1[2]->value());
     strikesUntilStop();
+    form->Option1[0]->setValue(true);  // the entry already chosen is loaded again
+    play(QStringLiteral("JP2KC2TZ"));
+    EXPECT_TRUE(form->Option1[2]->value());
+    strikesUntilStop();
     play(QStringLiteral("JP99KC2TZ"));
     EXPECT_EQ(form->Check5->value(), 0);
     strikesUntilStop();
