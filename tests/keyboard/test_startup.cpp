@@ -7,6 +7,7 @@
 #include "platform/midiout.h"
 
 #include <QCheckBox>
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -239,3 +240,11 @@ TEST_F(MainWindow, ExitButtonAndCloseBoxBothReachTheGoodbyeWindow) {
     goodbye->Timer1->setEnabled(false);
 }
 
+
+// No caption or tip of the window shows a placeholder left unfilled.
+TEST_F(MainWindow, NoTextShowsAnUnfilledPlaceholder) {
+    for (QWidget* w : form->findChildren<QWidget*>()) {
+        EXPECT_FALSE(w->toolTip().contains(QStringLiteral("%1"))) << w->toolTip().toStdString();
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) EXPECT_FALSE(b->text().contains(u'%')) << b->text().toStdString();
+    }
+}
