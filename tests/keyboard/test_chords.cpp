@@ -151,6 +151,19 @@ TEST_F(ChordModels, SaveAppendsOnlyPatternsNotInTheFile) {
     EXPECT_FALSE(QFile::exists(folder.file(QStringLiteral("HxJzMx.txt"))));
 }
 
+// 120 model lines: the table holds the first 100, and the draw reaches the last.
+TEST_F(ChordModels, OnlyTheFirstHundredLinesAreRead) {
+    QStringList lines;
+    for (int i = 1; i <= 120; ++i) lines << line(QStringLiteral("L%1").arg(i));
+    writeModels(lines);
+    ASSERT_FALSE(reopen());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    draws({0.0, 0.999, 0.999});
+    form->Command3->click();
+    EXPECT_EQ(form->Text4->text(), line("L100"));
+    EXPECT_EQ(form->Text5->text(), line("L100"));
+}
+
 class ChordPlayback : public Form1Test {
 protected:
     void SetUp() override {
