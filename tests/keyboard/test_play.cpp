@@ -124,6 +124,10 @@ TEST_F(PlayTest, DrumPadsSoundAndNameTheirPercussion) {
     key(98);  // numpad 2, pad sound 22
     EXPECT_EQ(take(), Msgs{msg(0x99, 22 + 35, 100)});
     EXPECT_EQ(form->XSWB->caption(), QStringLiteral("铜钹 2_打击乐"));
+    // Q W S A Z choose the rhythm instrument of channels 4 and 5: Z the drum kit.
+    key('Z');
+    EXPECT_EQ(take(), (Msgs{msg(0xB4, 0, 0), msg(0xC4, 118, 0), msg(0xB5, 0, 0), msg(0xC5, 118, 0), msg(0xB4, 0, 0),
+                            msg(0xC4, 118, 0)}));
     // A pad sound outside the percussion list stays silent.
     G.DrumPadSounds(3) = 60;
     key(99);

@@ -99,7 +99,12 @@ TEST_F(ScoreBoxTest, SaveWritesOneGbkLineAndDeleteRemovesTheLastFile) {
     EXPECT_EQ(form->LastOpenedFile, record(QStringLiteral("空.txt")));
     EXPECT_TRUE(form->FJWZ->caption().isEmpty());
 
-    // Deleting a file that is not there keeps the box and says so.
+    // A file that cannot be deleted, and one that is not there, keep the box
+    // and say so.
+    form->LastOpenedFile = QStringLiteral("/proc/version");
+    form->Yuepu_Click(1);
+    EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("删除文件失败。。。"));
+    form->LastOpenedFile = record(QStringLiteral("空.txt"));
     form->Text3->setText(QStringLiteral("KC4TZ"));
     form->Yuepu_Click(1);
     EXPECT_EQ(form->Text3->text(), QStringLiteral("KC4TZ"));

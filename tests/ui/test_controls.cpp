@@ -4,7 +4,7 @@
 #include "support/testsupport.h"
 #include "ui/controls.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QEventLoop>
 #include <QFocusEvent>
 #include <QPlainTextEdit>
@@ -112,8 +112,10 @@ TEST(TextBoxRules, SelTextInsertsAndTheLengthLimitHoldsForTypingOnly) {
     QWidget window;
     TextBox t(true, &window);
     window.show();
+    auto* plain = static_cast<QPlainTextEdit*>(t.editor());
     QString expected = QStringLiteral("a\r\nb");
     t.setText(expected);
+    EXPECT_EQ(plain->toPlainText(), QStringLiteral("a\nb"));
     for (int i = 0; i < 300; ++i) {
         t.setSelStart(static_cast<int>(t.text().size()));
         t.setSelText(QStringLiteral("4KD"));
@@ -123,9 +125,12 @@ TEST(TextBoxRules, SelTextInsertsAndTheLengthLimitHoldsForTypingOnly) {
     t.setSelStart(1);
     t.setSelText(QStringLiteral("X"));
     expected.insert(1, u'X');
-    auto* plain = static_cast<QPlainTextEdit*>(t.editor());
-    QFocusEvent in(QEvent::FocusIn, Qt::MouseFocusReason);
-    QCoreApplication::sendEvent(plain, &in);
+    QApplication::setActiveWindow(&window);
+    t.focusEditor();
+    ASSERT_TRUE(plain->hasFocus());
+    t.setSelStart(static_cast<int>(t.text().size()));
+    t.setSelText(QStringLiteral("Y"));  // appended while the box has the focus
+    expected += u'Y';
     EXPECT_EQ(t.text(), expected);
     EXPECT_EQ(plain->toPlainText(), QString(expected).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     EXPECT_FALSE(plain->isReadOnly());
