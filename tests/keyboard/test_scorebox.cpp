@@ -148,6 +148,7 @@ TEST_F(ScoreBoxTest, ScoreEntryWindowSavesAndOpensAndHandsBackTheMainWindow) {
     entry->DKYP->click();
     ASSERT_EQ(dialogs.fileRequests.size(), 2);
     for (const auto& r : dialogs.fileRequests) EXPECT_EQ(r.initDir, folder.path() + QStringLiteral("演奏记录/"));
+    EXPECT_TRUE(dialogs.fileRequests[0].save && !dialogs.fileRequests[1].save) << "a save, then an open dialog";
 
     // Two lines round trip; the song name box shows the file title.
     folder.write(QStringLiteral("演奏记录/两行.txt"), "KC8KD\r\nKE4TZ\r\n");

@@ -441,3 +441,44 @@ TEST_F(EngineTest, PlayerRefusesAWaveFileWithoutFrames) {
 }
 
 }  // namespace
+
+namespace {
+
+// The first frame of a resampled stream keeps its left and right apart.
+TEST(Resampler, EveryFrameKeepsItsChannels) {
+    const std::vector<float> in = {0.5f, -0.5f, 0.5f, -0.5f, 0.5f, -0.5f, 0.5f, -0.5f};
+    std::vector<float> out;
+    plat::LinearResampler(22050, 44100).process(in.data(), in.size() / 2, out);
+    ASSERT_GE(out.size(), 6u);
+    for (size_t i = 0; i < out.size(); ++i) EXPECT_FLOAT_EQ(out[i], i % 2 ? -0.5f : 0.5f) << i;
+}
+
+}  // namespace
+
+namespace {
+
+// A long stereo file streams with its left and right apart in every frame.
+TEST(WaveVoices, AStreamedStereoFileKeepsItsChannels) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("stereo.wav").toStdString();
+    ASSERT_TRUE(writeSoundFile(path, 44100, 2, int((plat::kStreamAboveSeconds + 1) * 44100),
+                               [](int, int channel) { return channel ? -0.25f : 0.25f; }));
+    auto v = plat::StreamVoice::open(path, 44100, false);
+    ASSERT_TRUE(v);
+    std::vector<float> block(2 * 512);
+    size_t sounding = 0, wrong = 0;
+    for (int blocks = 0; blocks < 100000 && !v->finished(); ++blocks) {
+        if (blocks % 64 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the ring fills up
+        std::fill(block.begin(), block.end(), 0.0f);
+        v->mixInto(block.data(), 512, 1.0f, 1.0f);
+        for (size_t i = 0; i < block.size(); i += 2) {
+            if (block[i] == 0.0f && block[i + 1] == 0.0f) continue;
+            ++sounding;
+            wrong += block[i] != 0.25f || block[i + 1] != -0.25f;
+        }
+    }
+    EXPECT_EQ(sounding, size_t((plat::kStreamAboveSeconds + 1) * 44100));
+    EXPECT_EQ(wrong, 0u);
+}
+
+}  // namespace
