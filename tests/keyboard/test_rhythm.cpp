@@ -159,6 +159,7 @@ TEST_F(RhythmFile, SaveWritesTheFixedLayoutOrNothing) {
 
 TEST_F(RhythmFile, LoadAppliesEveryFieldAndSilencesTheEditorRows) {
     G.RhythmPattern(3, 5).Enabled = True;
+    G.RhythmPattern(4, 5).Enabled = True;
     G.RhythmPattern(4, 12).Enabled = True;
     writeRecord(QStringLiteral("三拍.bin"), QStringLiteral("03010A2E0000") + marks({0, 13}, {}, {16}) + QStringLiteral("三拍.bin"));
     load(QStringLiteral("三拍.bin"));
@@ -172,7 +173,7 @@ TEST_F(RhythmFile, LoadAppliesEveryFieldAndSilencesTheEditorRows) {
     EXPECT_EQ(G.RhythmPattern(0, 0).Message, hit(45, 80));
     EXPECT_EQ(G.RhythmPattern(1, 11).Message, hit(81, 80));
     EXPECT_EQ(G.RhythmPattern(0, 0).Enabled, True);
-    EXPECT_EQ(G.RhythmPattern(3, 5).Enabled, False);
+    EXPECT_EQ(G.RhythmPattern(3, 5).Enabled + G.RhythmPattern(4, 5).Enabled, 0);
     EXPECT_EQ(G.RhythmPattern(4, 12).Enabled, True);  // beyond the 3/4 bar
 
     // Saved again it is the same line under the new title.

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -113,5 +114,18 @@ TEST(RealDialogs, ButtonsOfEachStyleAndTheirAnswersAndTheTypedText) {
         QString answer = QStringLiteral("old");
         EXPECT_EQ(dialogs().inputBox(nullptr, QStringLiteral("小节数"), QString(), QStringLiteral("4"), &answer), accept);
         EXPECT_EQ(answer, accept ? QStringLiteral("12") : QStringLiteral("old"));
+    }
+    // The open dialog takes only an existing file, the save dialog any name.
+    for (bool save : {false, true}) {
+        QFileDialog::FileMode mode = QFileDialog::Directory;
+        answerModal([&mode](QWidget* w) {
+            if (auto* d = qobject_cast<QFileDialog*>(w)) mode = d->fileMode();
+            static_cast<QDialog*>(w)->reject();
+        });
+        FileDialogRequest r;
+        r.save = save;
+        r.filter = QStringLiteral("乐谱记录txt|*.txt");
+        EXPECT_TRUE(dialogs().fileDialog(nullptr, r).cancelled);
+        EXPECT_EQ(mode, save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     }
 }
