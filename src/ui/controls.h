@@ -307,6 +307,10 @@ public:
     qint64 nextDeadlineNs() const;
     // The time base (monotonic nanoseconds) every timer shares.
     static qint64 nowNs();
+    // Replaces that time base (nullptr: the monotonic clock again). A test
+    // with its own time source calls fire() as the clock's wake-up would.
+    static void setTimeSource(qint64 (*source)());
+    void fire();
     // While held, no timer fires by itself: only tick() runs a handler, and
     // the countdowns above are kept as if they ran. Test programs hold every
     // timer, so that how busy the machine is cannot add ticks to a test.
@@ -315,7 +319,6 @@ public:
 
 private:
     void apply(bool restart);
-    void fire();
     void schedule();
     QTimer timer_;
     int interval_ = 0;

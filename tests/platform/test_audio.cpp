@@ -388,3 +388,97 @@ TEST(WaveVoices, LongFilesStreamEveryFrameAndLoopUntilStopped) {
 }
 
 }  // namespace
+
+namespace {
+
+// Above the knee the limiter bends a negative peak exactly as the positive
+// one: a level of +1.4 then -1.4 comes out as mirror images below full scale.
+TEST_F(EngineTest, SoftLimiterBendsNegativePeaksLikePositiveOnes) {
+    ASSERT_TRUE(writeSoundFile(path(QStringLiteral("peaks.wav")), 44100, 1, 8820,
+                               [](int frame, int) { return frame < 4410 ? 1.4f : -1.4f; }));
+    ASSERT_TRUE(play(QStringLiteral("peaks.wav")));
+    const std::vector<float> out = render(0.2);
+    const auto [lo, hi] = std::minmax_element(out.begin(), out.end());
+    EXPECT_GT(*hi, 0.85f);
+    EXPECT_LT(*hi, 1.0f);
+    EXPECT_FLOAT_EQ(*lo, -*hi);
+}
+
+TEST(SilentOutput, RestsAgainOnceARecorderTapIsRemoved) {
+    AudioEngine& engine = AudioEngine::instance();
+    engine.stop();
+    ASSERT_TRUE(engine.start(AudioEngine::Output::Null));
+    auto waitUntil = [](const std::function<bool()>& pred) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!pred() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return pred();
+    };
+    ASSERT_TRUE(waitUntil([&] { return engine.outputResting(); }));
+    const int recorder = engine.addTap([](const float*, int) {});
+    ASSERT_TRUE(waitUntil([&] { return !engine.outputResting(); }));
+    engine.removeTap(recorder);
+    EXPECT_TRUE(waitUntil([&] { return engine.outputResting(); })) << "no recorder: the idle output rests";
+    const uint64_t restingAt = engine.framesRendered();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(engine.framesRendered(), restingAt);
+    engine.stop();
+}
+
+// A wave file without a single frame is no sound to play: the player refuses
+// to open it, as it refuses a file that is no sound at all.
+TEST_F(EngineTest, PlayerRefusesAWaveFileWithoutFrames) {
+    ASSERT_TRUE(writeSoundFile(path(QStringLiteral("empty.wav")), 44100, 2, 0, [](int, int) { return 0.0f; },
+                               SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    ASSERT_TRUE(writeLevelWav(path(QStringLiteral("one.wav")), 0.2f, 0.1));
+    const std::pair<const char*, uint32_t> cases[] = {{"empty.wav", plat::kMciErrCannotOpenFile}, {"one.wav", 0u}};
+    for (const auto& [name, result] : cases) {
+        const QString command = QStringLiteral("open \"%1\" type waveaudio alias NN").arg(dir.filePath(QString::fromLatin1(name)));
+        char reply[64] = {};
+        EXPECT_EQ(plat::mciSendStringA(plat::toGbk(command).constData(), reply, sizeof reply, 0), result) << name;
+    }
+    EXPECT_EQ(plat::mciSendStringA("close NN", nullptr, 0, 0), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The first frame of a resampled stream keeps its left and right apart.
+TEST(Resampler, EveryFrameKeepsItsChannels) {
+    const std::vector<float> in = {0.5f, -0.5f, 0.5f, -0.5f, 0.5f, -0.5f, 0.5f, -0.5f};
+    std::vector<float> out;
+    plat::LinearResampler(22050, 44100).process(in.data(), in.size() / 2, out);
+    ASSERT_GE(out.size(), 6u);
+    for (size_t i = 0; i < out.size(); ++i) EXPECT_FLOAT_EQ(out[i], i % 2 ? -0.5f : 0.5f) << i;
+}
+
+}  // namespace
+
+namespace {
+
+// A long stereo file streams with its left and right apart in every frame.
+TEST(WaveVoices, AStreamedStereoFileKeepsItsChannels) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("stereo.wav").toStdString();
+    ASSERT_TRUE(writeSoundFile(path, 44100, 2, int((plat::kStreamAboveSeconds + 1) * 44100),
+                               [](int, int channel) { return channel ? -0.25f : 0.25f; }));
+    auto v = plat::StreamVoice::open(path, 44100, false);
+    ASSERT_TRUE(v);
+    std::vector<float> block(2 * 512);
+    size_t sounding = 0, wrong = 0;
+    for (int blocks = 0; blocks < 100000 && !v->finished(); ++blocks) {
+        if (blocks % 64 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the ring fills up
+        std::fill(block.begin(), block.end(), 0.0f);
+        v->mixInto(block.data(), 512, 1.0f, 1.0f);
+        for (size_t i = 0; i < block.size(); i += 2) {
+            if (block[i] == 0.0f && block[i + 1] == 0.0f) continue;
+            ++sounding;
+            wrong += block[i] != 0.25f || block[i + 1] != -0.25f;
+        }
+    }
+    EXPECT_EQ(sounding, size_t((plat::kStreamAboveSeconds + 1) * 44100));
+    EXPECT_EQ(wrong, 0u);
+}
+
+}  // namespace
