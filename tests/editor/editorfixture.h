@@ -47,6 +47,15 @@ protected:
         for (int i = 0; i < n; ++i) w->YYDS->tick();
     }
 
+    // The data bytes of the messages with one status byte and first data byte
+    // (-1: any), in order.
+    static std::vector<int> values(const Msgs& m, int status, int d1 = -1) {
+        std::vector<int> out;
+        for (uint32_t v : m)
+            if (static_cast<int>(v & 0xFF) == status && (d1 < 0 || static_cast<int>((v >> 8) & 0xFF) == d1))
+                out.push_back(static_cast<int>(d1 < 0 ? (v >> 8) & 0xFF : (v >> 16) & 0xFF));
+        return out;
+    }
     // The note-offs of notes base..base+64 on channels 0..6.
     static Msgs sweep(int base) {
         Msgs m;
