@@ -118,21 +118,19 @@ TEST_F(EditorTest, VolumesAreRoundedAndHeldTo0To127) {
     EXPECT_EQ(song().BarHeaderTexts(0).mid(18, 2), QStringLiteral("5B"));
     EXPECT_EQ(song().BarHeaderTexts(0).mid(26, 2), QStringLiteral("00"));
     EXPECT_EQ(song().BarHeaderTexts(0).mid(38, 2), QStringLiteral("7F"));
-
-    // Instrument, key and device boxes are pick lists: typed text is not theirs.
-    EXPECT_FALSE(w->SYYQ[0]->isEditable());
-    EXPECT_FALSE(w->DQYD->isEditable());
-    EXPECT_FALSE(w->ComDevies->isEditable());
 }
 
-TEST_F(EditorTest, EffectBoxesStoreTheSwitchesAndSendVibratoAndExpression) {
+// The effect boxes and a volume box send the vibrato and the expression the
+// depth starts a bar with (0 for a crescendo).
+TEST_F(EditorTest, EffectAndVolumeBoxesSendVibratoAndExpression) {
     w->Check1[0]->setValue(1);
-    EXPECT_EQ(song().BarEffectFlags(0), QStringLiteral("10"));
     EXPECT_EQ(take(), (Msgs{msg(0xB0, 1, 120), msg(0xB0, 11, 120)}));
+    w->YQYL[3]->setText(QStringLiteral("90"));
+    EXPECT_EQ(take(), (Msgs{msg(0xB0, 11, 120)}));
     w->HScroll3->setValue(5);
-    EXPECT_EQ(w->ExpressionLevel, 0);
     EXPECT_EQ(w->Label7->caption(), QStringLiteral("深度(5)"));
     w->Check1[1]->setValue(1);
-    EXPECT_EQ(song().BarEffectFlags(0), QStringLiteral("11"));
     EXPECT_EQ(take(), (Msgs{msg(0xB0, 1, 120), msg(0xB0, 11, 0)}));
+    w->YQYL[3]->setText(QStringLiteral("80"));
+    EXPECT_EQ(take(), (Msgs{msg(0xB0, 11, 0)}));
 }
