@@ -184,13 +184,20 @@ TEST_F(EditorTest, EachTickedStepSendsItsRowsSoundAtItsVolume) {
     EXPECT_EQ(only(take(), 0x99, 0x99), (Msgs{msg(0x99, 36, 70), msg(0x99, 38, 90), msg(0x99, 38, 70), msg(0x99, 76, 70)}));
 }
 
+// Chords sound their three notes in the key; the first instrument of the
+// list ("无声" is the one before it) sounds as well.
 TEST_F(EditorTest, ChordsSoundTheirThreeNotesInTheKey) {
+    type(0, QStringLiteral("KC"));
     type(1, QStringLiteral("GM--CC"));
     w->DQYD->setListIndex(2);  // D
+    w->SYYQ[0]->setListIndex(1);
+    w->SYYQ[1]->setListIndex(1);
     take();
     w->ST1->setValue(true);
     tick(2);
-    EXPECT_EQ(values(take(), 0x91), (std::vector<int>{57, 61, 64, 50, 54, 57}));
+    const Msgs m = take();
+    EXPECT_EQ(values(m, 0x90), (std::vector<int>{62}));
+    EXPECT_EQ(values(m, 0x91), (std::vector<int>{57, 61, 64, 50, 54, 57}));
 }
 
 // A new instrument during a rest releases the note the track still holds.

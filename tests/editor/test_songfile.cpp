@@ -119,7 +119,7 @@ TEST(SongFile, RefusedFilesChangeNothing) {
         EXPECT_FALSE(r.ok);
         EXPECT_FALSE(r.message.isEmpty());
     }
-    EXPECT_FALSE(openSongFile(*song, dir.file("none.lnk")).message.isEmpty());
+    EXPECT_TRUE(openSongFile(*song, dir.file("none.lnk")).message.contains("none.lnk"));
     EXPECT_EQ(*song, before);
     EXPECT_EQ(midi::G.RhythmPattern(2, 40).Enabled, midi::True);
     many.erase(many.end() - 13, many.end());
@@ -164,6 +164,7 @@ TEST(BarSettingsLine, EncodesItsFieldsAndReadsOnlyThoseInRange) {
     // A stored line read by position: what lands out of range is left out.
     QString stored = kExampleLine;
     stored.replace(4, 4, "C89A");    // melodic program 200: silent; volume 154: the loudest
+    stored.replace(10, 2, "7f");     // lower-case hexadecimal
     stored.replace(32, 4, "2FG0");   // percussion position 47; not hexadecimal
     stored.replace(52, 8, "41201200");   // depth 21, a greyed box, key 12, tempo 0
     const BarSettingsFields f = decodeBarSettingsLine(stored);
@@ -171,6 +172,7 @@ TEST(BarSettingsLine, EncodesItsFieldsAndReadsOnlyThoseInRange) {
     EXPECT_EQ(f.volume[0], 127);
     EXPECT_FALSE(f.program[7] || f.volume[7] || f.depth || f.vibrato || f.key || f.tempo);
     EXPECT_EQ(f.program[8], 3);
+    EXPECT_EQ(f.volume[1], 127);
     EXPECT_EQ(f.crescendo, false);
     EXPECT_FALSE(decodeBarSettingsLine(QString(kExampleLine).left(12)).program[2]);
 }
