@@ -3,7 +3,6 @@
 // trip from the main window's "编辑" and back.
 #include "editorfixture.h"
 #include "keyboard/mainwindowfixture.h"
-#include "platform/resources.h"
 
 #include <QFile>
 
@@ -15,6 +14,8 @@ TEST_F(EditorTest, FirstActivationSetsTheDefaultsAndSendsThePrograms) {
     EXPECT_EQ(w->DQSUDU->text(), QStringLiteral("80"));
     EXPECT_EQ(w->SYYQ[0]->text(), QStringLiteral("2.电钢琴 "));
     EXPECT_EQ(w->SYYQ[10]->text(), QStringLiteral("木鱼-高音"));
+    EXPECT_EQ(w->SYYQ[6]->listCount(), 129);   // "无声" and the 128 programs
+    EXPECT_EQ(w->SYYQ[7]->listCount(), 47);
 
     // The start-up's programs (bank select, program) end the start-up; the
     // device box then opens the mapper and sends them again; expression 120

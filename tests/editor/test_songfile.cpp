@@ -8,6 +8,7 @@
 #include "support/testsupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -120,6 +121,10 @@ TEST(SongFile, RefusedFilesChangeNothing) {
         EXPECT_FALSE(r.message.isEmpty());
     }
     EXPECT_TRUE(openSongFile(*song, dir.file("none.lnk")).message.contains("none.lnk"));
+    QFile big(dir.file("big.lnk"));   // 16 MB and one byte, sparse
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(16 * 1024 * 1024 + 1));
+    big.close();
+    EXPECT_FALSE(openSongFile(*song, dir.file("big.lnk")).message.isEmpty());
     EXPECT_EQ(*song, before);
     EXPECT_EQ(midi::G.RhythmPattern(2, 40).Enabled, midi::True);
     many.erase(many.end() - 13, many.end());
