@@ -6,13 +6,15 @@
 
 using namespace midi;
 
-// Every step box can be clicked (no control lies over it) and is coloured by
-// its group of four, at every meter.
+// Every step box can be clicked (no control lies over it), is coloured by its
+// group of four and lines up with the note boxes, at every meter (2/4 as shown).
 TEST_F(EditorTest, EveryStepBoxIsUncoveredAndColouredByItsGroup) {
     const QColor colours[4] = {ui::paletteColor(13), ui::paletteColor(10), ui::paletteColor(9), ui::paletteColor(14)};
     for (int meter : {0, 1, 2}) {
-        w->JPFL[meter]->setValue(true);
+        if (meter > 0) w->JPFL[meter]->setValue(true);
         ASSERT_EQ(static_cast<int>(w->DJY[4].size()), w->BarLastStep + 1);
+        // The note boxes end with the bar's last column.
+        EXPECT_NEAR(w->YF1[6]->geometry().right(), w->DJY[4].back()->geometry().right(), 3) << meter;
         for (int r = 0; r < 5; ++r) {
             for (int s = 0; s <= w->BarLastStep; ++s) {
                 ui::CheckBox* box = w->DJY[r][s];

@@ -127,8 +127,8 @@ TEST_F(EditorTest, EffectAndVolumeBoxesSendVibratoAndExpression) {
     EXPECT_EQ(take(), (Msgs{msg(0xB0, 1, 120), msg(0xB0, 11, 120)}));
     w->YQYL[3]->setText(QStringLiteral("90"));
     EXPECT_EQ(take(), (Msgs{msg(0xB0, 11, 120)}));
-    w->HScroll3->setValue(5);
-    EXPECT_EQ(w->Label7->caption(), QStringLiteral("深度(5)"));
+    w->HScroll3->setValue(1);
+    EXPECT_EQ(w->Label7->caption(), QStringLiteral("深度(1)"));
     w->Check1[1]->setValue(1);
     EXPECT_EQ(take(), (Msgs{msg(0xB0, 1, 120), msg(0xB0, 11, 0)}));
     w->YQYL[3]->setText(QStringLiteral("80"));
