@@ -228,3 +228,12 @@ TEST_F(EditorTest, ASongPlayAppliesEachBarsSettingsAtItsStart) {
     EXPECT_EQ(programs[1].first, 16);
     EXPECT_EQ(programs[1].second.back(), 8);
 }
+
+TEST_F(EditorTest, NotesSoundTheirRegisterAndLetterInTheKey) {
+    type(0, QStringLiteral("LCWDKEHFMGKAKB"));
+    w->DQYD->setListIndex(1);  // C#
+    take();
+    w->ST1->setValue(true);
+    tick(7);
+    EXPECT_EQ(values(take(), 0x90), (std::vector<int>{37, 51, 65, 78, 92, 70, 72}));
+}

@@ -132,6 +132,13 @@ TEST_F(EditorRecorderTest, PlayAndRecordHandTheDeviceOverAndTheClockCounts) {
     EXPECT_EQ(options(), (std::vector<bool>{false, false, false, false}));
     ASSERT_EQ(dialogs.fileRequests.size(), 1);
 
+    // A file that does not play is named in a message.
+    folder.write(QStringLiteral("演奏记录/坏.wav"), "not a wave");
+    dialogs.fileAnswers.push_back(folder.file(QStringLiteral("演奏记录/坏.wav")));
+    click(0);
+    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("无法播放文件“坏.wav”！")});
+    sent();
+
     const QString song = folder.file(QStringLiteral("演奏记录/一 首.WAV"));
     writeTone(song, 0.5);
     dialogs.fileAnswers.push_back(song);
@@ -148,9 +155,9 @@ TEST_F(EditorRecorderTest, PlayAndRecordHandTheDeviceOverAndTheClockCounts) {
     EXPECT_EQ(options(), (std::vector<bool>{false, false, true, false}));
 
     // The clock shows the count before each tick.
-    for (int i = 0; i < 60; ++i) w->Lyjsj_Timer();
+    for (int i = 0; i < 60; ++i) w->Lyjsj->tick();
     EXPECT_EQ(w->LYSJ->caption(), QStringLiteral("当前: 0:59"));
-    w->Lyjsj_Timer();
+    w->Lyjsj->tick();
     EXPECT_EQ(w->LYSJ->caption(), QStringLiteral("当前: 1:0"));
     sent();
 
@@ -159,10 +166,10 @@ TEST_F(EditorRecorderTest, PlayAndRecordHandTheDeviceOverAndTheClockCounts) {
     dialogs.fileAnswers.push_back(song);
     click(0);
     sent();
-    w->Lyjsj_Timer();
+    w->Lyjsj->tick();
     EXPECT_EQ(w->LYSJ->caption(), QStringLiteral("当前: 0:0"));
     render(1.0);
-    w->Lyjsj_Timer();
+    w->Lyjsj->tick();
     EXPECT_EQ(sent(), (Commands{"status NN mode", "status NN mode", "STOP NN", "Close NN"}));
     EXPECT_FALSE(w->Lyjsj->enabled());
     EXPECT_EQ(w->LYSJ->caption(), QStringLiteral("当前: 00:00"));
