@@ -209,24 +209,27 @@ TEST_F(EditorTest, InstrumentBoxReleasesTheTracksNoteOnARest) {
     EXPECT_EQ(take(), (Msgs{msg(0xB0, 0, 0), msg(0xC0, 6, 0), msg(0x80, 60, 0)}));
 }
 
-// A bar's settings reach the device when its first step plays, not at every step.
+// A bar's settings reach the device when its first step plays, not at every
+// step; program 0 as well.
 TEST_F(EditorTest, ASongPlayAppliesEachBarsSettingsAtItsStart) {
+    w->SYYQ[0]->setListIndex(1);
     w->BCXJ();
     w->CHARU_Click();
-    w->SYYQ[0]->setListIndex(9);
+    w->SYYQ[2]->setListIndex(9);
     w->BCXJ();
     take();
     w->ST2->setValue(1);
-    std::vector<std::pair<int, std::vector<int>>> programs;  // step, programs sent
+    std::vector<std::pair<int, Msgs>> programs;  // step, program changes sent
     for (int s = 0; s < 48; ++s) {
-        if (const std::vector<int> p = values(take(), 0xC0); !p.empty()) programs.emplace_back(s, p);
+        if (const Msgs p = only(take(), 0xC0, 0xC6); !p.empty()) programs.emplace_back(s, p);
         tick();
     }
     ASSERT_EQ(programs.size(), 2u);
     EXPECT_EQ(programs[0].first, 0);
-    EXPECT_EQ(programs[0].second.back(), 1);
+    EXPECT_TRUE(contains(programs[0].second, msg(0xC0, 0, 0)));
     EXPECT_EQ(programs[1].first, 16);
-    EXPECT_EQ(programs[1].second.back(), 8);
+    EXPECT_TRUE(contains(programs[1].second, msg(0xC0, 0, 0)));
+    EXPECT_TRUE(contains(programs[1].second, msg(0xC2, 8, 0)));
 }
 
 TEST_F(EditorTest, NotesSoundTheirRegisterAndLetterInTheKey) {
