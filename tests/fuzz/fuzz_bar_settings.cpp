@@ -14,10 +14,8 @@ using namespace editor;
 
 namespace {
 
-bool sameSettings(const BarSettings& a, const BarSettings& b) {
-    return a.bar == b.bar && a.program == b.program && a.volume == b.volume && a.depth == b.depth &&
-           a.vibrato == b.vibrato && a.crescendo == b.crescendo && a.key == b.key && a.tempo == b.tempo;
-}
+// Settings in range are the same when their lines are: every field has its place.
+bool sameSettings(const BarSettings& a, const BarSettings& b) { return encodeBarSettingsLine(a) == encodeBarSettingsLine(b); }
 
 void checkFields(const BarSettingsFields& f) {
     if (f.bar) FUZZ_CHECK(*f.bar >= 0 && *f.bar <= 9999);
