@@ -56,12 +56,13 @@ TEST_F(EditorTest, BoxesWriteTheBarShownAndShowingABarRestoresThem) {
     EXPECT_EQ(w->XJZS->text(), QStringLiteral("5"));
     EXPECT_TRUE(w->YF1[0]->text().isEmpty());
     tickDrum(3, 5);
+    tickDrum(0, 23);
     EXPECT_EQ(song().EditorTextGrid(10, 5), QString(5, u'-') + u'O' + QString(18, u'-'));
     w->HScroll1->setValue(0);
     EXPECT_EQ(w->XJXSS->caption(), QStringLiteral("实际小节数是(1-2)小节"));
-    EXPECT_EQ(w->DJY[3][5]->value(), 0);
+    EXPECT_EQ(w->DJY[3][5]->value() + w->DJY[0][23]->value(), 0);
     w->HScroll1->setValue(5);
-    EXPECT_EQ(w->DJY[3][5]->value(), 1);
+    EXPECT_EQ(w->DJY[3][5]->value() + w->DJY[0][23]->value(), 2);
     EXPECT_EQ(song().EditorTextGrid(10, 5), QString(5, u'-') + u'O' + QString(18, u'-'));
 }
 

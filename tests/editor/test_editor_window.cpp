@@ -153,6 +153,8 @@ TEST_F(EditorTest, FileButtonsSaveOpenAndImportThroughTheWindow) {
     EXPECT_EQ(w->DQYD->listIndex(), 7) << "bar 0's settings applied";
     EXPECT_TRUE(dialogs.messages.isEmpty());
 
+    w->DRYP_Click();  // a cancelled import says nothing
+    EXPECT_TRUE(dialogs.messages.isEmpty());
     folder.write(QStringLiteral("演奏记录/谱.txt"), QByteArray("KC04KD04XZ04"));
     dialogs.fileAnswers = {folder.file(QStringLiteral("演奏记录/谱.txt"))};
     w->DRYP_Click();

@@ -37,7 +37,8 @@ TEST(ScoreImport, TokensLengthsHoldsAndStops) {
         {"KC4KD", 2, "KD", 4},         // "KD" keeps the length 4: two steps
         {"VS5KC", 0, "KC", 2},         // the command's digit becomes the length
         {"KC1KD2", 0, "KD", 1},        // lengths 0 and 1 do not advance
-        {"XZ16KC4", 8, "KC", 10},      // the last digit is the length
+        {"XZ16KC4", 8, "KC", 10},      // two digits
+        {"XZ20KC4", 10, "KC", 12},
         {"LC8MA8", 4, "MA", 8},
         {"KC8GM8KD8", 4, "KD", 8},     // "GM" wrote "--" at 4, then "KD" replaced it
         {"kc8", 0, "--", 0},
