@@ -70,7 +70,7 @@ TEST_F(EditorTest, InsertGoesOnToAFreshBarAndKeepsTheBarLeft) {
     tickDrum(0, 0);
     tickDrum(4, 15);
     type(0, QStringLiteral("KC"));
-    w->CHARU_Click();
+    w->CHARU->click();
     EXPECT_EQ(w->CurrentBar, 1);
     EXPECT_EQ(song().EditorBarCount, 2);
     EXPECT_EQ(w->HScroll1->max(), 2);
@@ -85,7 +85,7 @@ TEST_F(EditorTest, InsertGoesOnToAFreshBarAndKeepsTheBarLeft) {
     // "清空" empties the bar's boxes and cells.
     w->HScroll1->setValue(1);
     w->HScroll1->setValue(0);
-    w->QinKong_Click();
+    w->QinKong->click();
     EXPECT_TRUE(w->YF1[0]->text().isEmpty());
     EXPECT_EQ(song().EditorMarkGrid(7, 0), QStringLiteral("-"));
     EXPECT_EQ(w->DJY[0][0]->value(), 0);
@@ -94,38 +94,38 @@ TEST_F(EditorTest, InsertGoesOnToAFreshBarAndKeepsTheBarLeft) {
 TEST_F(EditorTest, BarCountHasOneLimitForSetInsertAndMeter) {
     dialogs.inputAnswers = {QStringLiteral("12")};
     w->JPFL[2]->setValue(true);
-    w->ZDXJZS_Click();
+    w->ZDXJZS->click();
     EXPECT_EQ(song().EditorBarCount, 12);
     EXPECT_EQ(w->PlayEndStep, 415);
     EXPECT_EQ(w->HScroll1->max(), 12);
 
     // 0, a cancelled box and text leave it; beyond the last bar is refused.
     dialogs.inputAnswers = {QStringLiteral("0")};
-    w->ZDXJZS_Click();
-    w->ZDXJZS_Click();
+    w->ZDXJZS->click();
+    w->ZDXJZS->click();
     dialogs.inputAnswers = {QStringLiteral("abc")};
-    w->ZDXJZS_Click();
+    w->ZDXJZS->click();
     EXPECT_TRUE(dialogs.messages.isEmpty());
     dialogs.inputAnswers = {QStringLiteral("312")};
-    w->ZDXJZS_Click();
+    w->ZDXJZS->click();
     dialogs.inputAnswers = {QStringLiteral("-2")};
-    w->ZDXJZS_Click();
+    w->ZDXJZS->click();
     EXPECT_EQ(song().EditorBarCount, 12);
     ASSERT_EQ(dialogs.messages.size(), 2);
     EXPECT_EQ(dialogs.messages[0], QStringLiteral("小节总数应在1到311之间！"));
 
     dialogs.inputAnswers = {QStringLiteral("311")};
-    w->ZDXJZS_Click();
+    w->ZDXJZS->click();
     w->HScroll1->setValue(311);
     const size_t before = dialogs.messages.size();
-    w->CHARU_Click();  // at the last bar: refused
+    w->CHARU->click();  // at the last bar: refused
     EXPECT_EQ(w->CurrentBar, 311);
     EXPECT_EQ(dialogs.messages.size(), before + 1);
 
     // 2/4 -> 4/4 holds the song (and the bar shown) to the last bar that fits.
     w->JPFL[0]->setValue(true);
     dialogs.inputAnswers = {QStringLiteral("600")};
-    w->ZDXJZS_Click();
+    w->ZDXJZS->click();
     w->HScroll1->setValue(600);
     w->JPFL[2]->setValue(true);
     EXPECT_EQ(song().EditorBarCount, 311);

@@ -51,7 +51,7 @@ TEST_F(EditorTest, SettingsLineIsWrittenFromTheControlsAndReadBack) {
     w->DQYD->setListIndex(11);
     w->Check1[0]->setValue(1);
     w->Check1[1]->setValue(0);
-    w->BCXJ();
+    w->BCBXJ->click();
     EXPECT_EQ(song().BarHeaderTexts(3).mid(52), QStringLiteral("001011FF"));
     EXPECT_EQ(song().BarHeaderTexts(3).mid(4, 2), QStringLiteral("FF"));
     EXPECT_EQ(G.BeatInterval, 58);
@@ -101,7 +101,7 @@ TEST_F(EditorTest, TempoBoxAppliesOnlyTempos50To255) {
     w->DQSUDU->setText(QStringLiteral("20000"));
     EXPECT_EQ(G.BeatInterval, 187);
     // "保存" while the box still shows a refused tempo stores the tempo in force.
-    w->BCXJ();
+    w->BCBXJ->click();
     EXPECT_EQ(song().BarHeaderTexts(0).right(2), QStringLiteral("50"));
     EXPECT_EQ(song().BarHeaderTexts(0).size(), 60);
 }
@@ -114,7 +114,7 @@ TEST_F(EditorTest, VolumesAreRoundedAndHeldTo0To127) {
     w->SYYQ[8]->setListIndex(5);  // the drum sound of the bar's steps with that volume
     EXPECT_EQ(G.RhythmPattern(1, 0).Message, 127 * 65536 + 40 * 256 + 153);
     w->YQYL[5]->setText(QStringLiteral("-4"));
-    w->BCXJ();
+    w->BCBXJ->click();
     EXPECT_EQ(song().BarHeaderTexts(0).mid(18, 2), QStringLiteral("5B"));
     EXPECT_EQ(song().BarHeaderTexts(0).mid(26, 2), QStringLiteral("00"));
     EXPECT_EQ(song().BarHeaderTexts(0).mid(38, 2), QStringLiteral("7F"));

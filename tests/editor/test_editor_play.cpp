@@ -39,7 +39,7 @@ TEST_F(EditorTest, BarPlaySendsEachStepAndEndsWithTheNoteOffs) {
 }
 
 TEST_F(EditorTest, DecrescendoFallsThroughEachBarsSecondHalfAndCrescendoRisesOnce) {
-    w->CHARU_Click();
+    w->CHARU->click();
     w->HScroll3->setValue(-10);
     w->Check1[1]->setValue(1);
     take();
@@ -65,9 +65,9 @@ TEST_F(EditorTest, DecrescendoFallsThroughEachBarsSecondHalfAndCrescendoRisesOnc
 }
 
 TEST_F(EditorTest, SongPlaySoundsItsLastStepThenEndsAndResets) {
-    w->CHARU_Click();  // bar 1 of a song of bars 0..2; then two bars
+    w->CHARU->click();  // bar 1 of a song of bars 0..2; then two bars
     dialogs.inputAnswers = {QStringLiteral("1")};
-    w->ZDXJZS_Click();
+    w->ZDXJZS->click();
     type(0, QStringLiteral("------------------------------KD"));  // last step of bar 1
     take();
     w->ST2->setValue(1);
@@ -90,15 +90,15 @@ TEST_F(EditorTest, KeyChangesAndStopsLeaveNothingSounding) {
     w->DQYD->setListIndex(11);
     type(0, QStringLiteral("MG"));
     type(1, QStringLiteral("AM"));
-    w->BCXJ();
-    w->CHARU_Click();
+    w->BCBXJ->click();
+    w->CHARU->click();
     dialogs.inputAnswers = {QStringLiteral("1")};
-    w->ZDXJZS_Click();
+    w->ZDXJZS->click();
     w->DQYD->setListIndex(0);
     type(0, QStringLiteral("--KC"));
     type(1, QStringLiteral("XZ"));
     type(2, QStringLiteral("GMTZ"));
-    w->BCXJ();
+    w->BCBXJ->click();
     take();
     w->ST2->setValue(1);
     tick(17);
@@ -212,10 +212,10 @@ TEST_F(EditorTest, InstrumentBoxReleasesTheTracksNoteOnARest) {
 // step; program 0 as well.
 TEST_F(EditorTest, ASongPlayAppliesEachBarsSettingsAtItsStart) {
     w->SYYQ[0]->setListIndex(1);
-    w->BCXJ();
-    w->CHARU_Click();
+    w->BCBXJ->click();
+    w->CHARU->click();
     w->SYYQ[2]->setListIndex(9);
-    w->BCXJ();
+    w->BCBXJ->click();
     take();
     w->ST2->setValue(1);
     std::vector<std::pair<int, Msgs>> programs;  // step, program changes sent
@@ -232,10 +232,10 @@ TEST_F(EditorTest, ASongPlayAppliesEachBarsSettingsAtItsStart) {
 }
 
 TEST_F(EditorTest, NotesSoundTheirRegisterAndLetterInTheKey) {
-    type(0, QStringLiteral("LCWDKEHFMGKAKB"));
+    type(0, QStringLiteral("LCWDKEHFMGKAKBMA"));  // the top register ends at G
     w->DQYD->setListIndex(1);  // C#
     take();
     w->ST1->setValue(true);
-    tick(7);
+    tick(8);
     EXPECT_EQ(values(take(), 0x90), (std::vector<int>{37, 51, 65, 78, 92, 70, 72}));
 }

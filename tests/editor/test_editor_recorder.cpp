@@ -181,7 +181,7 @@ TEST_F(EditorRecorderTest, ClosingTheEditorStopsTheTakeWhichCanBeSavedLater) {
     click(2);
     render(0.4);
     sent();
-    w->TUICHU_Click();
+    w->TUICHU->click();
     EXPECT_EQ(sent(), (Commands{"STOP NN"}));
     EXPECT_FALSE(w->Lyjsj->enabled());
     EXPECT_EQ(mode(), "stopped");
@@ -197,6 +197,6 @@ TEST_F(EditorRecorderTest, ClosingTheEditorStopsTheTakeWhichCanBeSavedLater) {
 
     // Nothing running: closing sends nothing.
     sent();
-    w->TUICHU_Click();
+    w->TUICHU->click();
     EXPECT_TRUE(sent().empty());
 }

@@ -36,7 +36,7 @@ TEST_F(EditorTest, ActivationRunsOncePerShowingAndKeepsTheSongAcrossDialogs) {
     song().setBarCount(3);
     // A message box or dialog gives the window control back: no new activation.
     w->Show();
-    w->BZWJ_Click();
+    w->BZWJ->click();
     EXPECT_EQ(song().EditorMarkGrid(0, 0), QStringLiteral("KC"));
     EXPECT_EQ(song().EditorBarCount, 3);
     ASSERT_EQ(dialogs.messages.size(), 1);
@@ -58,7 +58,7 @@ TEST_F(EditorTest, ClosingSilencesTheTracksAndRestoresTheControllers) {
     Hooks.ShowMainWindow = [&] { ++shown; };
     w->Check1[0]->setValue(1);  // vibrato on channel 0
     take();
-    w->TUICHU_Click();
+    w->TUICHU->click();
     Msgs expected = sweep(36);
     for (int c = 0; c <= 6; ++c) expected.push_back(msg(0xB0 + c, 11, 127));
     expected.push_back(msg(0xB0, 1, 0));
@@ -132,32 +132,32 @@ TEST_F(EditorTest, FileButtonsSaveOpenAndImportThroughTheWindow) {
     type(0, QStringLiteral("KCKDKE"));
     tickDrum(2, 23);
     w->DQYD->setListIndex(7);
-    w->BCXJ();
+    w->BCBXJ->click();
     const QString path = folder.file(QStringLiteral("演奏记录/歌.lnk"));
     dialogs.fileAnswers = {path};
-    w->BCBJ_Click();
+    w->BCBJ->click();
     ASSERT_TRUE(QFile::exists(path));
 
     // Cancelling the open loses nothing.
     w->JPFL[0]->setValue(true);
-    w->QinKong_Click();
+    w->QinKong->click();
     w->DQYD->setListIndex(0);
-    w->DkBianji_Click();
+    w->DkBianji->click();
     EXPECT_TRUE(w->JPFL[0]->value());
 
     dialogs.fileAnswers = {path};
-    w->DkBianji_Click();
+    w->DkBianji->click();
     EXPECT_TRUE(w->JPFL[1]->value());
     EXPECT_EQ(w->YF1[0]->text().left(6), QStringLiteral("KCKDKE"));
     EXPECT_EQ(w->DJY[2][23]->value(), 1);
     EXPECT_EQ(w->DQYD->listIndex(), 7) << "bar 0's settings applied";
     EXPECT_TRUE(dialogs.messages.isEmpty());
 
-    w->DRYP_Click();  // a cancelled import says nothing
+    w->DRYP->click();  // a cancelled import says nothing
     EXPECT_TRUE(dialogs.messages.isEmpty());
     folder.write(QStringLiteral("演奏记录/谱.txt"), QByteArray("KC04KD04XZ04"));
     dialogs.fileAnswers = {folder.file(QStringLiteral("演奏记录/谱.txt"))};
-    w->DRYP_Click();
+    w->DRYP->click();
     EXPECT_EQ(song().EditorMarkGrid(0, 0), QStringLiteral("KC"));
     EXPECT_EQ(w->YF1[0]->text().left(4), QStringLiteral("KC--"));
     EXPECT_TRUE(dialogs.messages.isEmpty());
