@@ -39,7 +39,7 @@ protected:
     // Types a note box's text and leaves the box.
     void type(int track, const QString& text) {
         w->YF1[track]->setText(text);
-        w->YF1_LostFocus(track);
+        w->YF1[track]->onLostFocus();
     }
     // Ticks a drum box as a click would.
     void tickDrum(int row, int step) { w->DJY[row][step]->setValue(1); }

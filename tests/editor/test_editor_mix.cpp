@@ -91,12 +91,12 @@ TEST_F(EditorTest, TempoBoxAppliesOnlyTempos50To255) {
     w->DQSUDU->setText(QStringLiteral("30"));
     w->DQSUDU->setText(QStringLiteral("300"));
     EXPECT_EQ(G.BeatInterval, 188) << "no typed prefix is applied";
-    w->DQSUDU_LostFocus();
+    w->DQSUDU->onLostFocus();
     EXPECT_EQ(w->DQSUDU->text(), QStringLiteral("79"));
     w->DQSUDU->setText(QStringLiteral("80"));
     EXPECT_EQ(G.BeatInterval, 187);
     w->DQSUDU->setText(QStringLiteral("300"));
-    w->DQSUDU_LostFocus();
+    w->DQSUDU->onLostFocus();
     EXPECT_EQ(w->DQSUDU->text(), QStringLiteral("80"));
     w->DQSUDU->setText(QStringLiteral("20000"));
     EXPECT_EQ(G.BeatInterval, 187);

@@ -107,7 +107,7 @@ TEST_F(EditorFromMainWindow, EditorButtonRoundTripLeavesTheKeyboardSounding) {
     editorWindow->HScroll3->setValue(-20);
     editorWindow->Check1[1]->setValue(1);
     editorWindow->YF1[0]->setText(QStringLiteral("KCKCKCKCKCKCKCKCKCKCKCKCKCKCKCKC"));
-    editorWindow->YF1_LostFocus(0);
+    editorWindow->YF1[0]->onLostFocus();
     editorWindow->ST1->setValue(true);
     for (int i = 0; i < 16; ++i) editorWindow->YYDS->tick();
     take();
