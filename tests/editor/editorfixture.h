@@ -65,11 +65,13 @@ protected:
         }
         return m;
     }
-    // The notes sounding after a message sequence, per channel and note.
+    // The melodic notes (channels 0..6) sounding after a message sequence,
+    // per channel and note.
     static std::vector<std::pair<int, int>> sounding(const Msgs& m) {
         std::vector<std::pair<int, int>> on;
         for (uint32_t v : m) {
             const int st = v & 0xF0, ch = v & 0x0F, note = (v >> 8) & 0xFF, vel = (v >> 16) & 0xFF;
+            if (ch > 6) continue;
             auto it = std::find(on.begin(), on.end(), std::make_pair(ch, note));
             if (st == 0x90 && vel > 0) {
                 if (it == on.end()) on.emplace_back(ch, note);

@@ -4,15 +4,6 @@
 
 using namespace midi;
 
-namespace {
-// Melodic notes still sounding on channels 0..6.
-std::vector<std::pair<int, int>> melodic(const std::vector<std::pair<int, int>>& on) {
-    std::vector<std::pair<int, int>> out;
-    for (auto& n : on)
-        if (n.first <= 6) out.push_back(n);
-    return out;
-}
-}  // namespace
 
 TEST_F(EditorTest, BarPlaySendsEachStepAndEndsWithTheNoteOffs) {
     type(0, QStringLiteral("KC"));
@@ -103,19 +94,19 @@ TEST_F(EditorTest, KeyChangesAndStopsLeaveNothingSounding) {
     w->ST2->setValue(1);
     tick(17);
     Msgs m = take();
-    const auto on = melodic(sounding(m));
+    const auto on = sounding(m);
     ASSERT_EQ(on.size(), 1u) << "only bar 1's KC still sounds";
     EXPECT_EQ(on[0], std::make_pair(0, 60));
     EXPECT_TRUE(contains(m, msg(0x80, 102, 0))) << "the note struck in B is released in C";
     tick(15);
-    EXPECT_TRUE(melodic(sounding(cat(m, take()))).empty());
+    EXPECT_TRUE(sounding(cat(m, take())).empty());
 
     // A stopped play leaves nothing either, whatever key it stopped in.
     w->HScroll1->setValue(0);
     take();
     w->ST2->setValue(1);
     w->ST2->setValue(0);
-    EXPECT_TRUE(melodic(sounding(take())).empty());
+    EXPECT_TRUE(sounding(take()).empty());
     EXPECT_FALSE(w->YYDS->enabled());
 }
 
@@ -138,7 +129,7 @@ TEST_F(EditorTest, PlayChecksTheBarAndRecoversFromAFailedStep) {
     EXPECT_FALSE(w->YYDS->enabled());
     EXPECT_TRUE(w->ST2->isEnabled());
     EXPECT_TRUE(w->BZWJ->isEnabled());
-    EXPECT_TRUE(melodic(sounding(take())).empty());
+    EXPECT_TRUE(sounding(take()).empty());
     EXPECT_EQ(dialogs.messages.size(), 1) << "no message for a failed step";
 }
 
