@@ -88,6 +88,9 @@ TEST_F(EditorTest, InsertGoesOnToAFreshBarAndKeepsTheBarLeft) {
     w->QinKong->click();
     EXPECT_TRUE(w->YF1[0]->text().isEmpty());
     EXPECT_EQ(song().EditorMarkGrid(7, 0), QStringLiteral("-"));
+    w->HScroll1->setValue(1);  // and stays empty when shown again
+    w->HScroll1->setValue(0);
+    EXPECT_TRUE(w->YF1[0]->text().isEmpty());
     EXPECT_EQ(w->DJY[0][0]->value(), 0);
 }
 
