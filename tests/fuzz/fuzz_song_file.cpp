@@ -1,7 +1,7 @@
 // Song file reader: any bytes either open as a song that saves and reopens to
 // the same bytes, or are refused with a message and leave the song, and the
 // drum table's enabled flags, as they were. The song is the one the earlier
-// inputs left; what it holds is compared over its extent (its file bytes,
+// inputs left; what it holds is compared over its extent (its bars' texts,
 // meter and bar count) and at marks put outside it.
 #include "fuzzsupport.h"
 
@@ -26,13 +26,18 @@ void mark(Song& song) {
         for (int p = r; p < kPositions; p += 97) midi::G.RhythmPattern(r, p).Enabled = midi::True;
 }
 
-QByteArray fingerprint(const Song& song) {
-    QByteArray f = songFileBytes(song);
-    f += QByteArray::number(song.EditorBarCount) + ' ' + QByteArray::number(song.BarLastStep) + ' ';
-    f += song.EditorMarkGrid(2, kPositions - 1).toLatin1() + song.BarHeaderTexts(kBars - 1).toLatin1();
+// What an open may change, over the song's extent: its bars' texts (as a
+// save writes them), meter and bar count, and the marks beyond it.
+QString fingerprint(const Song& song) {
+    QString f = QString::number(song.EditorBarCount) + u' ' + QString::number(song.BarLastStep) + u' ';
+    for (int32_t b = 0; b <= song.EditorBarCount; ++b) {
+        f += song.BarHeaderTexts(b);
+        for (int t = 0; t < kSongTracks; ++t) f += u'|' + song.EditorTextGrid(t, b);
+    }
+    f += song.EditorMarkGrid(2, kPositions - 1) + song.BarHeaderTexts(kBars - 1);
     for (int r = 0; r < 5; ++r)
         for (int p = r; p + 1 < kPositions; p += 97)
-            for (int q : {p, p + 1}) f += midi::G.RhythmPattern(r, q).Enabled == midi::True ? '1' : '0';
+            for (int q : {p, p + 1}) f += midi::G.RhythmPattern(r, q).Enabled == midi::True ? u'1' : u'0';
     return f;
 }
 
@@ -51,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return s;
     }();
     static Song& again = *new Song;
-    const QByteArray before = fingerprint(song);
+    static QString& before = *new QString(fingerprint(song));
 
     const SongFileResult r = openSongData(song, QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     if (!r.ok) {
@@ -72,5 +77,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     prepareSongForSave(again);
     FUZZ_CHECK(songFileBytes(again) == saved);
     if (song.songEndStep() < kPositions - 1) mark(song);
+    before = fingerprint(song);
     return 0;
 }
