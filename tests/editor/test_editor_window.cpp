@@ -16,6 +16,7 @@ TEST_F(EditorTest, FirstActivationSetsTheDefaultsAndSendsThePrograms) {
     EXPECT_EQ(w->SYYQ[10]->text(), QStringLiteral("木鱼-高音"));
     EXPECT_EQ(w->SYYQ[6]->listCount(), 129);   // "无声" and the 128 programs
     EXPECT_EQ(w->SYYQ[7]->listCount(), 47);
+    for (int k = 1; k < 12; ++k) EXPECT_EQ(w->TrackLabels[k]->caption(), QStringLiteral("乐器%1").arg(k + 1));
 
     // The start-up's programs (bank select, program) end the start-up; the
     // device box then opens the mapper and sends them again; expression 120
@@ -137,6 +138,10 @@ TEST_F(EditorTest, FileButtonsSaveOpenAndImportThroughTheWindow) {
     dialogs.fileAnswers = {path};
     w->BCBJ->click();
     ASSERT_TRUE(QFile::exists(path));
+    dialogs.fileAnswers = {folder.file(QStringLiteral("没有/歌.lnk"))};
+    w->BCBJ->click();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages.takeFirst().startsWith(QStringLiteral("保存编辑文件失败")));
 
     // Cancelling the open loses nothing.
     w->JPFL[0]->setValue(true);

@@ -170,6 +170,7 @@ TEST(BarSettingsLine, EncodesItsFieldsAndReadsOnlyThoseInRange) {
     QString stored = kExampleLine;
     stored.replace(4, 4, "C89A");    // melodic program 200: silent; volume 154: the loudest
     stored.replace(10, 2, "7f");     // lower-case hexadecimal
+    stored.replace(12, 2, "80");     // melodic program 128: silent
     stored.replace(32, 4, "2FG0");   // percussion position 47; not hexadecimal
     stored.replace(52, 8, "41201200");   // depth 21, a greyed box, key 12, tempo 0
     const BarSettingsFields f = decodeBarSettingsLine(stored);
@@ -178,6 +179,7 @@ TEST(BarSettingsLine, EncodesItsFieldsAndReadsOnlyThoseInRange) {
     EXPECT_FALSE(f.program[7] || f.volume[7] || f.depth || f.vibrato || f.key || f.tempo);
     EXPECT_EQ(f.program[8], 3);
     EXPECT_EQ(f.volume[1], 127);
+    EXPECT_EQ(f.program[2], kSilentProgram);
     EXPECT_EQ(f.crescendo, false);
     EXPECT_FALSE(decodeBarSettingsLine(QString(kExampleLine).left(12)).program[2]);
 }
