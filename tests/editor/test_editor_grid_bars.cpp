@@ -81,6 +81,8 @@ TEST_F(EditorTest, InsertGoesOnToAFreshBarAndKeepsTheBarLeft) {
     EXPECT_EQ(song().EditorMarkGrid(7, 0), QStringLiteral("O"));
     EXPECT_EQ(song().EditorMarkGrid(11, 15), QStringLiteral("O"));
     EXPECT_EQ(song().EditorTextGrid(7, 0), QStringLiteral("O") + QString(15, u'-'));
+    w->CHARU->click();  // from bar 1 of bars 0..2: the song grows again
+    EXPECT_EQ(w->HScroll1->max(), 3);
 
     // "清空" empties the bar's boxes and cells.
     w->HScroll1->setValue(1);

@@ -66,6 +66,7 @@ TEST_F(EditorTest, SongPlaySoundsItsLastStepThenEndsAndResets) {
     tick(31);
     EXPECT_TRUE(contains(take(), msg(0x90, 62, 70))) << "the last position sounds";
     EXPECT_EQ(w->HScroll1->value(), 1);
+    EXPECT_TRUE(w->YYDS->enabled()) << "the clock runs to the tick after the last step";
     tick();
     const Msgs end = take();
     EXPECT_TRUE(contains(end, msg(0x80, 62, 0)));
