@@ -13,6 +13,7 @@ TEST_F(EditorTest, EveryStepBoxIsUncoveredAndColouredByItsGroup) {
     for (int meter : {0, 1, 2}) {
         if (meter > 0) w->JPFL[meter]->setValue(true);
         ASSERT_EQ(static_cast<int>(w->DJY[4].size()), w->BarLastStep + 1);
+        EXPECT_EQ(w->Picture1->findChildren<ui::CheckBox*>().size(), 5 * (w->BarLastStep + 1)) << "no stale column";
         // The note boxes end with the bar's last column.
         EXPECT_NEAR(w->YF1[6]->geometry().right(), w->DJY[4].back()->geometry().right(), 3) << meter;
         for (int r = 0; r < 5; ++r) {
@@ -60,6 +61,7 @@ TEST_F(EditorTest, BoxesWriteTheBarShownAndShowingABarRestoresThem) {
     EXPECT_EQ(song().EditorTextGrid(10, 5), QString(5, u'-') + u'O' + QString(18, u'-'));
     w->HScroll1->setValue(0);
     EXPECT_EQ(w->XJXSS->caption(), QStringLiteral("实际小节数是(1-2)小节"));
+    EXPECT_EQ(w->YF1[0]->text().left(6), QStringLiteral("KCWD--"));
     EXPECT_EQ(w->DJY[3][5]->value() + w->DJY[0][23]->value(), 0);
     w->HScroll1->setValue(5);
     EXPECT_EQ(w->DJY[3][5]->value() + w->DJY[0][23]->value(), 2);

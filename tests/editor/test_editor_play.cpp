@@ -74,6 +74,17 @@ TEST_F(EditorTest, SongPlaySoundsItsLastStepThenEndsAndResets) {
     EXPECT_FALSE(w->YYDS->enabled());
     EXPECT_EQ(w->ST2->text(), QStringLiteral("从开始处启动"));
     EXPECT_TRUE(w->ST1->isEnabled());
+
+    // Bar 1 alone: its 16 steps, none of bar 2.
+    dialogs.inputAnswers = {QStringLiteral("2")};
+    w->ZDXJZS->click();
+    w->HScroll1->setValue(2);
+    type(0, QStringLiteral("KC"));
+    w->XJZS->setText(QStringLiteral("1"));
+    take();
+    w->ST1->setValue(true);
+    tick(16);
+    EXPECT_FALSE(contains(take(), msg(0x90, 60, 70)));
 }
 
 TEST_F(EditorTest, KeyChangesAndStopsLeaveNothingSounding) {
