@@ -113,10 +113,12 @@ TEST_F(EditorTest, KeyChangesAndStopsLeaveNothingSounding) {
     tick(15);
     EXPECT_TRUE(sounding(cat(m, take())).empty());
 
-    // A stopped play leaves nothing either, whatever key it stopped in.
+    // A stopped play leaves nothing either, whatever key it stopped in: here
+    // in C, bar 0's note struck in B still held.
     w->HScroll1->setValue(0);
     take();
     w->ST2->setValue(1);
+    tick(16);
     w->ST2->setValue(0);
     EXPECT_TRUE(sounding(take()).empty());
     EXPECT_FALSE(w->YYDS->enabled());

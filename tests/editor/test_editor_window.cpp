@@ -138,6 +138,8 @@ TEST_F(EditorTest, FileButtonsSaveOpenAndImportThroughTheWindow) {
     dialogs.fileAnswers = {path};
     w->BCBJ->click();
     ASSERT_TRUE(QFile::exists(path));
+    EXPECT_EQ(dialogs.fileRequests[0].flags, 2) << "the save asks before replacing a file";
+    EXPECT_EQ(dialogs.fileRequests[0].initDir, folder.file(QStringLiteral("演奏记录/")));
     dialogs.fileAnswers = {folder.file(QStringLiteral("没有/歌.lnk"))};
     w->BCBJ->click();
     ASSERT_EQ(dialogs.messages.size(), 1);
