@@ -55,7 +55,7 @@ for bin in "$dir"/fuzz/fuzz_*; do
   own=$(grep -m1 -o 'fuzz-runs: [0-9]*' "$here/tests/fuzz/$target.cpp" 2>/dev/null | grep -o '[0-9]*$' || true)
   if [ -n "$own" ] && [ "$own" -lt "$n" ]; then n=$own; fi
   log="$dir/fuzz-artifacts/$target.log"
-  if ! "$bin" -runs="$n" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 -print_final_stats=1 \
+  if ! "$bin" -runs="$n" -max_total_time="$seconds" -timeout=30 -detect_leaks=0 -rss_limit_mb=4096 -print_final_stats=1 \
       -artifact_prefix="$dir/fuzz-artifacts/$target-" "$corpus" >"$log" 2>&1; then
     grep -vE '^#[0-9]+[[:space:]]+(NEW|REDUCE|pulse|RELOAD)' "$log" | tail -60
     echo "fuzz: $target failed (log: $log)"

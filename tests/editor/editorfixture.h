@@ -39,7 +39,7 @@ protected:
     // Types a note box's text and leaves the box.
     void type(int track, const QString& text) {
         w->YF1[track]->setText(text);
-        w->YF1_LostFocus(track);
+        w->YF1[track]->onLostFocus();
     }
     // Ticks a drum box as a click would.
     void tickDrum(int row, int step) { w->DJY[row][step]->setValue(1); }
@@ -47,6 +47,15 @@ protected:
         for (int i = 0; i < n; ++i) w->YYDS->tick();
     }
 
+    // The data bytes of the messages with one status byte and first data byte
+    // (-1: any), in order.
+    static std::vector<int> values(const Msgs& m, int status, int d1 = -1) {
+        std::vector<int> out;
+        for (uint32_t v : m)
+            if (static_cast<int>(v & 0xFF) == status && (d1 < 0 || static_cast<int>((v >> 8) & 0xFF) == d1))
+                out.push_back(static_cast<int>(d1 < 0 ? (v >> 8) & 0xFF : (v >> 16) & 0xFF));
+        return out;
+    }
     // The note-offs of notes base..base+64 on channels 0..6.
     static Msgs sweep(int base) {
         Msgs m;
@@ -56,11 +65,13 @@ protected:
         }
         return m;
     }
-    // The notes sounding after a message sequence, per channel and note.
+    // The melodic notes (channels 0..6) sounding after a message sequence,
+    // per channel and note.
     static std::vector<std::pair<int, int>> sounding(const Msgs& m) {
         std::vector<std::pair<int, int>> on;
         for (uint32_t v : m) {
             const int st = v & 0xF0, ch = v & 0x0F, note = (v >> 8) & 0xFF, vel = (v >> 16) & 0xFF;
+            if (ch > 6) continue;
             auto it = std::find(on.begin(), on.end(), std::make_pair(ch, note));
             if (st == 0x90 && vel > 0) {
                 if (it == on.end()) on.emplace_back(ch, note);

@@ -51,7 +51,7 @@ TEST_F(EditorTest, SettingsLineIsWrittenFromTheControlsAndReadBack) {
     w->DQYD->setListIndex(11);
     w->Check1[0]->setValue(1);
     w->Check1[1]->setValue(0);
-    w->BCXJ();
+    w->BCBXJ->click();
     EXPECT_EQ(song().BarHeaderTexts(3).mid(52), QStringLiteral("001011FF"));
     EXPECT_EQ(song().BarHeaderTexts(3).mid(4, 2), QStringLiteral("FF"));
     EXPECT_EQ(G.BeatInterval, 58);
@@ -91,17 +91,17 @@ TEST_F(EditorTest, TempoBoxAppliesOnlyTempos50To255) {
     w->DQSUDU->setText(QStringLiteral("30"));
     w->DQSUDU->setText(QStringLiteral("300"));
     EXPECT_EQ(G.BeatInterval, 188) << "no typed prefix is applied";
-    w->DQSUDU_LostFocus();
+    w->DQSUDU->onLostFocus();
     EXPECT_EQ(w->DQSUDU->text(), QStringLiteral("79"));
     w->DQSUDU->setText(QStringLiteral("80"));
     EXPECT_EQ(G.BeatInterval, 187);
     w->DQSUDU->setText(QStringLiteral("300"));
-    w->DQSUDU_LostFocus();
+    w->DQSUDU->onLostFocus();
     EXPECT_EQ(w->DQSUDU->text(), QStringLiteral("80"));
     w->DQSUDU->setText(QStringLiteral("20000"));
     EXPECT_EQ(G.BeatInterval, 187);
     // "保存" while the box still shows a refused tempo stores the tempo in force.
-    w->BCXJ();
+    w->BCBXJ->click();
     EXPECT_EQ(song().BarHeaderTexts(0).right(2), QStringLiteral("50"));
     EXPECT_EQ(song().BarHeaderTexts(0).size(), 60);
 }
@@ -114,25 +114,23 @@ TEST_F(EditorTest, VolumesAreRoundedAndHeldTo0To127) {
     w->SYYQ[8]->setListIndex(5);  // the drum sound of the bar's steps with that volume
     EXPECT_EQ(G.RhythmPattern(1, 0).Message, 127 * 65536 + 40 * 256 + 153);
     w->YQYL[5]->setText(QStringLiteral("-4"));
-    w->BCXJ();
+    w->BCBXJ->click();
     EXPECT_EQ(song().BarHeaderTexts(0).mid(18, 2), QStringLiteral("5B"));
     EXPECT_EQ(song().BarHeaderTexts(0).mid(26, 2), QStringLiteral("00"));
     EXPECT_EQ(song().BarHeaderTexts(0).mid(38, 2), QStringLiteral("7F"));
-
-    // Instrument, key and device boxes are pick lists: typed text is not theirs.
-    EXPECT_FALSE(w->SYYQ[0]->isEditable());
-    EXPECT_FALSE(w->DQYD->isEditable());
-    EXPECT_FALSE(w->ComDevies->isEditable());
 }
 
-TEST_F(EditorTest, EffectBoxesStoreTheSwitchesAndSendVibratoAndExpression) {
+// The effect boxes and a volume box send the vibrato and the expression the
+// depth starts a bar with (0 for a crescendo).
+TEST_F(EditorTest, EffectAndVolumeBoxesSendVibratoAndExpression) {
     w->Check1[0]->setValue(1);
-    EXPECT_EQ(song().BarEffectFlags(0), QStringLiteral("10"));
     EXPECT_EQ(take(), (Msgs{msg(0xB0, 1, 120), msg(0xB0, 11, 120)}));
-    w->HScroll3->setValue(5);
-    EXPECT_EQ(w->ExpressionLevel, 0);
-    EXPECT_EQ(w->Label7->caption(), QStringLiteral("深度(5)"));
+    w->YQYL[3]->setText(QStringLiteral("90"));
+    EXPECT_EQ(take(), (Msgs{msg(0xB0, 11, 120)}));
+    w->HScroll3->setValue(1);
+    EXPECT_EQ(w->Label7->caption(), QStringLiteral("深度(1)"));
     w->Check1[1]->setValue(1);
-    EXPECT_EQ(song().BarEffectFlags(0), QStringLiteral("11"));
     EXPECT_EQ(take(), (Msgs{msg(0xB0, 1, 120), msg(0xB0, 11, 0)}));
+    w->YQYL[3]->setText(QStringLiteral("80"));
+    EXPECT_EQ(take(), (Msgs{msg(0xB0, 11, 0)}));
 }

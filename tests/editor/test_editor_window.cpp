@@ -3,7 +3,6 @@
 // trip from the main window's "编辑" and back.
 #include "editorfixture.h"
 #include "keyboard/mainwindowfixture.h"
-#include "platform/resources.h"
 
 #include <QFile>
 
@@ -12,10 +11,12 @@ using namespace midi;
 TEST_F(EditorTest, FirstActivationSetsTheDefaultsAndSendsThePrograms) {
     EXPECT_EQ(G.BeatInterval, 188);
     for (int k = 0; k < 12; ++k) EXPECT_EQ(G.ChannelVelocity(k), 70);
-    EXPECT_EQ(w->ExpressionLevel, 120);
     EXPECT_EQ(w->DQSUDU->text(), QStringLiteral("80"));
     EXPECT_EQ(w->SYYQ[0]->text(), QStringLiteral("2.电钢琴 "));
     EXPECT_EQ(w->SYYQ[10]->text(), QStringLiteral("木鱼-高音"));
+    EXPECT_EQ(w->SYYQ[6]->listCount(), 129);   // "无声" and the 128 programs
+    EXPECT_EQ(w->SYYQ[7]->listCount(), 47);
+    for (int k = 1; k < 12; ++k) EXPECT_EQ(w->TrackLabels[k]->caption(), QStringLiteral("乐器%1").arg(k + 1));
 
     // The start-up's programs (bank select, program) end the start-up; the
     // device box then opens the mapper and sends them again; expression 120
@@ -36,11 +37,10 @@ TEST_F(EditorTest, ActivationRunsOncePerShowingAndKeepsTheSongAcrossDialogs) {
     song().setBarCount(3);
     // A message box or dialog gives the window control back: no new activation.
     w->Show();
-    w->BZWJ_Click();
+    w->BZWJ->click();
     EXPECT_EQ(song().EditorMarkGrid(0, 0), QStringLiteral("KC"));
     EXPECT_EQ(song().EditorBarCount, 3);
     ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(dialogs.messages[0], plat::LoadResString(99));
     EXPECT_TRUE(dialogs.messages[0].startsWith(QStringLiteral("   本音乐编辑窗口")));
 
     // Closed at 3/4 and shown again: loaded anew at 2/4 with 16 columns and
@@ -49,9 +49,7 @@ TEST_F(EditorTest, ActivationRunsOncePerShowingAndKeepsTheSongAcrossDialogs) {
     EXPECT_EQ(static_cast<int>(w->DJY[4].size()), 24);
     w->Unload();
     w->Show();
-    EXPECT_EQ(w->LoadedLastStep, 15);
     EXPECT_EQ(static_cast<int>(w->DJY[4].size()), 16);
-    EXPECT_EQ(w->BarLastStep, 15);
     EXPECT_TRUE(w->JPFL[0]->value());
     EXPECT_EQ(song().EditorBarCount, 0) << "a new showing starts an empty song";
 }
@@ -61,7 +59,7 @@ TEST_F(EditorTest, ClosingSilencesTheTracksAndRestoresTheControllers) {
     Hooks.ShowMainWindow = [&] { ++shown; };
     w->Check1[0]->setValue(1);  // vibrato on channel 0
     take();
-    w->TUICHU_Click();
+    w->TUICHU->click();
     Msgs expected = sweep(36);
     for (int c = 0; c <= 6; ++c) expected.push_back(msg(0xB0 + c, 11, 127));
     expected.push_back(msg(0xB0, 1, 0));
@@ -103,7 +101,6 @@ TEST_F(EditorFromMainWindow, EditorButtonRoundTripLeavesTheKeyboardSounding) {
     take();
     form->BJCK->click();
     EXPECT_FALSE(form->isVisible());
-    EXPECT_FALSE(form->BZDS->enabled());
     EXPECT_FALSE(form->Timer2->enabled());
     ASSERT_TRUE(editorWindow && editorWindow->isVisible());
 
@@ -111,7 +108,7 @@ TEST_F(EditorFromMainWindow, EditorButtonRoundTripLeavesTheKeyboardSounding) {
     editorWindow->HScroll3->setValue(-20);
     editorWindow->Check1[1]->setValue(1);
     editorWindow->YF1[0]->setText(QStringLiteral("KCKCKCKCKCKCKCKCKCKCKCKCKCKCKCKC"));
-    editorWindow->YF1_LostFocus(0);
+    editorWindow->YF1[0]->onLostFocus();
     editorWindow->ST1->setValue(true);
     for (int i = 0; i < 16; ++i) editorWindow->YYDS->tick();
     take();
@@ -136,34 +133,38 @@ TEST_F(EditorTest, FileButtonsSaveOpenAndImportThroughTheWindow) {
     type(0, QStringLiteral("KCKDKE"));
     tickDrum(2, 23);
     w->DQYD->setListIndex(7);
-    w->BCXJ();
+    w->BCBXJ->click();
     const QString path = folder.file(QStringLiteral("演奏记录/歌.lnk"));
     dialogs.fileAnswers = {path};
-    w->BCBJ_Click();
+    w->BCBJ->click();
     ASSERT_TRUE(QFile::exists(path));
-    EXPECT_EQ(w->EditorFileName, path);
+    EXPECT_EQ(dialogs.fileRequests[0].flags, 2) << "the save asks before replacing a file";
+    EXPECT_EQ(dialogs.fileRequests[0].initDir, folder.file(QStringLiteral("演奏记录/")));
+    dialogs.fileAnswers = {folder.file(QStringLiteral("没有/歌.lnk"))};
+    w->BCBJ->click();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages.takeFirst().startsWith(QStringLiteral("保存编辑文件失败")));
 
     // Cancelling the open loses nothing.
     w->JPFL[0]->setValue(true);
-    w->QinKong_Click();
+    w->QinKong->click();
     w->DQYD->setListIndex(0);
-    w->DkBianji_Click();
+    w->DkBianji->click();
     EXPECT_TRUE(w->JPFL[0]->value());
 
     dialogs.fileAnswers = {path};
-    w->DkBianji_Click();
+    w->DkBianji->click();
     EXPECT_TRUE(w->JPFL[1]->value());
-    EXPECT_EQ(w->BarLastStep, 23);
     EXPECT_EQ(w->YF1[0]->text().left(6), QStringLiteral("KCKDKE"));
     EXPECT_EQ(w->DJY[2][23]->value(), 1);
     EXPECT_EQ(w->DQYD->listIndex(), 7) << "bar 0's settings applied";
-    EXPECT_EQ(w->PlayEndStep, 23);
     EXPECT_TRUE(dialogs.messages.isEmpty());
 
+    w->DRYP->click();  // a cancelled import says nothing
+    EXPECT_TRUE(dialogs.messages.isEmpty());
     folder.write(QStringLiteral("演奏记录/谱.txt"), QByteArray("KC04KD04XZ04"));
     dialogs.fileAnswers = {folder.file(QStringLiteral("演奏记录/谱.txt"))};
-    w->DRYP_Click();
-    EXPECT_EQ(G.ScoreText, QStringLiteral("KC04KD04XZ04"));
+    w->DRYP->click();
     EXPECT_EQ(song().EditorMarkGrid(0, 0), QStringLiteral("KC"));
     EXPECT_EQ(w->YF1[0]->text().left(4), QStringLiteral("KC--"));
     EXPECT_TRUE(dialogs.messages.isEmpty());

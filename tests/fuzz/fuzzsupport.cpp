@@ -59,6 +59,9 @@ bool Program::reopen() {
     form_ = std::make_unique<Form1>();
     midi::G.Form1Instance = form_.get();
     form_->Rnd = [] { return 0.5; };
+    // Nothing is painted: no invariant looks at pixels, and the players'
+    // event processing would paint the window at every step.
+    form_->setUpdatesEnabled(false);
     try {
         form_->Show();
     } catch (const plat::ProgramEnded&) {
