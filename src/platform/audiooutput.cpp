@@ -176,6 +176,8 @@ void AudioOutput::wake() { d->wake(); }
 
 bool AudioOutput::resting() const { return d->isResting.load(); }
 
+uint64_t AudioOutput::underruns() const { return 0; }
+
 double AudioOutput::bufferMs() const {
     if (d->usingPulse.load()) return kServerBufferMs;
     return 1000.0 * kOutputBlockFrames / d->sampleRate;

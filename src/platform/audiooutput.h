@@ -6,6 +6,7 @@
 // whatever may make a sound.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -42,6 +43,8 @@ public:
     void wake();
     // The silent output is resting (renders nothing until woken).
     bool resting() const;
+    // Times the sound server ran out of sound for the stream (0 without one).
+    uint64_t underruns() const;
 
 private:
     struct Impl;

@@ -1,4 +1,5 @@
 #include "platform/dialogs.h"
+#include "platform/midiout.h"
 
 #include "platform/fileutil.h"
 
@@ -165,6 +166,7 @@ void setEndProgramHook(void (*hook)()) { g_endHook = hook; }
 
 int msgBox(const QString& text, int style, const QString& title) {
     QWidget* parent = QApplication::activeWindow();
+    MidiDueTime now(0);  // what the box's event loop sends is due at once
     return dialogs().messageBox(parent, text, style, title);
 }
 
