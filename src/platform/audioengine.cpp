@@ -138,8 +138,8 @@ struct AudioEngine::Impl {
     float synthBlock[kSynthBlockFrames * 2] = {};
     int synthPos = kSynthBlockFrames;  // frames of synthBlock already used
     bool anchored = false;
-    int64_t anchorNs = 0;
-    uint64_t anchorFrame = 0;
+    int64_t clockOffsetNs = 0;  // steady time of frame 0 on the line
+    int64_t aheadNs = 0;
 
     // Callers' side of the wave voices: the effect slot.
     mutable std::mutex callerMutex;  // never taken by the render thread
@@ -246,31 +246,39 @@ struct AudioEngine::Impl {
         return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
     }
 
-    // Keeps the line that maps the steady clock onto frames: the frame now
-    // being rendered belongs to now. It follows the render thread's pace
-    // slowly (the output renders in bursts as the server asks), and starts
-    // afresh after a rest or a stall.
-    void followClock(bool realTime) {
+    // The line that maps the steady clock onto frames. The output renders
+    // ahead of what is heard, in bursts as the server asks: the line follows
+    // the latest moments at which frames were rendered (a render later than
+    // the line moves it: after a rest, a stall or an underrun), and leans
+    // back slowly for clocks that run apart. A message due at T goes to the
+    // frame rendered at T + the output's buffer at the latest: however early
+    // a burst renders, it is still to come when a message sent before T
+    // arrives.
+    static int64_t nsOfFrames(uint64_t f) {
+        return static_cast<int64_t>(f / kSampleRate) * 1000000000 +
+               static_cast<int64_t>((f % kSampleRate) * 1000000000ull / kSampleRate);
+    }
+
+    void followClock(bool realTime, double aheadMs) {
         if (!realTime) return;
-        const int64_t now = steadyNs();
-        const uint64_t f = frames.load(std::memory_order_relaxed);
-        const int64_t model = anchorNs + static_cast<int64_t>((f - anchorFrame) * 1000000000ull / kSampleRate);
-        const int64_t error = now - model;
-        if (!anchored || std::abs(error) > 25'000'000) {
+        const int64_t offset = steadyNs() - nsOfFrames(frames.load(std::memory_order_relaxed));
+        if (!anchored || offset > clockOffsetNs) {
             anchored = true;
-            anchorNs = now;
-            anchorFrame = f;
+            clockOffsetNs = offset;
         } else {
-            anchorNs += error / 4096;
+            clockOffsetNs -= 20;  // 20 ns a block: 14 ppm
         }
+        aheadNs = static_cast<int64_t>(aheadMs * 1e6);
     }
 
     uint64_t frameOfTime(int64_t dueNs, bool realTime) const {
         const uint64_t now = frames.load(std::memory_order_relaxed);
         if (dueNs <= 0 || !realTime || !anchored) return now;
-        const int64_t ahead = (dueNs - anchorNs) * kSampleRate / 1000000000;
-        const int64_t f = static_cast<int64_t>(anchorFrame) + ahead;
-        return f <= static_cast<int64_t>(now) ? now : static_cast<uint64_t>(f);
+        const int64_t at = dueNs + aheadNs - clockOffsetNs;
+        if (at <= 0) return now;
+        const uint64_t f = static_cast<uint64_t>(at / 1000000000) * kSampleRate +
+                           static_cast<uint64_t>((at % 1000000000) * kSampleRate / 1000000000);
+        return std::max(f, now);
     }
 
     void schedule(Pending p, int channel) {
@@ -282,7 +290,7 @@ struct AudioEngine::Impl {
             channelFrame[static_cast<size_t>(channel)] = p.frame;
         }
         if (pending.size() >= kMaxPending) {
-            apply(p);  // no room to wait: sound it now rather than lose it
+            apply(p, frames.load(std::memory_order_relaxed));  // no room to wait: sound it now rather than lose it
             return;
         }
         auto it = std::upper_bound(pending.begin(), pending.end(), p.frame,
@@ -324,7 +332,7 @@ struct AudioEngine::Impl {
         }
     }
 
-    void apply(const Pending& p) {
+    void apply(const Pending& p, uint64_t at) {
         fluid_synth_t* s = synth.load(std::memory_order_relaxed);
         if (!s) return;
         if (p.silence) {
@@ -333,7 +341,7 @@ struct AudioEngine::Impl {
         }
         applyShortMessage(s, p.message);
         if (tracing.load(std::memory_order_relaxed) && (p.message & 0xF0) == 0x90 && ((p.message >> 16) & 0x7F) != 0)
-            trace.push({p.message, p.dueNs, frames.load(std::memory_order_relaxed) + static_cast<uint64_t>(kSynthBlockFrames - synthPos)});
+            trace.push({p.message, p.dueNs, at});
     }
 
     static void silence(fluid_synth_t* s) {
@@ -375,7 +383,7 @@ struct AudioEngine::Impl {
                 const int64_t late = static_cast<int64_t>(blockStart - p.frame);
                 if (late > statWorstLateFrames.load(std::memory_order_relaxed)) statWorstLateFrames.store(late, std::memory_order_relaxed);
             }
-            apply(p);
+            apply(p, blockStart);
             ++n;
         }
         pending.erase(pending.begin(), pending.begin() + static_cast<long>(n));
@@ -384,8 +392,9 @@ struct AudioEngine::Impl {
     // Renders one block, timed; true when it is silence, nothing is left
     // sounding (no synthesizer voice, no wave sound) and no tap wants every
     // block.
-    bool renderBlock(float* out, int frameCount, bool realTime) {
+    bool renderBlock(float* out, int frameCount, bool realTime, double aheadMs = 0) {
         const auto began = std::chrono::steady_clock::now();
+        followClock(realTime, aheadMs);
         const bool quiet = mixBlock(out, frameCount, realTime);
         const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - began).count();
         statBlocks.fetch_add(1, std::memory_order_relaxed);
@@ -411,7 +420,6 @@ struct AudioEngine::Impl {
     }
 
     bool mixBlock(float* out, int frameCount, bool realTime) {
-        followClock(realTime);
         takeEvents(realTime);
         bool quiet = true;
         if (fluid_synth_t* s = synth.load(std::memory_order_acquire)) {
@@ -472,7 +480,7 @@ struct AudioEngine::Impl {
     // still waiting is applied in order, so that no setting is lost.
     void flushPending() {
         takeEvents(false);
-        for (const Pending& p : pending) apply(p);
+        for (const Pending& p : pending) apply(p, p.frame);
         pending.clear();
         channelFrame.fill(0);
         anchored = false;
@@ -513,7 +521,7 @@ bool AudioEngine::start(Output output) {
     }
     Impl* impl = d.get();
     d->output = AudioOutput::start(output == Output::Null ? AudioOutput::Kind::Null : AudioOutput::Kind::Auto,
-                                   kSampleRate, [impl](float* out, int n) { return impl->renderBlock(out, n, true); });
+                                   kSampleRate, [impl](float* out, int n, double aheadMs) { return impl->renderBlock(out, n, true, aheadMs); });
     d->setLiveOutput(d->output.get());
     d->mode.store(Impl::Threaded);
     return true;
