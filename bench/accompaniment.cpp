@@ -123,7 +123,8 @@ void playThroughServer(int seconds) {
     QObject::connect(&melody, &QTimer::timeout, [&] { form->SFYXYZ_KeyDown(keys[strike++ % 10], 0); });
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < 1000) QApplication::processEvents(QEventLoop::AllEvents, 50);  // settle
+    // A new stream's first writes are held by the server for a second or two.
+    while (clock.elapsed() < 3000) QApplication::processEvents(QEventLoop::AllEvents, 50);
     engine.resetRenderStats();
     engine.takeNoteOnTrace();
     engine.setNoteOnTrace(true);

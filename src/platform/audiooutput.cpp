@@ -23,8 +23,10 @@ using Clock = std::chrono::steady_clock;
 // The silent output rests after this much quiet (blocks of kOutputBlockFrames):
 // about 0.2 s, so that the blocks between the notes of a tune keep their pace.
 constexpr int kQuietBlocksBeforeRest = 138;
-// The server's stream is corked after about a second of quiet.
+// The server's stream is corked after about a second of quiet, asking for
+// this much latency while it rests.
 constexpr int kQuietBlocksBeforeCork = 690;
+constexpr double kIdleBufferMs = 2000.0;
 // Without an underrun for this long, the server's buffer shrinks by 1 ms.
 constexpr auto kShrinkAfter = std::chrono::seconds(20);
 constexpr uint32_t kFrameBytes = 2 * sizeof(float);
@@ -217,15 +219,23 @@ struct AudioOutput::Impl {
         if (std::getenv("MORVELA_AUDIO_DEBUG")) std::fprintf(stderr, "cork %d at %.3f\n", on, std::chrono::duration<double>(Clock::now().time_since_epoch()).count());
         if (on) {
             isResting.store(true);
+            // A corked stream still holds the server to its latency: ask for
+            // a long one, so that the server's output may sleep too.
+            attr = attrFor(kIdleBufferMs, sampleRate);
+            done(pa_stream_set_buffer_attr(stream, &attr, nullptr, nullptr));
             done(pa_stream_cork(stream, 1, nullptr, nullptr));
             return;
         }
-        // What was left in the buffer is silence: drop it, so the note that
-        // woke the stream is heard as soon as during play.
+        // What was left in the buffer is silence: drop it, and write at once
+        // rather than wait to be asked (the server's output may still be
+        // asleep), so the note that woke the stream is heard as soon as
+        // during play.
         isResting.store(false);
         quietBlocks = 0;
+        setBuffer(bufferNowMs.load());
         done(pa_stream_flush(stream, nullptr, nullptr));
         done(pa_stream_cork(stream, 0, nullptr, nullptr));
+        fill(attr.tlength);
     }
 
     void sampleLatency() {
@@ -237,6 +247,7 @@ struct AudioOutput::Impl {
     // Serves the server until the output closes (true) or the server is lost.
     bool runPulse() {
         raiseThreadPriority();
+        fill(std::max<size_t>(attr.tlength, pa_stream_writable_size(stream)));
         auto lastSample = Clock::now();
         while (!quit.load(std::memory_order_relaxed)) {
             if (pa_mainloop_iterate(loop, 1, nullptr) < 0 || failed || pa_stream_get_state(stream) != PA_STREAM_READY ||
