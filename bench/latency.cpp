@@ -20,6 +20,14 @@
 // key_to_frame_ms_median_long_score: the same with 100,000 characters of
 // score already recorded in the score box.
 //
+// note_to_device_ms_median / _p99 / _after_rest: from the note-on given to
+// midiOutShortMsg to the first sounding frame read back from the null sink's
+// monitor (the device end: what a listener would hear, plus the monitor's
+// own small read latency); device_after_rest_extra_ms: after rest minus
+// during play. key_event_to_device_ms_median / _p99: from a key event
+// delivered to the keyboard button (after the X server and Qt's event
+// queue) to the same monitor onset. -1 without a server.
+//
 // idle_cpu_percent: CPU time of the program (all threads) and of the sound
 // server together over a stretch of wall time with the main window shown,
 // after a note and then more than a second of quiet, in percent of one core
@@ -41,6 +49,8 @@
 #include "platform/midiout.h"
 #include "platform/textcodec.h"
 #include "pulseserver.h"
+
+#include <pulse/simple.h>
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -90,6 +100,46 @@ struct OnsetTap {
             armed = false;
         }
     }
+};
+
+// Reads the null sink's monitor and notes, when armed, the moment the first
+// sounding frame arrives.
+class DeviceWatch {
+public:
+    DeviceWatch() {
+        pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, 44100, 2};
+        pa_buffer_attr attr{};
+        attr.maxlength = static_cast<uint32_t>(-1);
+        attr.fragsize = 64 * 8;
+        int error = 0;
+        pa_ = pa_simple_new(nullptr, "bench", PA_STREAM_RECORD, "bench.monitor", "monitor", &spec, nullptr, &attr, &error);
+        if (pa_) thread_ = std::thread([this] { run(); });
+    }
+    ~DeviceWatch() {
+        quit_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (pa_) pa_simple_free(pa_);
+    }
+    bool running() const { return pa_ != nullptr; }
+    std::atomic<bool> armed{false};
+    std::atomic<int64_t> onsetNs{0};
+
+private:
+    void run() {
+        std::vector<float> block(64 * 2);
+        int error = 0;
+        while (!quit_ && pa_simple_read(pa_, block.data(), block.size() * sizeof(float), &error) >= 0) {
+            float peak = 0;
+            for (float v : block) peak = std::max(peak, std::fabs(v));
+            if (armed && peak > kSoundLevel) {
+                onsetNs = Clock::now().time_since_epoch().count();
+                armed = false;
+            }
+        }
+    }
+    pa_simple* pa_ = nullptr;
+    std::thread thread_;
+    std::atomic<bool> quit_{false};
 };
 
 template <class Pred>
@@ -170,6 +220,8 @@ void drySound(plat::MidiOutHandleValue h) {
     }
 }
 
+std::vector<double> deviceLatencies;  // of the last keyLatencies run
+
 std::vector<double> keyLatencies(Form1* form, int notes) {
     plat::AudioEngine& engine = plat::AudioEngine::instance();
     OnsetTap tap;
@@ -183,6 +235,8 @@ std::vector<double> keyLatencies(Form1* form, int notes) {
     std::mt19937 rng(2);
     std::uniform_int_distribution<int> jitterUs(0, 3000);
     std::vector<double> latencies;
+    DeviceWatch watch;
+    deviceLatencies.clear();
     for (int i = 0; i < notes; ++i) {
         // Silence first: the stop key releases every note.
         QKeyEvent stop(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
@@ -192,9 +246,15 @@ std::vector<double> keyLatencies(Form1* form, int notes) {
         std::this_thread::sleep_for(std::chrono::microseconds(jitterUs(rng)));
         QKeyEvent press(QEvent::KeyPress, keys[i % 8], Qt::NoModifier);
         tap.armed = true;
+        watch.armed = watch.running();
         const auto sent = Clock::now();
         QCoreApplication::sendEvent(form->SFYXYZ, &press);
         bool heard = waitFor([&] { return !tap.armed; }, std::chrono::seconds(1));
+        if (waitFor([&] { return !watch.armed; }, std::chrono::seconds(1)) && watch.running()) {
+            auto onset = Clock::time_point(Clock::duration(watch.onsetNs.load()));
+            deviceLatencies.push_back(std::chrono::duration<double, std::milli>(onset - sent).count());
+        }
+        watch.armed = false;
         tap.armed = false;
         if (heard) {
             auto onset = Clock::time_point(Clock::duration(tap.onsetNs.load()));
@@ -210,6 +270,8 @@ std::vector<Figure> keyLatencyFigures(Form1* form) {
     std::vector<Figure> figures = {
         {"key_to_frame_ms_median", median(latencies)},
         {"key_to_frame_ms_max", latencies.empty() ? -1 : *std::max_element(latencies.begin(), latencies.end())},
+        {"key_event_to_device_ms_median", median(deviceLatencies)},
+        {"key_event_to_device_ms_p99", bench::percentile(deviceLatencies, 0.99)},
     };
     form->Text3->setText(longScore(100000));
     figures.push_back({"key_to_frame_ms_median_long_score", median(keyLatencies(form, kNotes / 3))});
@@ -233,7 +295,8 @@ std::vector<Figure> noteLatencyFigures() {
 
     std::mt19937 rng(1);
     std::uniform_int_distribution<int> jitterUs(0, 3000);  // notes land anywhere within a block
-    std::vector<double> latencies, fromRest;
+    std::vector<double> latencies, fromRest, device, deviceFromRest;
+    DeviceWatch watch;
     for (int i = 0; i < kNotes + kNotesFromRest; ++i) {
         if (!waitFor([&] { return tap.quietBlocks >= 3; }, std::chrono::seconds(2))) continue;
         // The last notes wait until the output rests: the first note after a
@@ -243,9 +306,15 @@ std::vector<Figure> noteLatencyFigures() {
         std::this_thread::sleep_for(std::chrono::microseconds(jitterUs(rng)));
         const uint32_t note = 48 + static_cast<uint32_t>(i % 24);
         tap.armed = true;
+        watch.armed = watch.running();
         const auto sent = Clock::now();
         plat::midiOutShortMsg(h, 0x00640090 | (note << 8));
         bool heard = waitFor([&] { return !tap.armed; }, std::chrono::seconds(1));
+        if (waitFor([&] { return !watch.armed; }, std::chrono::seconds(1)) && watch.running()) {
+            auto onset = Clock::time_point(Clock::duration(watch.onsetNs.load()));
+            (afterRest ? deviceFromRest : device).push_back(std::chrono::duration<double, std::milli>(onset - sent).count());
+        }
+        watch.armed = false;
         tap.armed = false;
         if (heard) {
             auto onset = Clock::time_point(Clock::duration(tap.onsetNs.load()));
@@ -261,6 +330,10 @@ std::vector<Figure> noteLatencyFigures() {
         {"note_to_frame_ms_max", latencies.empty() ? -1 : *std::max_element(latencies.begin(), latencies.end())},
         {"note_to_frame_ms_median_after_rest", median(fromRest)},
         {"after_rest_extra_ms", fromRest.empty() || latencies.empty() ? -1 : median(fromRest) - median(latencies)},
+        {"note_to_device_ms_median", median(device)},
+        {"note_to_device_ms_p99", bench::percentile(device, 0.99)},
+        {"note_to_device_ms_median_after_rest", median(deviceFromRest)},
+        {"device_after_rest_extra_ms", device.empty() || deviceFromRest.empty() ? -1 : median(deviceFromRest) - median(device)},
         {"output_buffer_ms", engine.outputBufferMs()},
         {"output_latency_ms", engine.outputLatencyMs()},
     };

@@ -123,6 +123,9 @@ struct AudioEngine::Impl {
     std::mutex control;  // start / stop / synth creation (never taken by the render thread)
     fluid_settings_t* settings = nullptr;
     std::atomic<fluid_synth_t*> synth{nullptr};
+    std::thread loader;  // makes the synthesizer (see ensureSynth)
+    std::atomic<bool> loading{false};
+    mutable std::mutex fontMutex;
     std::string soundFont;
     std::atomic<int> mode{Stopped};
     std::unique_ptr<AudioOutput> output;
@@ -189,6 +192,7 @@ struct AudioEngine::Impl {
     }
 
     ~Impl() {
+        if (loader.joinable()) loader.join();
         output.reset();
         for (auto* v : mixing) delete v;
         releaseGarbage();
@@ -200,34 +204,65 @@ struct AudioEngine::Impl {
     static constexpr size_t kMaxPending = 8192;
     static constexpr size_t kMaxVoices = 64;
 
-    bool ensureSynth() {
-        if (synth.load()) return true;
+    // The soundfont to load (cheap: files are only looked at).
+    void pickFont(bool* dynamic) {
+        std::lock_guard<std::mutex> lock(fontMutex);
+        soundFont = pickSoundFont(std::getenv("MORVELA_SOUNDFONT"), kDefaultGmPath, kTimGmPath, dynamic);
+    }
+
+    // Creates the synthesizer and loads the soundfont (tens of milliseconds
+    // for a large one).
+    fluid_synth_t* createSynth(bool dynamic) {
         quietFluidLog();
-        settings = new_fluid_settings();
-        if (!settings) return false;
-        bool dynamic = false;
-        soundFont = pickSoundFont(std::getenv("MORVELA_SOUNDFONT"), kDefaultGmPath, kTimGmPath, &dynamic);
-        fluid_settings_setnum(settings, "synth.sample-rate", kSampleRate);
+        fluid_settings_t* set = new_fluid_settings();
+        if (!set) return nullptr;
+        fluid_settings_setnum(set, "synth.sample-rate", kSampleRate);
         // One thread calls the synthesizer at a time (the render thread, or
         // the engine's owner while no output runs): no lock inside it.
-        fluid_settings_setint(settings, "synth.threadsafe-api", 0);
-        fluid_settings_setint(settings, "synth.cpu-cores", 1);
-        fluid_settings_setint(settings, "synth.lock-memory", 0);
-        fluid_settings_setint(settings, "synth.dynamic-sample-loading", dynamic ? 1 : 0);
+        fluid_settings_setint(set, "synth.threadsafe-api", 0);
+        fluid_settings_setint(set, "synth.cpu-cores", 1);
+        fluid_settings_setint(set, "synth.lock-memory", 0);
+        fluid_settings_setint(set, "synth.dynamic-sample-loading", dynamic ? 1 : 0);
         // Loud enough to play along with: the mix is soft-limited below full scale.
-        fluid_settings_setnum(settings, "synth.gain", 0.8);
-        fluid_synth_t* s = new_fluid_synth(settings);
+        fluid_settings_setnum(set, "synth.gain", 0.8);
+        fluid_synth_t* s = new_fluid_synth(set);
         if (!s) {
-            delete_fluid_settings(settings);
-            settings = nullptr;
-            return false;
+            delete_fluid_settings(set);
+            return nullptr;
         }
-        if (!soundFont.empty() && fluid_synth_sfload(s, soundFont.c_str(), 1) == FLUID_FAILED) {
+        settings = set;
+        std::string font;
+        {
+            std::lock_guard<std::mutex> lock(fontMutex);
+            font = soundFont;
+        }
+        if (!font.empty() && fluid_synth_sfload(s, font.c_str(), 1) == FLUID_FAILED) {
             // A broken override or default: fall back to TimGM6mb.
-            soundFont.clear();
-            if (isFile(kTimGmPath) && fluid_synth_sfload(s, kTimGmPath, 1) != FLUID_FAILED) soundFont = kTimGmPath;
+            font = isFile(kTimGmPath) && fluid_synth_sfload(s, kTimGmPath, 1) != FLUID_FAILED ? kTimGmPath : "";
+            std::lock_guard<std::mutex> lock(fontMutex);
+            soundFont = font;
         }
-        synth.store(s);
+        return s;
+    }
+
+    // The synthesizer exists or is being made. With a real-time output it is
+    // made on a thread of its own, so that starting returns at once; what is
+    // sent meanwhile waits and sounds as soon as it is there.
+    bool ensureSynth(bool inBackground) {
+        if (synth.load() || loader.joinable()) return true;
+        bool dynamic = false;
+        pickFont(&dynamic);
+        if (!inBackground) {
+            fluid_synth_t* s = createSynth(dynamic);
+            synth.store(s);
+            return s != nullptr;
+        }
+        loading.store(true);
+        loader = std::thread([this, dynamic] {
+            synth.store(createSynth(dynamic));
+            loading.store(false);
+            wake();
+        });
         return true;
     }
 
@@ -428,6 +463,7 @@ struct AudioEngine::Impl {
             quiet = fluid_synth_get_active_voice_count(s) == 0 && pending.empty();
         } else {
             std::fill(out, out + frameCount * 2, 0.0f);
+            quiet = !loading.load() && pending.empty();
         }
         const float l = gainL.load(std::memory_order_relaxed);
         const float r = gainR.load(std::memory_order_relaxed);
@@ -511,7 +547,7 @@ AudioEngine::~AudioEngine() = default;
 bool AudioEngine::start(Output output) {
     std::lock_guard<std::mutex> lock(d->control);
     if (d->mode.load() != Impl::Stopped) return true;
-    if (!d->ensureSynth()) return false;
+    if (!d->ensureSynth(output != Output::Manual)) return false;
     d->frames.store(0);
     d->synthPos = kSynthBlockFrames;
     d->anchored = false;
@@ -530,6 +566,7 @@ bool AudioEngine::start(Output output) {
 void AudioEngine::stop() {
     std::lock_guard<std::mutex> lock(d->control);
     if (d->mode.load() == Impl::Stopped) return;
+    if (d->loader.joinable()) d->loader.join();
     d->setLiveOutput(nullptr);
     d->output.reset();  // joins the render thread: the synthesizer is ours now
     d->mode.store(Impl::Stopped);
@@ -572,12 +609,12 @@ std::string AudioEngine::outputName() const {
 }
 
 std::string AudioEngine::soundFontPath() const {
-    std::lock_guard<std::mutex> lock(d->control);
+    std::lock_guard<std::mutex> lock(d->fontMutex);
     return d->soundFont;
 }
 
 bool AudioEngine::midiShortMessage(uint32_t message, int64_t dueNs) {
-    if (!d->synth.load() || !isWellFormedShortMessage(message)) return false;
+    if ((!d->synth.load() && !d->loading.load()) || !isWellFormedShortMessage(message)) return false;
     Impl::Event e;
     e.kind = Impl::Event::Midi;
     e.message = message;
@@ -586,7 +623,7 @@ bool AudioEngine::midiShortMessage(uint32_t message, int64_t dueNs) {
 }
 
 bool AudioEngine::midiShortMessageAtFrame(uint32_t message, uint64_t frame) {
-    if (!d->synth.load() || !isWellFormedShortMessage(message)) return false;
+    if ((!d->synth.load() && !d->loading.load()) || !isWellFormedShortMessage(message)) return false;
     Impl::Event e;
     e.kind = Impl::Event::MidiAtFrame;
     e.message = message;
