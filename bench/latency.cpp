@@ -30,7 +30,7 @@
 //
 // idle_cpu_percent: CPU time of the program (all threads) and of the sound
 // server together over a stretch of wall time with the main window shown,
-// after a note and then more than a second of quiet, in percent of one core
+// after a note and then 2.5 s of quiet, in percent of one core
 // (idle_cpu_percent_program, idle_cpu_percent_server: each on its own). The
 // stretch is 30 s; "--idle-seconds N" shortens it for a quick check.
 //
@@ -49,8 +49,6 @@
 #include "platform/midiout.h"
 #include "platform/textcodec.h"
 #include "pulseserver.h"
-
-#include <pulse/simple.h>
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -100,46 +98,6 @@ struct OnsetTap {
             armed = false;
         }
     }
-};
-
-// Reads the null sink's monitor and notes, when armed, the moment the first
-// sounding frame arrives.
-class DeviceWatch {
-public:
-    DeviceWatch() {
-        pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, 44100, 2};
-        pa_buffer_attr attr{};
-        attr.maxlength = static_cast<uint32_t>(-1);
-        attr.fragsize = 64 * 8;
-        int error = 0;
-        pa_ = pa_simple_new(nullptr, "bench", PA_STREAM_RECORD, "bench.monitor", "monitor", &spec, nullptr, &attr, &error);
-        if (pa_) thread_ = std::thread([this] { run(); });
-    }
-    ~DeviceWatch() {
-        quit_ = true;
-        if (thread_.joinable()) thread_.join();
-        if (pa_) pa_simple_free(pa_);
-    }
-    bool running() const { return pa_ != nullptr; }
-    std::atomic<bool> armed{false};
-    std::atomic<int64_t> onsetNs{0};
-
-private:
-    void run() {
-        std::vector<float> block(64 * 2);
-        int error = 0;
-        while (!quit_ && pa_simple_read(pa_, block.data(), block.size() * sizeof(float), &error) >= 0) {
-            float peak = 0;
-            for (float v : block) peak = std::max(peak, std::fabs(v));
-            if (armed && peak > kSoundLevel) {
-                onsetNs = Clock::now().time_since_epoch().count();
-                armed = false;
-            }
-        }
-    }
-    pa_simple* pa_ = nullptr;
-    std::thread thread_;
-    std::atomic<bool> quit_{false};
 };
 
 template <class Pred>
@@ -198,7 +156,7 @@ std::vector<Figure> idleCpuFigures(double seconds, const bench::PulseServer& ser
     plat::AudioEngine::instance().midiShortMessage(0x00403C90);
     runFor(0.2);
     plat::AudioEngine::instance().midiShortMessage(0x00003C80);
-    runFor(1.5);
+    runFor(2.5);  // the program rests after a second, the server's output a second later
     const double cpu0 = cpuSeconds();
     const double server0 = server.cpuSeconds();
     const auto t0 = Clock::now();
@@ -235,7 +193,7 @@ std::vector<double> keyLatencies(Form1* form, int notes) {
     std::mt19937 rng(2);
     std::uniform_int_distribution<int> jitterUs(0, 3000);
     std::vector<double> latencies;
-    DeviceWatch watch;
+    bench::DeviceWatch watch(kSoundLevel);
     deviceLatencies.clear();
     for (int i = 0; i < notes; ++i) {
         // Silence first: the stop key releases every note.
@@ -296,7 +254,7 @@ std::vector<Figure> noteLatencyFigures() {
     std::mt19937 rng(1);
     std::uniform_int_distribution<int> jitterUs(0, 3000);  // notes land anywhere within a block
     std::vector<double> latencies, fromRest, device, deviceFromRest;
-    DeviceWatch watch;
+    bench::DeviceWatch watch(kSoundLevel);
     for (int i = 0; i < kNotes + kNotesFromRest; ++i) {
         if (!waitFor([&] { return tap.quietBlocks >= 3; }, std::chrono::seconds(2))) continue;
         // The last notes wait until the output rests: the first note after a

@@ -1,12 +1,19 @@
 // A private PulseAudio server for the sound benchmarks: its own runtime
-// folder, one null sink ("bench", 44100 Hz) and the native protocol on a
-// socket of its own; PULSE_SERVER is pointed at it, so the program under
+// folder, one null sink ("bench", 44100 Hz), the native protocol on a
+// socket of its own, and module-suspend-on-idle with a 1 s timeout (a
+// desktop's server loads it with 5 s: an output nobody plays to sleeps); PULSE_SERVER is pointed at it, so the program under
 // test (and any player the benchmark starts) plays to it. Needs the
 // `pulseaudio` package (scripts/bench-deps.sh); without it, running() is
 // false and the benchmarks say so. Header-only.
 #pragma once
 
 #include <QTemporaryDir>
+
+#include <pulse/simple.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
 
 #include <chrono>
 #include <csignal>
@@ -53,7 +60,8 @@ public:
             std::vector<std::string> args = {"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
                                              "--use-pid-file=no", "--log-level=error",
                                              "-L", "module-null-sink sink_name=bench rate=44100",
-                                             "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + socket_};
+                                             "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + socket_,
+                                             "-L", "module-suspend-on-idle timeout=1"};
             for (const auto& m : extraModules) {
                 args.push_back("-L");
                 args.push_back(m);
@@ -96,6 +104,49 @@ private:
     QTemporaryDir dir_;
     std::string socket_;
     pid_t pid_ = -1;
+};
+
+// Reads the private server's null sink monitor ("bench.monitor") and notes,
+// when armed, the moment the first block above `soundLevel` arrives.
+class DeviceWatch {
+public:
+    explicit DeviceWatch(float soundLevel) : level_(soundLevel) {
+        pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, 44100, 2};
+        pa_buffer_attr attr{};
+        attr.maxlength = static_cast<uint32_t>(-1);
+        attr.fragsize = 64 * 8;
+        int error = 0;
+        pa_ = pa_simple_new(nullptr, "bench", PA_STREAM_RECORD, "bench.monitor", "monitor", &spec, nullptr, &attr, &error);
+        if (pa_) thread_ = std::thread([this] { run(); });
+    }
+    ~DeviceWatch() {
+        quit_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (pa_) pa_simple_free(pa_);
+    }
+    bool running() const { return pa_ != nullptr; }
+    std::atomic<bool> armed{false};
+    std::atomic<int64_t> onsetNs{0};
+    std::atomic<int> quietBlocks{0};  // consecutive blocks below a fifth of the level
+
+private:
+    void run() {
+        std::vector<float> block(64 * 2);
+        int error = 0;
+        while (!quit_ && pa_simple_read(pa_, block.data(), block.size() * sizeof(float), &error) >= 0) {
+            float peak = 0;
+            for (float v : block) peak = std::max(peak, std::fabs(v));
+            quietBlocks = peak < level_ / 5 ? quietBlocks + 1 : 0;
+            if (armed && peak > level_) {
+                onsetNs = std::chrono::steady_clock::now().time_since_epoch().count();
+                armed = false;
+            }
+        }
+    }
+    float level_;
+    pa_simple* pa_ = nullptr;
+    std::thread thread_;
+    std::atomic<bool> quit_{false};
 };
 
 }  // namespace bench

@@ -288,7 +288,7 @@ struct AudioEngine::Impl {
     // back slowly for clocks that run apart. A message due at T goes to the
     // frame rendered at T + the output's buffer at the latest: however early
     // a burst renders, it is still to come when a message sent before T
-    // arrives.
+    // arrives (the largest buffer of the run: see followClock).
     static int64_t nsOfFrames(uint64_t f) {
         return static_cast<int64_t>(f / kSampleRate) * 1000000000 +
                static_cast<int64_t>((f % kSampleRate) * 1000000000ull / kSampleRate);
@@ -303,7 +303,9 @@ struct AudioEngine::Impl {
         } else {
             clockOffsetNs -= 20;  // 20 ns a block: 14 ppm
         }
-        aheadNs = static_cast<int64_t>(aheadMs * 1e6);
+        // The buffer shrinks back slowly after growing: keeping the largest
+        // one moves the notes only at an underrun, never while all is well.
+        aheadNs = std::max(aheadNs, static_cast<int64_t>(aheadMs * 1e6));
     }
 
     uint64_t frameOfTime(int64_t dueNs, bool realTime) const {
@@ -551,6 +553,7 @@ bool AudioEngine::start(Output output) {
     d->frames.store(0);
     d->synthPos = kSynthBlockFrames;
     d->anchored = false;
+    d->aheadNs = 0;
     if (output == Output::Manual) {
         d->mode.store(Impl::Manual);
         return true;

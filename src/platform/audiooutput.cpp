@@ -23,10 +23,8 @@ using Clock = std::chrono::steady_clock;
 // The silent output rests after this much quiet (blocks of kOutputBlockFrames):
 // about 0.2 s, so that the blocks between the notes of a tune keep their pace.
 constexpr int kQuietBlocksBeforeRest = 138;
-// The server's stream is corked after about a second of quiet, asking for
-// this much latency while it rests.
+// The server's stream is corked after about a second of quiet.
 constexpr int kQuietBlocksBeforeCork = 690;
-constexpr double kIdleBufferMs = 2000.0;
 // Without an underrun for this long, the server's buffer shrinks by 1 ms.
 constexpr auto kShrinkAfter = std::chrono::seconds(20);
 constexpr uint32_t kFrameBytes = 2 * sizeof(float);
@@ -133,8 +131,9 @@ struct AudioOutput::Impl {
         pa_stream_set_write_callback(stream, [](pa_stream*, size_t n, void* self) { static_cast<Impl*>(self)->fill(n); }, this);
         pa_stream_set_underflow_callback(stream, [](pa_stream*, void* self) { static_cast<Impl*>(self)->underflow(); }, this);
         attr = attrFor(kServerBufferMs, sampleRate);
-        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE |
-                                                          PA_STREAM_INTERPOLATE_TIMING);
+        // Timing is asked for by hand while playing (sampleLatency): a resting
+        // stream then costs neither side a wakeup.
+        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
         if (pa_stream_connect_playback(stream, nullptr, &attr, flags, nullptr, nullptr) < 0) return false;
         auto streamSettled = [this] {
             const pa_stream_state_t s = pa_stream_get_state(stream);
@@ -219,10 +218,8 @@ struct AudioOutput::Impl {
         if (std::getenv("MORVELA_AUDIO_DEBUG")) std::fprintf(stderr, "cork %d at %.3f\n", on, std::chrono::duration<double>(Clock::now().time_since_epoch()).count());
         if (on) {
             isResting.store(true);
-            // A corked stream still holds the server to its latency: ask for
-            // a long one, so that the server's output may sleep too.
-            attr = attrFor(kIdleBufferMs, sampleRate);
-            done(pa_stream_set_buffer_attr(stream, &attr, nullptr, nullptr));
+            // The stream keeps asking for its short latency, so that a wake
+            // is heard at once; the server suspends its idle output itself.
             done(pa_stream_cork(stream, 1, nullptr, nullptr));
             return;
         }
@@ -232,13 +229,13 @@ struct AudioOutput::Impl {
         // during play.
         isResting.store(false);
         quietBlocks = 0;
-        setBuffer(bufferNowMs.load());
         done(pa_stream_flush(stream, nullptr, nullptr));
         done(pa_stream_cork(stream, 0, nullptr, nullptr));
         fill(attr.tlength);
     }
 
     void sampleLatency() {
+        done(pa_stream_update_timing_info(stream, nullptr, nullptr));
         pa_usec_t usec = 0;
         int negative = 0;
         if (pa_stream_get_latency(stream, &usec, &negative) == 0) latencyMs.store(negative ? 0.0 : usec / 1000.0);
