@@ -311,7 +311,6 @@ int main(int argc, char** argv) {
     const bench::ProgramFolder folder(false);
     std::vector<Figure> figures;
     auto add = [&figures](std::vector<Figure> more) {
-        for (const auto& [name, value] : more) std::fprintf(stderr, "%s: %.3f\n", name.c_str(), value);
         figures.insert(figures.end(), more.begin(), more.end());
     };
     Form1* form = startProgram(t0, figures, folder.path());
