@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Packages only the sound benchmarks need: a private PulseAudio server with a
-# null sink (and its recorder, parec), FluidSynth's own player for comparison,
+# null sink, FluidSynth's own player for comparison, a display for XTest,
 # and `stress` to load the machine. Not needed to build or test.
 set -euo pipefail
 
-PACKAGES=(pulseaudio pulseaudio-utils fluidsynth stress dbus)
+PACKAGES=(pulseaudio pulseaudio-utils fluidsynth stress xvfb xdotool)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
