@@ -10,12 +10,28 @@
 // messages_per_tick: short messages one such tick sends.
 // tick_us_median, tick_us_max: wall time of one tick, yield to pending
 // window events included.
+//
+// Then the program plays for real through a private PulseAudio server with a
+// null sink (bench/pulseserver.h; the silent output when none can be started):
+// the rhythm audition with drums on every row and both chord tracks, in 4/4,
+// and a melody key struck every 100 ms, for --seconds N (default 120).
+// output: "pulse" or "null". underruns: the server's underflow notifications
+// for the program's stream over the run (dropouts heard), as the program
+// counted them; output_buffer_ms_end: the server buffering asked at the end
+// (it grows after an underrun). clock_note_grid_error_ms_p50/_p99/_max: for
+// every note-on the clocks sent, the frame at which it starts in the
+// rendered stream against its grid time (see bench::gridErrorsMs);
+// clock_notes: how many; late_messages: clock messages that reached the
+// render thread after their frame had been rendered.
 #include "benchsupport.h"
 #include "keyboard/appfolder.h"
 #include "keyboard/mainwindow.h"
 #include "midi/midiout.h"
 #include "midi/state.h"
+#include "keyboard/startupwindow.h"
+#include "platform/audioengine.h"
 #include "platform/dialogs.h"
+#include "pulseserver.h"
 #include "platform/midiout.h"
 #include "platform/textcodec.h"
 
@@ -23,6 +39,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QElapsedTimer>
+#include <cstring>
 
 #include <algorithm>
 #include <chrono>
@@ -66,9 +85,79 @@ void rewindToBarStart(Form1& form) {
     midi::G.AccompToken(2) = 65;
 }
 
+// The audition with drums on every row and both chord tracks, in 4/4.
+void startAccompaniment(Form1& form) {
+    form.Option1[2]->setValue(true);
+    for (int r = 0; r < 3; ++r) {
+        form.LblInst[r]->setListIndex(r == 0 ? 0 : r == 1 ? 3 : 7);
+        std::vector<ui::CheckBox*>& row = form.StepRow(r);
+        for (size_t c = 0; c < row.size(); ++c) row[c]->setValue(c % (r + 2) == 0 ? 1 : 0);
+    }
+    form.xuanyue->setListIndex(1);
+    form.Check5->setValue(1);
+    form.Check8->setValue(1);
+    form.BzQd->setValue(1);
+}
+
+// The program as started by a user, playing along for `seconds`.
+void playThroughServer(int seconds) {
+    bench::PulseServer server;
+    if (!server.running()) std::fprintf(stderr, "no private sound server (pulseaudio missing?): silent output\n");
+    plat::setMidiDeviceTable(nullptr, {});
+    plat::resetMidiDeviceTable();
+    const bench::ProgramFolder folder(true);
+    keyboard::SetProgramFolder(folder.path());
+    DZQQD::OtherInstanceRunning = [] { return false; };
+    auto* splash = new DZQQD();
+    splash->Show();
+    splash->Command1_Click();
+    Form1* form = midi::G.Form1Instance;
+    if (!form) return;
+    plat::AudioEngine& engine = plat::AudioEngine::instance();
+    if (!engine.running()) engine.start(plat::AudioEngine::Output::Auto);
+    startAccompaniment(*form);
+    static const int keys[] = {71, 72, 74, 75, 76, 84, 89, 85, 73, 79};
+    int strike = 0;
+    QTimer melody;
+    melody.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&melody, &QTimer::timeout, [&] { form->SFYXYZ_KeyDown(keys[strike++ % 10], 0); });
+    QElapsedTimer clock;
+    clock.start();
+    // A new stream's first writes are held by the server for a second or two.
+    while (clock.elapsed() < 3000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    engine.resetRenderStats();
+    engine.takeNoteOnTrace();
+    engine.setNoteOnTrace(true);
+    melody.start(100);
+    clock.restart();
+    while (clock.elapsed() < seconds * 1000LL) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    melody.stop();
+    engine.setNoteOnTrace(false);
+    const plat::AudioEngine::RenderStats stats = engine.renderStats();
+    const auto trace = engine.takeNoteOnTrace();
+    if (std::getenv("MORVELA_BENCH_TRACE"))
+        for (const auto& t : trace) std::fprintf(stderr, "trace %08X due %.3f frame %llu rendered %llu\n", t.message, t.dueNs / 1e6, (unsigned long long)t.frame, (unsigned long long)engine.framesRendered());
+    const std::vector<double> errors = bench::gridErrorsMs(trace, engine.sampleRate());
+    form->BzQd->setValue(0);
+    std::printf("output: %s\n", engine.outputName().c_str());
+    std::printf("seconds_played: %d\n", seconds);
+    std::printf("underruns: %llu\n", static_cast<unsigned long long>(stats.underruns));
+    std::printf("output_buffer_ms_end: %.3f\n", engine.outputBufferMs());
+    std::printf("clock_notes: %zu\n", errors.size());
+    std::printf("clock_note_grid_error_ms_p50: %.3f\n", bench::percentile(errors, 0.5));
+    std::printf("clock_note_grid_error_ms_p99: %.3f\n", bench::percentile(errors, 0.99));
+    std::printf("clock_note_grid_error_ms_max: %.3f\n", bench::maxOf(errors));
+    std::printf("late_messages: %llu\n", static_cast<unsigned long long>(stats.lateMessages));
+    std::fflush(stdout);
+    engine.stop();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    int seconds = 120;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::max(1, std::atoi(argv[i + 1]));
     bench::App app(argc, argv, true);
 
     auto device = std::make_shared<plat::CaptureMidiDevice>("基准设备");
@@ -105,5 +194,8 @@ int main(int argc, char** argv) {
     midi::G.Form1Instance = nullptr;
     midi::CloseMidiOut();
     plat::resetMidiDeviceTable();
-    return 0;
+    std::fflush(stdout);
+    if (seconds > 0) playThroughServer(seconds);
+    std::fflush(nullptr);
+    std::_Exit(0);  // the windows need no orderly teardown here
 }

@@ -36,6 +36,23 @@ inline double percentile(std::vector<double> v, double p) {
     return v[i];
 }
 
+// How far each clock-driven note starts from its grid in the rendered
+// stream: for every traced note-on that a clock stamped (due > 0), the
+// time of its first frame minus its due time, less the median of that
+// difference over the run (the constant look-ahead and output offset).
+// Absolute values in milliseconds.
+template <class Trace>
+std::vector<double> gridErrorsMs(const std::vector<Trace>& trace, int sampleRate) {
+    std::vector<double> offsets;
+    for (const auto& t : trace)
+        if (t.dueNs > 0) offsets.push_back(1e3 * double(t.frame) / sampleRate - double(t.dueNs) / 1e6);
+    const double mid = median(offsets);
+    for (double& o : offsets) o = std::fabs(o - mid);
+    return offsets;
+}
+
+inline double maxOf(const std::vector<double>& v) { return v.empty() ? -1 : *std::max_element(v.begin(), v.end()); }
+
 // The Qt application of a benchmark, with QuietDialogs answering the boxes.
 class App {
 public:

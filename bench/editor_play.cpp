@@ -13,7 +13,12 @@
 // note_error_ms_p99, note_error_ms_max: how late each step of a real-time
 // song play is sounded against its due time (start + k x interval), over
 // 2000 steps on the embedded synthesizer with the silent (null) output.
-// drift_ms_end: the lateness of the last of those steps. The step interval
+// drift_ms_end: the lateness of the last of those steps (when the tick ran).
+// rendered_grid_error_ms_p50 / _p99 / _max: for every note-on the play clock
+// sent, the frame at which it starts in the rendered stream against the
+// tick's grid time (bench::gridErrorsMs): what is heard. The engine plays to
+// a private PulseAudio server with a null sink (the silent output without
+// one). The step interval
 // is that of tempo 255 (58 ms) unless a number of milliseconds is given as
 // the first argument.
 #include "benchsupport.h"
@@ -24,6 +29,7 @@
 #include "midi/state.h"
 #include "platform/audioengine.h"
 #include "platform/midiout.h"
+#include "pulseserver.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -35,6 +41,7 @@
 #include <memory>
 #include <random>
 #include <vector>
+#include <thread>
 
 namespace {
 
@@ -107,9 +114,17 @@ void realTimePlay(YYBJ& w, int intervalMs) {
         w.YYDS_Timer();
     };
     w.YYDS->onTimer = handler;
+    plat::AudioEngine& engine = plat::AudioEngine::instance();
+    engine.takeNoteOnTrace();
+    engine.setNoteOnTrace(true);
     w.ST2->setValue(1);
     const qint64 firstDue = w.YYDS->nextDeadlineNs();
     while (w.ST2->value() == 1 || w.YYDS->enabled()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    engine.setNoteOnTrace(false);
+    const std::vector<double> rendered = bench::gridErrorsMs(engine.takeNoteOnTrace(), engine.sampleRate());
 
     // Tick k (1-based) is due at the first deadline + (k - 1) intervals.
     std::vector<double> errors;
@@ -127,6 +142,12 @@ void realTimePlay(YYBJ& w, int intervalMs) {
     std::printf("note_error_ms_p99: %.3f\n", percentile(lateness, 0.99));
     std::printf("note_error_ms_max: %.3f\n", lateness.empty() ? -1.0 : *std::max_element(lateness.begin(), lateness.end()));
     std::printf("drift_ms_end: %.3f\n", errors.empty() ? 0.0 : errors.back());
+    std::printf("rendered_notes: %zu\n", rendered.size());
+    std::printf("rendered_grid_error_ms_p50: %.3f\n", percentile(rendered, 0.5));
+    std::printf("rendered_grid_error_ms_p99: %.3f\n", percentile(rendered, 0.99));
+    std::printf("rendered_grid_error_ms_max: %.3f\n", bench::maxOf(rendered));
+    std::printf("underruns: %llu\n", static_cast<unsigned long long>(engine.underruns()));
+    std::printf("output: %s\n", engine.outputName().c_str());
 }
 
 }  // namespace
@@ -150,8 +171,11 @@ int main(int argc, char** argv) {
         plat::resetMidiDeviceTable();
     }
 
-    // Real-time play on the embedded synthesizer, silent output.
-    plat::AudioEngine::instance().start(plat::AudioEngine::Output::Null);
+    // Real-time play on the embedded synthesizer, through a private server.
+    const bench::PulseServer server;
+    plat::AudioEngine::instance().start(plat::AudioEngine::Output::Auto);
+    // A new stream's first writes are held by the server for a second or two.
+    std::this_thread::sleep_for(std::chrono::seconds(3));
     midi::OpenMidiOut(-1);
     {
         auto w = std::make_unique<YYBJ>();

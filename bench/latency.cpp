@@ -1,12 +1,18 @@
 // Latency figures of the sound path, printed as "name: value" lines.
 //
+// The program plays to a private PulseAudio server with a null sink
+// (bench/pulseserver.h), started before the program; without the pulseaudio
+// package it falls back to the silent output (output: null).
+//
 // note_to_frame_ms_*: from a note-on given to midiOutShortMsg on the mapper
 // to the mixer block in which that note's first frames appear, as a tap sees
-// it, with the engine on its real output (the sound server, or the null
-// output on a machine without one); *_after_rest: the first note after the
-// null output has come to rest (nothing sounded for a while). output_buffer_ms: the buffering the
-// output adds after that, as asked of the sound server; output_latency_ms:
-// what the sound server reports queued for the stream (-1 without one).
+// it (the span ends at the mixer, before the server's buffer);
+// *_after_rest: the first note after the output has come to rest (the
+// server's stream corked after a second of quiet). output_buffer_ms: the
+// buffering the output adds after the mixer, as asked of the sound server;
+// output_latency_ms: what the sound server reports queued for the stream
+// (-1 without one). after_rest_extra_ms: median after rest minus median
+// during play.
 //
 // startup_ms: from the start of main() to the main window shown, with the
 // start-up window dismissed at once. key_to_frame_ms_*: from a key event
@@ -14,12 +20,23 @@
 // key_to_frame_ms_median_long_score: the same with 100,000 characters of
 // score already recorded in the score box.
 //
-// idle_cpu_percent: the process's own CPU time (all threads) over a stretch
-// of wall time with the main window shown and nothing played, in percent of
-// one core. The stretch is 30 s; "--idle-seconds N" shortens it for a quick
-// check.
+// note_to_device_ms_median / _p99 / _after_rest: from the note-on given to
+// midiOutShortMsg to the first sounding frame read back from the null sink's
+// monitor (the device end: what a listener would hear, plus the monitor's
+// own small read latency); device_after_rest_extra_ms: after rest minus
+// during play. key_event_to_device_ms_median / _p99: from a key event
+// delivered to the keyboard button (after the X server and Qt's event
+// queue) to the same monitor onset. -1 without a server.
 //
-// The output is warmed up for a second before any note is timed: a sound
+// idle_cpu_percent: CPU time of the program (all threads) and of the sound
+// server together over a stretch of wall time with the main window shown,
+// after a note and then 2.5 s of quiet, in percent of one core
+// (idle_cpu_percent_program, idle_cpu_percent_server: each on its own). The
+// stretch is 30 s; "--idle-seconds N" shortens it for a quick check.
+//
+// MORVELA_BENCH_NOTES=N times N notes (and 5 after rest) instead of 300 and 40.
+//
+// The output is warmed up for three seconds before any note is timed: a sound
 // server may hold the first writes of a new stream while it settles.
 #include "benchsupport.h"
 #include "keyboard/appfolder.h"
@@ -31,6 +48,7 @@
 #include "platform/dialogs.h"
 #include "platform/midiout.h"
 #include "platform/textcodec.h"
+#include "pulseserver.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -58,8 +76,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Figure = std::pair<std::string, double>;
 
-constexpr int kNotes = 300;
-constexpr int kNotesFromRest = 40;
+const int kNotes = std::getenv("MORVELA_BENCH_NOTES") ? std::atoi(std::getenv("MORVELA_BENCH_NOTES")) : 300;
+const int kNotesFromRest = std::getenv("MORVELA_BENCH_NOTES") ? 5 : 40;
 constexpr float kSoundLevel = 1e-4f;  // a block above this carries the note
 constexpr float kQuietLevel = 1e-6f;  // blocks below this are silence
 
@@ -127,27 +145,46 @@ double cpuSeconds() {
 }
 
 // Runs the event loop for `seconds` with nothing to do but what the window
-// and the engine do on their own.
-std::vector<Figure> idleCpuFigures(double seconds) {
+// and the engine do on their own, after one note and a second and a half of
+// quiet.
+std::vector<Figure> idleCpuFigures(double seconds, const bench::PulseServer& server) {
     auto runFor = [](double s) {
         QEventLoop loop;
         QTimer::singleShot(static_cast<int>(s * 1000), &loop, &QEventLoop::quit);
         loop.exec();
     };
-    runFor(1.0);  // settle after start-up
+    plat::AudioEngine::instance().midiShortMessage(0x00403C90);
+    runFor(0.2);
+    plat::AudioEngine::instance().midiShortMessage(0x00003C80);
+    runFor(2.5);  // the program rests after a second, the server's output a second later
     const double cpu0 = cpuSeconds();
+    const double server0 = server.cpuSeconds();
     const auto t0 = Clock::now();
     runFor(seconds);
     const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
-    return {{"idle_cpu_percent", 100.0 * (cpuSeconds() - cpu0) / wall}};
+    const double program = 100.0 * (cpuSeconds() - cpu0) / wall;
+    const double serverCpu = 100.0 * (server.cpuSeconds() - server0) / wall;
+    return {{"idle_cpu_percent", program + serverCpu},
+            {"idle_cpu_percent_program", program},
+            {"idle_cpu_percent_server", serverCpu}};
 }
+
+// Dry sound on every channel: without reverb and chorus tails the silence
+// between notes comes at once after "all sound off".
+void drySound(plat::MidiOutHandleValue h) {
+    for (uint32_t ch = 0; ch < 16; ++ch) {
+        plat::midiOutShortMsg(h, 0x00005BB0 | ch);
+        plat::midiOutShortMsg(h, 0x00005DB0 | ch);
+    }
+}
+
+std::vector<double> deviceLatencies;  // of the last keyLatencies run
 
 std::vector<double> keyLatencies(Form1* form, int notes) {
     plat::AudioEngine& engine = plat::AudioEngine::instance();
     OnsetTap tap;
     int tapId = engine.addTap([&tap](const float* f, int n) { tap(f, n); }, plat::AudioEngine::TapKind::WhileSounding);
-    fluid_synth_reverb_on(engine.synth(), -1, 0);
-    fluid_synth_chorus_on(engine.synth(), -1, 0);
+    drySound(midi::G.MidiOutHandle);
     // One voice, an organ: sound from the first frame.
     form->ComSounds[1]->setListIndex(0);
     form->ComSounds[2]->setListIndex(0);
@@ -156,6 +193,8 @@ std::vector<double> keyLatencies(Form1* form, int notes) {
     std::mt19937 rng(2);
     std::uniform_int_distribution<int> jitterUs(0, 3000);
     std::vector<double> latencies;
+    bench::DeviceWatch watch(kSoundLevel);
+    deviceLatencies.clear();
     for (int i = 0; i < notes; ++i) {
         // Silence first: the stop key releases every note.
         QKeyEvent stop(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
@@ -165,9 +204,15 @@ std::vector<double> keyLatencies(Form1* form, int notes) {
         std::this_thread::sleep_for(std::chrono::microseconds(jitterUs(rng)));
         QKeyEvent press(QEvent::KeyPress, keys[i % 8], Qt::NoModifier);
         tap.armed = true;
+        watch.armed = watch.running();
         const auto sent = Clock::now();
         QCoreApplication::sendEvent(form->SFYXYZ, &press);
         bool heard = waitFor([&] { return !tap.armed; }, std::chrono::seconds(1));
+        if (waitFor([&] { return !watch.armed; }, std::chrono::seconds(1)) && watch.running()) {
+            auto onset = Clock::time_point(Clock::duration(watch.onsetNs.load()));
+            deviceLatencies.push_back(std::chrono::duration<double, std::milli>(onset - sent).count());
+        }
+        watch.armed = false;
         tap.armed = false;
         if (heard) {
             auto onset = Clock::time_point(Clock::duration(tap.onsetNs.load()));
@@ -183,6 +228,8 @@ std::vector<Figure> keyLatencyFigures(Form1* form) {
     std::vector<Figure> figures = {
         {"key_to_frame_ms_median", median(latencies)},
         {"key_to_frame_ms_max", latencies.empty() ? -1 : *std::max_element(latencies.begin(), latencies.end())},
+        {"key_event_to_device_ms_median", median(deviceLatencies)},
+        {"key_event_to_device_ms_p99", bench::percentile(deviceLatencies, 0.99)},
     };
     form->Text3->setText(longScore(100000));
     figures.push_back({"key_to_frame_ms_median_long_score", median(keyLatencies(form, kNotes / 3))});
@@ -196,19 +243,18 @@ std::vector<Figure> noteLatencyFigures() {
     plat::AudioEngine& engine = plat::AudioEngine::instance();
     OnsetTap tap;
     int tapId = engine.addTap([&tap](const float* f, int n) { tap(f, n); }, plat::AudioEngine::TapKind::WhileSounding);
-    std::this_thread::sleep_for(std::chrono::seconds(1));  // let the output settle
+    std::this_thread::sleep_for(std::chrono::seconds(3));  // a new stream's first writes are held by the server
 
-    // Dry sound only: without reverb and chorus tails the silence between
-    // notes comes at once after "all sound off". The organ's samples sound
-    // from their first frame (some piano samples begin with a few
-    // milliseconds of near silence, which would be measured as latency).
-    fluid_synth_reverb_on(engine.synth(), -1, 0);
-    fluid_synth_chorus_on(engine.synth(), -1, 0);
+    // Dry sound only. The organ's samples sound from their first frame (some
+    // piano samples begin with a few milliseconds of near silence, which
+    // would be measured as latency).
+    drySound(h);
     plat::midiOutShortMsg(h, 0x000010C0);  // drawbar organ on channel 0
 
     std::mt19937 rng(1);
     std::uniform_int_distribution<int> jitterUs(0, 3000);  // notes land anywhere within a block
-    std::vector<double> latencies, fromRest;
+    std::vector<double> latencies, fromRest, device, deviceFromRest;
+    bench::DeviceWatch watch(kSoundLevel);
     for (int i = 0; i < kNotes + kNotesFromRest; ++i) {
         if (!waitFor([&] { return tap.quietBlocks >= 3; }, std::chrono::seconds(2))) continue;
         // The last notes wait until the output rests: the first note after a
@@ -218,9 +264,15 @@ std::vector<Figure> noteLatencyFigures() {
         std::this_thread::sleep_for(std::chrono::microseconds(jitterUs(rng)));
         const uint32_t note = 48 + static_cast<uint32_t>(i % 24);
         tap.armed = true;
+        watch.armed = watch.running();
         const auto sent = Clock::now();
         plat::midiOutShortMsg(h, 0x00640090 | (note << 8));
         bool heard = waitFor([&] { return !tap.armed; }, std::chrono::seconds(1));
+        if (waitFor([&] { return !watch.armed; }, std::chrono::seconds(1)) && watch.running()) {
+            auto onset = Clock::time_point(Clock::duration(watch.onsetNs.load()));
+            (afterRest ? deviceFromRest : device).push_back(std::chrono::duration<double, std::milli>(onset - sent).count());
+        }
+        watch.armed = false;
         tap.armed = false;
         if (heard) {
             auto onset = Clock::time_point(Clock::duration(tap.onsetNs.load()));
@@ -235,6 +287,11 @@ std::vector<Figure> noteLatencyFigures() {
         {"note_to_frame_ms_median", median(latencies)},
         {"note_to_frame_ms_max", latencies.empty() ? -1 : *std::max_element(latencies.begin(), latencies.end())},
         {"note_to_frame_ms_median_after_rest", median(fromRest)},
+        {"after_rest_extra_ms", fromRest.empty() || latencies.empty() ? -1 : median(fromRest) - median(latencies)},
+        {"note_to_device_ms_median", median(device)},
+        {"note_to_device_ms_p99", bench::percentile(device, 0.99)},
+        {"note_to_device_ms_median_after_rest", median(deviceFromRest)},
+        {"device_after_rest_extra_ms", device.empty() || deviceFromRest.empty() ? -1 : median(deviceFromRest) - median(device)},
         {"output_buffer_ms", engine.outputBufferMs()},
         {"output_latency_ms", engine.outputLatencyMs()},
     };
@@ -245,6 +302,7 @@ std::vector<Figure> noteLatencyFigures() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bench::PulseServer server;
     const auto t0 = Clock::now();
     double idleSeconds = 30;
     for (int i = 1; i + 1 < argc; ++i)
@@ -256,9 +314,11 @@ int main(int argc, char** argv) {
         figures.insert(figures.end(), more.begin(), more.end());
     };
     Form1* form = startProgram(t0, figures, folder.path());
-    if (form && idleSeconds > 0) add(idleCpuFigures(idleSeconds));
+    std::printf("output: %s\n", plat::AudioEngine::instance().outputName().c_str());
+    if (form && idleSeconds > 0) add(idleCpuFigures(idleSeconds, server));
     add(noteLatencyFigures());
     if (form) add(keyLatencyFigures(form));
+    figures.push_back({"underruns", double(plat::AudioEngine::instance().underruns())});
     for (const auto& [name, value] : figures) std::printf("%s: %.3f\n", name.c_str(), value);
     plat::AudioEngine::instance().stop();
     return figures.empty() ? 1 : 0;

@@ -13,7 +13,9 @@
 // render_blocks: mixer blocks rendered while recording.
 // block_budget_ms: the playing time of one block (its deadline).
 // render_block_ms_worst: the slowest block, taps included.
-// blocks_missed_deadline: blocks that took longer to render than they last.
+// underruns: times the sound server ran out of the program's sound (the
+// output's deadline missed: a dropout heard), as the server reported them;
+// 0 on the silent output, which has no deadline.
 // frames_dropped: frames of the mix the recorder's tap could not hand to its
 // writer (the writer falling behind); recorded_seconds: the saved length.
 //
@@ -138,9 +140,9 @@ int main(int argc, char** argv) {
     std::printf("render_blocks: %llu\n", static_cast<unsigned long long>(stats.blocks));
     std::printf("block_budget_ms: %.3f\n", 1000.0 * plat::kOutputBlockFrames / engine.sampleRate());
     std::printf("render_block_ms_worst: %.3f\n", stats.worstMs);
-    std::printf("blocks_missed_deadline: %llu\n", static_cast<unsigned long long>(stats.late));
+    std::printf("underruns: %llu\n", static_cast<unsigned long long>(stats.underruns));
     std::printf("without_recording_render_block_ms_worst: %.3f\n", baseline.worstMs);
-    std::printf("without_recording_blocks_missed_deadline: %llu\n", static_cast<unsigned long long>(baseline.late));
+    std::printf("without_recording_underruns: %llu\n", static_cast<unsigned long long>(baseline.underruns));
     std::printf("frames_dropped: %llu\n", static_cast<unsigned long long>(recorder->framesDropped()));
     std::printf("recorded_seconds: %.3f\n", f ? double(info.frames) / info.samplerate : -1.0);
     recorder.reset();  // its scratch file goes with it

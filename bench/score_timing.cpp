@@ -22,6 +22,13 @@
 //   note's note-offs, and waits inside the synthesizer, which holds its lock
 //   while it renders a block).
 //
+// rendered_grid_error_ms_p50 / _p99 / _max (short_, long_ and over both): for
+// every note-on the score clock sent, the frame at which it starts in the
+// rendered stream against the tick's grid time (bench::gridErrorsMs): what
+// is heard, whatever the moment the note reached the synthesizer. The
+// engine plays to a private PulseAudio server with a null sink
+// (bench/pulseserver.h; the silent output without one).
+//
 // Arguments: [long-note count] (default 200; 1000 takes eight minutes).
 #include "benchsupport.h"
 #include "keyboard/appfolder.h"
@@ -32,6 +39,7 @@
 #include "platform/dialogs.h"
 #include "platform/midiout.h"
 #include "platform/textcodec.h"
+#include "pulseserver.h"
 
 #include <QApplication>
 #include <QDir>
@@ -46,6 +54,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include <thread>
+#include <chrono>
 
 namespace {
 
@@ -63,7 +73,7 @@ public:
             noteOnNs.push_back(ui::Timer::nowNs());
             tickOfNoteNs.push_back(tickStartNs);
         }
-        plat::AudioEngine::instance().midiShortMessage(m);
+        plat::AudioEngine::instance().midiShortMessage(m, plat::midiDueTime());
         return plat::kMidiOk;
     }
     uint16_t technology() const override { return plat::kMidiTechSoftwareSynth; }
@@ -76,6 +86,7 @@ struct Result {
     std::vector<double> errorsMs;  // signed: positive = late
     std::vector<double> clockLateMs;
     std::vector<double> inTickMs;
+    std::vector<double> renderedMs;  // grid error of each note's first frame
     bool complete = false;
 };
 
@@ -95,6 +106,9 @@ Result play(Form1& form, TimingSynth& synth, int notes, int length, const QStrin
     synth.noteOnNs.clear();
     synth.tickOfNoteNs.clear();
     const qint64 clicked = ui::Timer::nowNs();
+    plat::AudioEngine& engine = plat::AudioEngine::instance();
+    engine.takeNoteOnTrace();
+    engine.setNoteOnTrace(true);
     form.Yuepu[0]->click();
     const qint64 tickNs = qint64(midi::G.BeatInterval) * 1000000;
     // The first tick is due one tick after the click (on a musical clock,
@@ -109,8 +123,13 @@ Result play(Form1& form, TimingSynth& synth, int notes, int length, const QStrin
     });
     poll.start(20);
     loop.exec();
+    QEventLoop settle;
+    QTimer::singleShot(300, &settle, &QEventLoop::quit);  // the last notes are rendered
+    settle.exec();
+    engine.setNoteOnTrace(false);
 
     Result r;
+    r.renderedMs = bench::gridErrorsMs(engine.takeNoteOnTrace(), engine.sampleRate());
     r.complete = static_cast<int>(synth.noteOnNs.size()) == notes;
     for (size_t i = 0; i < synth.noteOnNs.size(); ++i) {
         const qint64 ideal = start + tickNs * qint64(length) * qint64(i);
@@ -133,6 +152,9 @@ void printResult(const std::string& prefix, const Result& r) {
     print((prefix + "drift_ms_end").c_str(), r.errorsMs.empty() ? -1 : r.errorsMs.back());
     print((prefix + "clock_late_ms_p99").c_str(), percentile(r.clockLateMs, 0.99));
     print((prefix + "in_tick_ms_p99").c_str(), percentile(r.inTickMs, 0.99));
+    print((prefix + "rendered_grid_error_ms_p50").c_str(), percentile(r.renderedMs, 0.5));
+    print((prefix + "rendered_grid_error_ms_p99").c_str(), percentile(r.renderedMs, 0.99));
+    print((prefix + "rendered_grid_error_ms_max").c_str(), bench::maxOf(r.renderedMs));
 }
 
 // A rhythm pattern line: every step of row 0 and every second of row 1, 4/4.
@@ -145,13 +167,16 @@ QByteArray rhythmFile() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bench::PulseServer server;
     bench::App app(argc, argv, true);
     const int longNotes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
 
-    if (!plat::AudioEngine::instance().start(plat::AudioEngine::Output::Null)) {
+    if (!plat::AudioEngine::instance().start(plat::AudioEngine::Output::Auto)) {
         std::fprintf(stderr, "no synthesizer\n");
         return 1;
     }
+    // A new stream's first writes are held by the server for a second or two.
+    std::this_thread::sleep_for(std::chrono::seconds(3));
     auto synth = std::make_shared<TimingSynth>();
     plat::setMidiDeviceTable(synth, {synth});
 
@@ -189,6 +214,13 @@ int main(int argc, char** argv) {
     const double endShort = shortNotes.errorsMs.empty() ? 0 : shortNotes.errorsMs.back();
     const double endLong = longNotes_.errorsMs.empty() ? 0 : longNotes_.errorsMs.back();
     print("drift_ms_end", std::fabs(endShort) > std::fabs(endLong) ? endShort : endLong);
+    std::vector<double> rendered = shortNotes.renderedMs;
+    rendered.insert(rendered.end(), longNotes_.renderedMs.begin(), longNotes_.renderedMs.end());
+    print("rendered_grid_error_ms_p50", percentile(rendered, 0.5));
+    print("rendered_grid_error_ms_p99", percentile(rendered, 0.99));
+    print("rendered_grid_error_ms_max", bench::maxOf(rendered));
+    print("underruns", double(plat::AudioEngine::instance().underruns()));
+    std::printf("output: %s\n", plat::AudioEngine::instance().outputName().c_str());
 
     form.reset();
     midi::G.Form1Instance = nullptr;

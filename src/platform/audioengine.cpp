@@ -3,12 +3,14 @@
 #include "platform/audioengine.h"
 
 #include "platform/audiooutput.h"
+#include "platform/audioring.h"
 #include "platform/midiout.h"
 #include "platform/wavevoice.h"
 
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -17,6 +19,7 @@
 #include <filesystem>
 #include <mutex>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -24,8 +27,8 @@ namespace plat {
 namespace {
 
 constexpr int kSampleRate = 44100;
-constexpr int kMaxRenderBlock = 1024;
-constexpr float kSilence = 1e-6f;  // a block below this level is silence (-120 dB)  // manual render() is cut into blocks of this size
+constexpr int kMaxRenderBlock = 1024;  // manual render() is cut into blocks of this size
+constexpr float kSilence = 1e-6f;  // a block below this level is silence (-120 dB)
 constexpr const char* kTimGmPath = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 constexpr const char* kDefaultGmPath = "/usr/share/sounds/sf2/default-GM.sf2";
 // Soundfonts above this size load their samples on demand.
@@ -102,35 +105,69 @@ std::string pickSoundFont(const char* envOverride, const std::string& defaultGmP
 struct AudioEngine::Impl {
     enum Mode { Stopped, Threaded, Manual };
 
-    std::mutex control;  // start / stop / synth creation
+    // What other threads hand to the render thread.
+    struct Event {
+        enum Kind : uint8_t { Midi, MidiAtFrame, Silence, AddVoice, RemoveVoice };
+        Kind kind = Midi;
+        uint32_t message = 0;
+        int64_t due = 0;       // steady ns (0 = at once), or a frame for MidiAtFrame
+        void* voice = nullptr;  // AddVoice: a new std::shared_ptr<WaveVoice>; RemoveVoice: the voice
+    };
+    // A timed message waiting for its frame (render thread only).
+    struct Pending {
+        uint64_t frame;
+        int64_t dueNs;
+        uint32_t message;
+        bool silence;
+        bool timed;
+    };
+
+    std::mutex control;  // start / stop / synth creation (never taken by the render thread)
     fluid_settings_t* settings = nullptr;
     std::atomic<fluid_synth_t*> synth{nullptr};
+    std::thread loader;  // makes the synthesizer (see ensureSynth)
+    std::atomic<bool> loading{false};
+    mutable std::mutex fontMutex;
     std::string soundFont;
     std::atomic<int> mode{Stopped};
     std::unique_ptr<AudioOutput> output;
     std::atomic<uint64_t> frames{0};
 
-    // Wave voices: the list is touched by callers only for short pushes and
-    // erases; voices are destroyed outside the lock on the caller's thread.
-    mutable std::mutex voiceMutex;
-    std::vector<std::shared_ptr<WaveVoice>> voices;
+    AudioRing<Event> events{8192};
+    AudioRing<std::shared_ptr<WaveVoice>*> garbage{1024};  // voices the render thread let go
+
+    // Render thread state (the stopping thread's once the output is closed).
+    std::vector<Pending> pending;  // sorted by frame, capacity reserved
+    std::array<uint64_t, 16> channelFrame{};  // frame of the last message per channel
+    std::vector<std::shared_ptr<WaveVoice>*> mixing;  // capacity reserved; holders from AddVoice
+    float synthBlock[kSynthBlockFrames * 2] = {};
+    int synthPos = kSynthBlockFrames;  // frames of synthBlock already used
+    bool anchored = false;
+    int64_t clockOffsetNs = 0;  // steady time of frame 0 on the line
+    int64_t aheadNs = 0;
+
+    // Callers' side of the wave voices: the effect slot.
+    mutable std::mutex callerMutex;  // never taken by the render thread
     std::shared_ptr<WaveVoice> effect;
     std::atomic<float> gainL{1.0f};
     std::atomic<float> gainR{1.0f};
 
-    std::mutex tapMutex;
+    // Taps: the render thread reads a published list; a change publishes a
+    // new list and waits (on the caller's thread) until the render thread no
+    // longer reads the old one.
     struct TapEntry {
         int id;
         Tap tap;
         bool keepsRunning;
     };
-    std::vector<TapEntry> taps;
+    using TapList = std::vector<TapEntry>;
+    std::mutex tapMutex;  // serialises changes; never taken by the render thread
+    std::atomic<TapList*> taps{new TapList};
+    std::atomic<TapList*> tapsInUse{nullptr};
     int nextTapId = 1;
-    int runningTaps = 0;  // taps that want every block, silence included (tapMutex)
+    std::atomic<int> runningTaps{0};
 
-    // Lets a resting silent output render again (after anything that may
-    // sound).
-    std::mutex wakeMutex;  // guards liveOutput against its destruction
+    std::mutex wakeMutex;  // guards liveOutput against its destruction (callers only)
     AudioOutput* liveOutput = nullptr;
     void wake() {
         std::lock_guard<std::mutex> lock(wakeMutex);
@@ -144,40 +181,90 @@ struct AudioEngine::Impl {
     // Render timing, written by the rendering thread only.
     std::atomic<uint64_t> statBlocks{0};
     std::atomic<int64_t> statWorstNs{0};
-    std::atomic<uint64_t> statLate{0};
+    std::atomic<uint64_t> statLateMessages{0};
+    std::atomic<int64_t> statWorstLateFrames{0};
+    std::atomic<uint64_t> underrunsAtReset{0};
+
+    std::atomic<bool> tracing{false};
+    AudioRing<NoteOnTrace> trace{1 << 16};
+
+    Impl() {
+        pending.reserve(kMaxPending);
+        mixing.reserve(kMaxVoices);
+    }
 
     ~Impl() {
+        if (loader.joinable()) loader.join();
         output.reset();
+        for (auto* v : mixing) delete v;
+        releaseGarbage();
+        delete taps.load();
         if (fluid_synth_t* s = synth.exchange(nullptr)) delete_fluid_synth(s);
         if (settings) delete_fluid_settings(settings);
     }
 
-    bool ensureSynth() {
-        if (synth.load()) return true;
+    static constexpr size_t kMaxPending = 8192;
+    static constexpr size_t kMaxVoices = 64;
+
+    // The soundfont to load (cheap: files are only looked at).
+    void pickFont(bool* dynamic) {
+        std::lock_guard<std::mutex> lock(fontMutex);
+        soundFont = pickSoundFont(std::getenv("MORVELA_SOUNDFONT"), kDefaultGmPath, kTimGmPath, dynamic);
+    }
+
+    // Creates the synthesizer and loads the soundfont (tens of milliseconds
+    // for a large one).
+    fluid_synth_t* createSynth(bool dynamic) {
         quietFluidLog();
-        settings = new_fluid_settings();
-        if (!settings) return false;
-        bool dynamic = false;
-        soundFont = pickSoundFont(std::getenv("MORVELA_SOUNDFONT"), kDefaultGmPath, kTimGmPath, &dynamic);
-        fluid_settings_setnum(settings, "synth.sample-rate", kSampleRate);
-        fluid_settings_setint(settings, "synth.threadsafe-api", 1);
-        fluid_settings_setint(settings, "synth.cpu-cores", 1);
-        fluid_settings_setint(settings, "synth.lock-memory", 0);
-        fluid_settings_setint(settings, "synth.dynamic-sample-loading", dynamic ? 1 : 0);
+        fluid_settings_t* set = new_fluid_settings();
+        if (!set) return nullptr;
+        fluid_settings_setnum(set, "synth.sample-rate", kSampleRate);
+        // One thread calls the synthesizer at a time (the render thread, or
+        // the engine's owner while no output runs): no lock inside it.
+        fluid_settings_setint(set, "synth.threadsafe-api", 0);
+        fluid_settings_setint(set, "synth.cpu-cores", 1);
+        fluid_settings_setint(set, "synth.lock-memory", 0);
+        fluid_settings_setint(set, "synth.dynamic-sample-loading", dynamic ? 1 : 0);
         // Loud enough to play along with: the mix is soft-limited below full scale.
-        fluid_settings_setnum(settings, "synth.gain", 0.8);
-        fluid_synth_t* s = new_fluid_synth(settings);
+        fluid_settings_setnum(set, "synth.gain", 0.8);
+        fluid_synth_t* s = new_fluid_synth(set);
         if (!s) {
-            delete_fluid_settings(settings);
-            settings = nullptr;
-            return false;
+            delete_fluid_settings(set);
+            return nullptr;
         }
-        if (!soundFont.empty() && fluid_synth_sfload(s, soundFont.c_str(), 1) == FLUID_FAILED) {
+        settings = set;
+        std::string font;
+        {
+            std::lock_guard<std::mutex> lock(fontMutex);
+            font = soundFont;
+        }
+        if (!font.empty() && fluid_synth_sfload(s, font.c_str(), 1) == FLUID_FAILED) {
             // A broken override or default: fall back to TimGM6mb.
-            soundFont.clear();
-            if (isFile(kTimGmPath) && fluid_synth_sfload(s, kTimGmPath, 1) != FLUID_FAILED) soundFont = kTimGmPath;
+            font = isFile(kTimGmPath) && fluid_synth_sfload(s, kTimGmPath, 1) != FLUID_FAILED ? kTimGmPath : "";
+            std::lock_guard<std::mutex> lock(fontMutex);
+            soundFont = font;
         }
-        synth.store(s);
+        return s;
+    }
+
+    // The synthesizer exists or is being made. With a real-time output it is
+    // made on a thread of its own, so that starting returns at once; what is
+    // sent meanwhile waits and sounds as soon as it is there.
+    bool ensureSynth(bool inBackground) {
+        if (synth.load() || loader.joinable()) return true;
+        bool dynamic = false;
+        pickFont(&dynamic);
+        if (!inBackground) {
+            fluid_synth_t* s = createSynth(dynamic);
+            synth.store(s);
+            return s != nullptr;
+        }
+        loading.store(true);
+        loader = std::thread([this, dynamic] {
+            synth.store(createSynth(dynamic));
+            loading.store(false);
+            wake();
+        });
         return true;
     }
 
@@ -192,75 +279,251 @@ struct AudioEngine::Impl {
         }
     }
 
+    static int64_t steadyNs() {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    }
+
+    // The line that maps the steady clock onto frames. The output renders
+    // ahead of what is heard, in bursts as the server asks: the line follows
+    // the latest moments at which frames were rendered (a render later than
+    // the line moves it: after a rest, a stall or an underrun), and leans
+    // back slowly for clocks that run apart. A message due at T goes to the
+    // frame rendered at T + the output's buffer at the latest: however early
+    // a burst renders, it is still to come when a message sent before T
+    // arrives (the largest buffer of the run: see followClock).
+    static int64_t nsOfFrames(uint64_t f) {
+        return static_cast<int64_t>(f / kSampleRate) * 1000000000 +
+               static_cast<int64_t>((f % kSampleRate) * 1000000000ull / kSampleRate);
+    }
+
+    void followClock(bool realTime, double aheadMs) {
+        if (!realTime) return;
+        const int64_t offset = steadyNs() - nsOfFrames(frames.load(std::memory_order_relaxed));
+        if (!anchored || offset > clockOffsetNs) {
+            anchored = true;
+            clockOffsetNs = offset;
+        } else {
+            clockOffsetNs -= 20;  // 20 ns a block: 14 ppm
+        }
+        // The buffer shrinks back slowly after growing: keeping the largest
+        // one moves the notes only at an underrun, never while all is well.
+        aheadNs = std::max(aheadNs, static_cast<int64_t>(aheadMs * 1e6));
+    }
+
+    uint64_t frameOfTime(int64_t dueNs, bool realTime) const {
+        const uint64_t now = frames.load(std::memory_order_relaxed);
+        if (dueNs <= 0 || !realTime || !anchored) return now;
+        const int64_t at = dueNs + aheadNs - clockOffsetNs;
+        if (at <= 0) return now;
+        const uint64_t f = static_cast<uint64_t>(at / 1000000000) * kSampleRate +
+                           static_cast<uint64_t>((at % 1000000000) * kSampleRate / 1000000000);
+        return std::max(f, now);
+    }
+
+    void schedule(Pending p, int channel) {
+        if (channel < 0) {
+            for (uint64_t f : channelFrame) p.frame = std::max(p.frame, f);
+            channelFrame.fill(p.frame);
+        } else {
+            p.frame = std::max(p.frame, channelFrame[static_cast<size_t>(channel)]);
+            channelFrame[static_cast<size_t>(channel)] = p.frame;
+        }
+        if (pending.size() >= kMaxPending) {
+            apply(p, frames.load(std::memory_order_relaxed));  // no room to wait: sound it now rather than lose it
+            return;
+        }
+        auto it = std::upper_bound(pending.begin(), pending.end(), p.frame,
+                                   [](uint64_t f, const Pending& q) { return f < q.frame; });
+        pending.insert(it, p);
+    }
+
+    // Takes in what other threads handed over (render thread).
+    void takeEvents(bool realTime) {
+        Event e;
+        while (events.pop(e)) {
+            switch (e.kind) {
+            case Event::Midi:
+            case Event::MidiAtFrame: {
+                const uint64_t f = e.kind == Event::Midi ? frameOfTime(e.due, realTime)
+                                                         : std::max<uint64_t>(static_cast<uint64_t>(e.due), frames.load(std::memory_order_relaxed));
+                const bool timed = e.kind == Event::MidiAtFrame || (e.due > 0 && realTime);
+                const bool system = (e.message & 0xF0) == 0xF0;
+                schedule({f, e.kind == Event::Midi ? e.due : 0, e.message, false, timed}, system ? -1 : int(e.message & 0x0F));
+                break;
+            }
+            case Event::Silence:
+                schedule({frames.load(std::memory_order_relaxed), 0, 0, true, false}, -1);
+                break;
+            case Event::AddVoice: {
+                auto* v = static_cast<std::shared_ptr<WaveVoice>*>(e.voice);
+                if (mixing.size() >= kMaxVoices || !*v) {
+                    if (!garbage.push(v)) mixing.push_back(v);  // never lost, never freed here
+                } else {
+                    mixing.push_back(v);
+                }
+                break;
+            }
+            case Event::RemoveVoice:
+                for (auto* v : mixing)
+                    if (v->get() == e.voice) (*v)->stop();
+                break;
+            }
+        }
+    }
+
+    void apply(const Pending& p, uint64_t at) {
+        fluid_synth_t* s = synth.load(std::memory_order_relaxed);
+        if (!s) return;
+        if (p.silence) {
+            silence(s);
+            return;
+        }
+        applyShortMessage(s, p.message);
+        if (tracing.load(std::memory_order_relaxed) && (p.message & 0xF0) == 0x90 && ((p.message >> 16) & 0x7F) != 0)
+            trace.push({p.message, p.dueNs, at});
+    }
+
+    static void silence(fluid_synth_t* s) {
+        const int channels = fluid_synth_count_midi_channels(s);
+        for (int ch = 0; ch < channels; ++ch) {
+            fluid_synth_all_notes_off(s, ch);
+            fluid_synth_all_sounds_off(s, ch);
+        }
+    }
+
+    static void applyShortMessage(fluid_synth_t* s, uint32_t message) {
+        const int status = static_cast<int>(message & 0xFF);
+        const int ch = status & 0x0F;
+        const int d1 = static_cast<int>((message >> 8) & 0x7F);
+        const int d2 = static_cast<int>((message >> 16) & 0x7F);
+        switch (status & 0xF0) {
+        case 0x80: fluid_synth_noteoff(s, ch, d1); break;
+        case 0x90:
+            if (d2 == 0) fluid_synth_noteoff(s, ch, d1);
+            else fluid_synth_noteon(s, ch, d1, d2);
+            break;
+        case 0xA0: fluid_synth_key_pressure(s, ch, d1, d2); break;
+        case 0xB0: fluid_synth_cc(s, ch, d1, d2); break;
+        case 0xC0: fluid_synth_program_change(s, ch, d1); break;
+        case 0xD0: fluid_synth_channel_pressure(s, ch, d1); break;
+        case 0xE0: fluid_synth_pitch_bend(s, ch, d1 | (d2 << 7)); break;
+        default: break;  // real-time messages: nothing for a synthesizer to do
+        }
+    }
+
+    // Applies the messages whose frame is nearer to the block starting at
+    // blockStart than to the next one.
+    void applyDue(uint64_t blockStart) {
+        size_t n = 0;
+        while (n < pending.size() && pending[n].frame < blockStart + kSynthBlockFrames / 2) {
+            const Pending& p = pending[n];
+            if (p.timed && blockStart > p.frame + kSynthBlockFrames / 2) {
+                statLateMessages.fetch_add(1, std::memory_order_relaxed);
+                const int64_t late = static_cast<int64_t>(blockStart - p.frame);
+                if (late > statWorstLateFrames.load(std::memory_order_relaxed)) statWorstLateFrames.store(late, std::memory_order_relaxed);
+            }
+            apply(p, blockStart);
+            ++n;
+        }
+        pending.erase(pending.begin(), pending.begin() + static_cast<long>(n));
+    }
+
     // Renders one block, timed; true when it is silence, nothing is left
     // sounding (no synthesizer voice, no wave sound) and no tap wants every
     // block.
-    bool renderBlock(float* out, int frameCount) {
+    bool renderBlock(float* out, int frameCount, bool realTime, double aheadMs = 0) {
         const auto began = std::chrono::steady_clock::now();
-        const bool quiet = mixBlock(out, frameCount);
+        followClock(realTime, aheadMs);
+        const bool quiet = mixBlock(out, frameCount, realTime);
         const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - began).count();
         statBlocks.fetch_add(1, std::memory_order_relaxed);
         if (ns > statWorstNs.load(std::memory_order_relaxed)) statWorstNs.store(ns, std::memory_order_relaxed);
-        if (ns * kSampleRate > int64_t(frameCount) * 1000000000) statLate.fetch_add(1, std::memory_order_relaxed);
         return quiet;
     }
 
-    bool mixBlock(float* out, int frameCount) {
+    // The synthesizer renders whole blocks of kSynthBlockFrames; messages
+    // are applied between them, each at its own block.
+    void renderSynth(fluid_synth_t* s, float* out, int frameCount) {
+        const uint64_t start = frames.load(std::memory_order_relaxed);
+        for (int done = 0; done < frameCount;) {
+            if (synthPos == kSynthBlockFrames) {
+                applyDue(start + static_cast<uint64_t>(done));
+                fluid_synth_write_float(s, kSynthBlockFrames, synthBlock, 0, 2, synthBlock, 1, 2);
+                synthPos = 0;
+            }
+            const int n = std::min(kSynthBlockFrames - synthPos, frameCount - done);
+            std::copy(synthBlock + 2 * synthPos, synthBlock + 2 * (synthPos + n), out + 2 * done);
+            synthPos += n;
+            done += n;
+        }
+    }
+
+    bool mixBlock(float* out, int frameCount, bool realTime) {
+        takeEvents(realTime);
         bool quiet = true;
         if (fluid_synth_t* s = synth.load(std::memory_order_acquire)) {
-            fluid_synth_write_float(s, frameCount, out, 0, 2, out, 1, 2);
-            quiet = fluid_synth_get_active_voice_count(s) == 0;
+            renderSynth(s, out, frameCount);
+            // Without the API lock this is a plain read of the synthesizer's count.
+            quiet = fluid_synth_get_active_voice_count(s) == 0 && pending.empty();
         } else {
             std::fill(out, out + frameCount * 2, 0.0f);
+            quiet = !loading.load() && pending.empty();
         }
-        {
-            std::lock_guard<std::mutex> lock(voiceMutex);
-            const float l = gainL.load(std::memory_order_relaxed);
-            const float r = gainR.load(std::memory_order_relaxed);
-            for (const auto& v : voices) {
-                v->mixInto(out, frameCount, l, r);
-                if (!v->finished()) quiet = false;
+        const float l = gainL.load(std::memory_order_relaxed);
+        const float r = gainR.load(std::memory_order_relaxed);
+        for (size_t i = 0; i < mixing.size();) {
+            WaveVoice& v = **mixing[i];
+            v.mixInto(out, frameCount, l, r);
+            // A finished voice is handed back for the callers to destroy.
+            if (v.finished() && garbage.push(mixing[i])) {
+                mixing.erase(mixing.begin() + static_cast<long>(i));
+                continue;
             }
+            if (!v.finished()) quiet = false;
+            ++i;
         }
         softLimit(out, frameCount * 2);
-        {
-            std::lock_guard<std::mutex> lock(tapMutex);
-            for (auto& t : taps) t.tap(out, frameCount);
-            if (runningTaps > 0) quiet = false;
-        }
+        TapList* list;
+        do {
+            list = taps.load();
+            tapsInUse.store(list);
+        } while (taps.load() != list);
+        for (auto& t : *list) t.tap(out, frameCount);
+        tapsInUse.store(nullptr);
+        if (runningTaps.load(std::memory_order_relaxed) > 0) quiet = false;
         frames.fetch_add(static_cast<uint64_t>(frameCount), std::memory_order_relaxed);
         // Effect tails (reverb) fade on after the last voice: quiet only
         // once they are inaudible.
         return quiet && peak(out, frameCount) < kSilence;
     }
 
-    // Takes finished voices off the list (lock held); the caller destroys them.
-    void takeFinished(std::vector<std::shared_ptr<WaveVoice>>& garbage) {
-        auto it = std::stable_partition(voices.begin(), voices.end(),
-                                        [](const auto& v) { return !v->finished(); });
-        std::move(it, voices.end(), std::back_inserter(garbage));
-        voices.erase(it, voices.end());
-        if (effect && effect->finished()) effect.reset();
+    void releaseGarbage() {
+        std::shared_ptr<WaveVoice>* v;
+        while (garbage.pop(v)) delete v;
     }
 
-    void removeLocked(const std::shared_ptr<WaveVoice>& v, std::vector<std::shared_ptr<WaveVoice>>& garbage) {
-        if (!v) return;
-        v->stop();
-        auto it = std::find(voices.begin(), voices.end(), v);
-        if (it != voices.end()) {
-            garbage.push_back(std::move(*it));
-            voices.erase(it);
-        }
+    bool post(const Event& e) {
+        if (!events.push(e)) return false;
+        wake();
+        return true;
     }
 
-    void silenceSynth() {
-        fluid_synth_t* s = synth.load();
-        if (!s) return;
-        int channels = fluid_synth_count_midi_channels(s);
-        for (int ch = 0; ch < channels; ++ch) {
-            fluid_synth_all_notes_off(s, ch);
-            fluid_synth_all_sounds_off(s, ch);
-        }
+    // Publishes a changed tap list (tapMutex held) and frees the old one once
+    // the render thread has stopped reading it.
+    void publishTaps(TapList* next) {
+        TapList* old = taps.exchange(next);
+        while (tapsInUse.load() == old) std::this_thread::sleep_for(std::chrono::microseconds(50));
+        delete old;
+    }
+
+    // With the output closed (the caller now owns the synthesizer): what was
+    // still waiting is applied in order, so that no setting is lost.
+    void flushPending() {
+        takeEvents(false);
+        for (const Pending& p : pending) apply(p, p.frame);
+        pending.clear();
+        channelFrame.fill(0);
+        anchored = false;
     }
 
     // With the output closed, lets release and reverb tails run out so the
@@ -273,6 +536,7 @@ struct AudioEngine::Impl {
             fluid_synth_write_float(s, kMaxRenderBlock, block.data(), 0, 2, block.data(), 1, 2);
             if (peak(block.data(), kMaxRenderBlock) < 1e-6f) break;
         }
+        synthPos = kSynthBlockFrames;
     }
 };
 
@@ -287,38 +551,43 @@ AudioEngine::~AudioEngine() = default;
 bool AudioEngine::start(Output output) {
     std::lock_guard<std::mutex> lock(d->control);
     if (d->mode.load() != Impl::Stopped) return true;
-    if (!d->ensureSynth()) return false;
+    if (!d->ensureSynth(output != Output::Manual)) return false;
     d->frames.store(0);
+    d->synthPos = kSynthBlockFrames;
+    d->anchored = false;
+    d->aheadNs = 0;
     if (output == Output::Manual) {
         d->mode.store(Impl::Manual);
         return true;
     }
     Impl* impl = d.get();
     d->output = AudioOutput::start(output == Output::Null ? AudioOutput::Kind::Null : AudioOutput::Kind::Auto,
-                                   kSampleRate, [impl](float* out, int n) { return impl->renderBlock(out, n); });
+                                   kSampleRate, [impl](float* out, int n, double aheadMs) { return impl->renderBlock(out, n, true, aheadMs); });
     d->setLiveOutput(d->output.get());
     d->mode.store(Impl::Threaded);
     return true;
 }
 
 void AudioEngine::stop() {
-    std::vector<std::shared_ptr<WaveVoice>> garbage;
-    {
-        std::lock_guard<std::mutex> lock(d->control);
-        if (d->mode.load() == Impl::Stopped) return;
-        d->silenceSynth();
-        d->setLiveOutput(nullptr);
-        d->output.reset();  // joins the render thread
-        d->mode.store(Impl::Stopped);
-        {
-            std::lock_guard<std::mutex> vlock(d->voiceMutex);
-            for (auto& v : d->voices) v->stop();
-            garbage = std::move(d->voices);
-            d->voices.clear();
-            d->effect.reset();
-        }
-        d->drainSynth();
+    std::lock_guard<std::mutex> lock(d->control);
+    if (d->mode.load() == Impl::Stopped) return;
+    if (d->loader.joinable()) d->loader.join();
+    d->setLiveOutput(nullptr);
+    d->output.reset();  // joins the render thread: the synthesizer is ours now
+    d->mode.store(Impl::Stopped);
+    d->flushPending();
+    if (fluid_synth_t* s = d->synth.load()) Impl::silence(s);
+    for (auto* v : d->mixing) {
+        (*v)->stop();
+        delete v;
     }
+    d->mixing.clear();
+    d->releaseGarbage();
+    {
+        std::lock_guard<std::mutex> vlock(d->callerMutex);
+        d->effect.reset();
+    }
+    d->drainSynth();
 }
 
 bool AudioEngine::running() const { return d->mode.load() != Impl::Stopped; }
@@ -345,90 +614,85 @@ std::string AudioEngine::outputName() const {
 }
 
 std::string AudioEngine::soundFontPath() const {
-    std::lock_guard<std::mutex> lock(d->control);
+    std::lock_guard<std::mutex> lock(d->fontMutex);
     return d->soundFont;
 }
 
-bool AudioEngine::midiShortMessage(uint32_t message) {
-    const bool ok = applyShortMessage(message);
-    d->wake();  // after the event: the block the output renders next holds it
-    return ok;
+bool AudioEngine::midiShortMessage(uint32_t message, int64_t dueNs) {
+    if ((!d->synth.load() && !d->loading.load()) || !isWellFormedShortMessage(message)) return false;
+    Impl::Event e;
+    e.kind = Impl::Event::Midi;
+    e.message = message;
+    e.due = dueNs;
+    return d->post(e);
 }
 
-bool AudioEngine::applyShortMessage(uint32_t message) {
-    fluid_synth_t* s = d->synth.load();
-    if (!s || !isWellFormedShortMessage(message)) return false;
-    const int status = static_cast<int>(message & 0xFF);
-    const int ch = status & 0x0F;
-    const int d1 = static_cast<int>((message >> 8) & 0x7F);
-    const int d2 = static_cast<int>((message >> 16) & 0x7F);
-    switch (status & 0xF0) {
-    case 0x80:
-        fluid_synth_noteoff(s, ch, d1);  // fails only when the note is not sounding
-        return true;
-    case 0x90:
-        if (d2 == 0) {
-            fluid_synth_noteoff(s, ch, d1);
-            return true;
-        }
-        return fluid_synth_noteon(s, ch, d1, d2) == FLUID_OK;
-    case 0xA0: return fluid_synth_key_pressure(s, ch, d1, d2) == FLUID_OK;
-    case 0xB0: return fluid_synth_cc(s, ch, d1, d2) == FLUID_OK;
-    case 0xC0: return fluid_synth_program_change(s, ch, d1) == FLUID_OK;
-    case 0xD0: return fluid_synth_channel_pressure(s, ch, d1) == FLUID_OK;
-    case 0xE0: return fluid_synth_pitch_bend(s, ch, d1 | (d2 << 7)) == FLUID_OK;
-    default: return true;  // real-time messages: nothing for a synthesizer to do
-    }
+bool AudioEngine::midiShortMessageAtFrame(uint32_t message, uint64_t frame) {
+    if ((!d->synth.load() && !d->loading.load()) || !isWellFormedShortMessage(message)) return false;
+    Impl::Event e;
+    e.kind = Impl::Event::MidiAtFrame;
+    e.message = message;
+    e.due = static_cast<int64_t>(frame);
+    return d->post(e);
 }
 
-void AudioEngine::allNotesOff() { d->silenceSynth(); }
+void AudioEngine::allNotesOff() {
+    if (d->mode.load() == Impl::Stopped) return;  // stopping silenced it already
+    Impl::Event e;
+    e.kind = Impl::Event::Silence;
+    d->post(e);
+}
 
 fluid_synth_t* AudioEngine::synth() { return d->synth.load(); }
 
 bool AudioEngine::playEffect(const std::string& path, bool loop) {
-    // Decoding happens here, before the voice list is touched.
+    // Decoding happens here, before anything is handed over.
     std::shared_ptr<WaveVoice> voice = openWaveVoice(path, kSampleRate, loop);
-    std::vector<std::shared_ptr<WaveVoice>> garbage;
-    {
-        std::lock_guard<std::mutex> lock(d->voiceMutex);
-        d->removeLocked(d->effect, garbage);
+    std::lock_guard<std::mutex> lock(d->callerMutex);
+    d->releaseGarbage();
+    if (d->effect) {
+        d->effect->stop();
         d->effect.reset();
-        d->takeFinished(garbage);
-        if (voice) {
-            d->voices.push_back(voice);
-            d->effect = voice;
-        }
     }
-    d->wake();
-    return voice != nullptr;
+    if (!voice) return false;
+    Impl::Event e;
+    e.kind = Impl::Event::AddVoice;
+    e.voice = new std::shared_ptr<WaveVoice>(voice);
+    if (!d->post(e)) {
+        delete static_cast<std::shared_ptr<WaveVoice>*>(e.voice);
+        return false;
+    }
+    d->effect = std::move(voice);
+    return true;
 }
 
 void AudioEngine::stopEffect() {
-    std::vector<std::shared_ptr<WaveVoice>> garbage;
-    std::lock_guard<std::mutex> lock(d->voiceMutex);
-    d->removeLocked(d->effect, garbage);
+    std::lock_guard<std::mutex> lock(d->callerMutex);
+    d->releaseGarbage();
+    if (d->effect) d->effect->stop();
     d->effect.reset();
 }
 
 bool AudioEngine::effectPlaying() const {
-    std::lock_guard<std::mutex> lock(d->voiceMutex);
+    std::lock_guard<std::mutex> lock(d->callerMutex);
     return d->effect && !d->effect->finished();
 }
 
 void AudioEngine::addVoice(std::shared_ptr<WaveVoice> voice) {
     if (!voice) return;
-    std::vector<std::shared_ptr<WaveVoice>> garbage;
-    std::lock_guard<std::mutex> lock(d->voiceMutex);
-    d->takeFinished(garbage);
-    d->voices.push_back(std::move(voice));
-    d->wake();
+    std::lock_guard<std::mutex> lock(d->callerMutex);
+    d->releaseGarbage();
+    Impl::Event e;
+    e.kind = Impl::Event::AddVoice;
+    e.voice = new std::shared_ptr<WaveVoice>(std::move(voice));
+    if (!d->post(e)) delete static_cast<std::shared_ptr<WaveVoice>*>(e.voice);
 }
 
 void AudioEngine::removeVoice(const std::shared_ptr<WaveVoice>& voice) {
-    std::vector<std::shared_ptr<WaveVoice>> garbage;
-    std::lock_guard<std::mutex> lock(d->voiceMutex);
-    d->removeLocked(voice, garbage);
-    d->takeFinished(garbage);
+    if (!voice) return;
+    voice->stop();  // the render thread lets it go at its next block
+    std::lock_guard<std::mutex> lock(d->callerMutex);
+    d->releaseGarbage();
 }
 
 void AudioEngine::setWaveGain(float left, float right) {
@@ -445,8 +709,10 @@ int AudioEngine::addTap(Tap tap, TapKind kind) {
         std::lock_guard<std::mutex> lock(d->tapMutex);
         id = d->nextTapId++;
         const bool keepsRunning = kind == TapKind::EveryBlock;
-        d->taps.push_back({id, std::move(tap), keepsRunning});
-        if (keepsRunning) ++d->runningTaps;
+        auto* next = new Impl::TapList(*d->taps.load());
+        next->push_back({id, std::move(tap), keepsRunning});
+        d->publishTaps(next);
+        if (keepsRunning) d->runningTaps.fetch_add(1);
     }
     d->wake();
     return id;
@@ -458,14 +724,16 @@ bool AudioEngine::outputResting() const {
 }
 
 void AudioEngine::removeTap(int id) {
-    Tap removed;  // destroyed after the lock is released
     std::lock_guard<std::mutex> lock(d->tapMutex);
-    auto it = std::find_if(d->taps.begin(), d->taps.end(), [id](const auto& t) { return t.id == id; });
-    if (it != d->taps.end()) {
-        removed = std::move(it->tap);
-        if (it->keepsRunning) --d->runningTaps;
-        d->taps.erase(it);
-    }
+    const Impl::TapList& now = *d->taps.load();
+    auto it = std::find_if(now.begin(), now.end(), [id](const auto& t) { return t.id == id; });
+    if (it == now.end()) return;
+    const bool keepsRunning = it->keepsRunning;
+    auto* next = new Impl::TapList;
+    for (const auto& t : now)
+        if (t.id != id) next->push_back(t);
+    d->publishTaps(next);  // once it returns, the removed tap is not running
+    if (keepsRunning) d->runningTaps.fetch_sub(1);
 }
 
 void AudioEngine::render(float* out, int frameCount) {
@@ -475,25 +743,45 @@ void AudioEngine::render(float* out, int frameCount) {
     }
     for (int done = 0; done < frameCount;) {
         int n = std::min(kMaxRenderBlock, frameCount - done);
-        d->renderBlock(out + static_cast<size_t>(done) * 2, n);
+        d->renderBlock(out + static_cast<size_t>(done) * 2, n, false);
         done += n;
     }
+    d->releaseGarbage();
 }
 
 uint64_t AudioEngine::framesRendered() const { return d->frames.load(std::memory_order_relaxed); }
+
+uint64_t AudioEngine::underruns() const {
+    std::lock_guard<std::mutex> lock(d->control);
+    return d->output ? d->output->underruns() : 0;
+}
 
 AudioEngine::RenderStats AudioEngine::renderStats() const {
     RenderStats r;
     r.blocks = d->statBlocks.load();
     r.worstMs = static_cast<double>(d->statWorstNs.load()) / 1e6;
-    r.late = d->statLate.load();
+    r.lateMessages = d->statLateMessages.load();
+    r.worstMessageLateMs = 1000.0 * static_cast<double>(d->statWorstLateFrames.load()) / kSampleRate;
+    const uint64_t u = underruns();
+    r.underruns = u >= d->underrunsAtReset.load() ? u - d->underrunsAtReset.load() : u;
     return r;
 }
 
 void AudioEngine::resetRenderStats() {
     d->statBlocks.store(0);
     d->statWorstNs.store(0);
-    d->statLate.store(0);
+    d->statLateMessages.store(0);
+    d->statWorstLateFrames.store(0);
+    d->underrunsAtReset.store(underruns());
+}
+
+void AudioEngine::setNoteOnTrace(bool on) { d->tracing.store(on); }
+
+std::vector<AudioEngine::NoteOnTrace> AudioEngine::takeNoteOnTrace() {
+    std::vector<NoteOnTrace> out;
+    NoteOnTrace t;
+    while (d->trace.pop(t)) out.push_back(t);
+    return out;
 }
 
 }  // namespace plat

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 typedef struct _fluid_synth_t fluid_synth_t;
 
@@ -47,13 +48,25 @@ public:
     std::string outputName() const;  // "pulse", "null", "manual"; "stopped" before start / after stop
     std::string soundFontPath() const;
 
-    // Synthesizer. Returns false when the synthesizer refused the event
-    // (a note off for a note that is not sounding is not a refusal) or the
-    // message is not well-formed (isWellFormedShortMessage), or before the
-    // first start. System real-time messages are accepted and do nothing.
-    bool midiShortMessage(uint32_t message);
-    void allNotesOff();  // every channel: all notes off and sound off
+    // Synthesizer. Only the thread that renders calls the synthesizer: every
+    // other thread hands its messages over through a lock-free queue, and
+    // the message sounds at dueNs (steady clock, nanoseconds; 0 = at once,
+    // from the next block rendered). The synthesizer starts notes at the edges
+    // of its 64-frame blocks: a timed message sounds from the edge nearest
+    // its due frame. On one channel messages keep the order they were sent
+    // in (a message due earlier waits for the ones sent before it). The
+    // manual output sounds every message at once (the next render() call).
+    // Returns false when the message is not well-formed
+    // (isWellFormedShortMessage), the queue is full, or before the first
+    // start. Never blocks. System real-time messages do nothing.
+    bool midiShortMessage(uint32_t message, int64_t dueNs = 0);
+    // The message sounds from frame `frame` (counted from the start) on, or
+    // at once when that frame has been rendered.
+    bool midiShortMessageAtFrame(uint32_t message, uint64_t frame);
+    void allNotesOff();  // every channel: all notes off and sound off (after what was sent before)
+    // For the thread that renders (the manual output's caller) or while stopped.
     fluid_synth_t* synth();
+    static constexpr int kSynthBlockFrames = 64;
 
     // Wave sounds. One "effect" slot for the asynchronous sound player:
     // a new request ends the one in progress.
@@ -97,19 +110,34 @@ public:
     // The silent output is resting: nothing sounds and no tap wants blocks.
     bool outputResting() const;
 
-    // Render timing since the last reset: blocks rendered, the slowest one,
-    // and how many took longer to render than they last when played (such a
-    // block misses its deadline at the output). Taps are part of a block.
+    // Render timing since the last reset: blocks rendered, the slowest one;
+    // timed messages that reached the render thread after their due frame
+    // (more than half a synthesizer block late) and the latest of them; and
+    // the output's underruns (the sound server ran out of sound: heard as a
+    // dropout), as the server reported them.
     struct RenderStats {
         uint64_t blocks = 0;
         double worstMs = 0;
-        uint64_t late = 0;
+        uint64_t lateMessages = 0;
+        double worstMessageLateMs = 0;
+        uint64_t underruns = 0;
     };
     RenderStats renderStats() const;
     void resetRenderStats();
+    // Underruns of the output since it was started (never reset).
+    uint64_t underruns() const;
+
+    // Benchmarks: while on, the render thread notes every note-on it applies
+    // with the frame at which the note starts sounding.
+    struct NoteOnTrace {
+        uint32_t message;
+        int64_t dueNs;   // as stamped (0 = at once)
+        uint64_t frame;  // first frame of the note in the rendered stream
+    };
+    void setNoteOnTrace(bool on);
+    std::vector<NoteOnTrace> takeNoteOnTrace();
 
 private:
-    bool applyShortMessage(uint32_t message);
     AudioEngine();
     ~AudioEngine();
     struct Impl;

@@ -2,14 +2,17 @@
 #include "platform/audiooutput.h"
 
 #include <pthread.h>
-#include <pulse/error.h>
-#include <pulse/simple.h>
+#include <pulse/pulseaudio.h>
+#include <sched.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -21,6 +24,11 @@ using Clock = std::chrono::steady_clock;
 // The silent output rests after this much quiet (blocks of kOutputBlockFrames):
 // about 0.2 s, so that the blocks between the notes of a tune keep their pace.
 constexpr int kQuietBlocksBeforeRest = 138;
+// The server's stream is corked after about a second of quiet.
+constexpr int kQuietBlocksBeforeCork = 690;
+// Without an underrun for this long, the server's buffer shrinks by 1 ms.
+constexpr auto kShrinkAfter = std::chrono::seconds(20);
+constexpr uint32_t kFrameBytes = 2 * sizeof(float);
 
 void announceSilentOutput() {
     static std::atomic<bool> told{false};
@@ -29,30 +37,12 @@ void announceSilentOutput() {
     }
 }
 
-pa_simple* openPulse(int sampleRate) {
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_FLOAT32NE;
-    spec.rate = static_cast<uint32_t>(sampleRate);
-    spec.channels = 2;
-    const uint32_t frameBytes = 2 * sizeof(float);
-    pa_buffer_attr attr{};
-    attr.maxlength = static_cast<uint32_t>(-1);
-    // Total buffering of at most kServerBufferMs; the server asks for more
-    // once a block's worth has been played.
-    attr.tlength = static_cast<uint32_t>(sampleRate * kServerBufferMs / 1000.0) * frameBytes;
-    attr.prebuf = static_cast<uint32_t>(-1);
-    attr.minreq = kOutputBlockFrames * frameBytes;
-    attr.fragsize = static_cast<uint32_t>(-1);
-    int error = 0;
-    return pa_simple_new(nullptr, "Morvela", PA_STREAM_PLAYBACK, nullptr, "Keyboard", &spec,
-                         nullptr, &attr, &error);
-}
-
-// Best effort: a real-time priority where the user may have one.
+// Best effort: real-time priority where the system gives it (a privileged
+// user or RLIMIT_RTPRIO); refused quietly otherwise.
 void raiseThreadPriority() {
     sched_param param{};
     param.sched_priority = 10;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    pthread_setschedparam(pthread_self(), SCHED_FIFO | SCHED_RESET_ON_FORK, &param);
 }
 
 }  // namespace
@@ -60,25 +50,224 @@ void raiseThreadPriority() {
 struct AudioOutput::Impl {
     int sampleRate = 44100;
     RenderFn render;
-    pa_simple* pulse = nullptr;  // owned by the render thread once it runs
-    std::atomic<bool> usingPulse{false};
     std::atomic<bool> quit{false};
     std::atomic<double> latencyMs{-1.0};
+    std::atomic<uint64_t> underrunCount{0};
     std::thread thread;
 
-    // Resting: the render thread waits on `woken` until wake() or quit.
+    // The server connection: set up by start(), then used by the render
+    // thread alone.
+    pa_mainloop* loop = nullptr;
+    pa_context* context = nullptr;
+    pa_stream* stream = nullptr;
+    std::atomic<bool> usingPulse{false};
+    std::atomic<double> bufferNowMs{kServerBufferMs};
+    pa_buffer_attr attr{};
+    bool corked = false;
+    bool failed = false;
+    Clock::time_point lastUnderrun = Clock::now();
+    Clock::time_point lastShrink = Clock::now();
+    std::vector<float> spare;
+
+    // Resting: the silent output waits on `woken`; the server's stream is
+    // corked and its thread waits in the server loop's poll.
     std::mutex restMutex;
     std::condition_variable woken;
     std::atomic<bool> wakeRequested{false};
     std::atomic<bool> isResting{false};
+    int quietBlocks = 0;
+
+    ~Impl() { closePulse(); }
 
     void wake() {
         wakeRequested.store(true);
-        if (isResting.load()) {
+        if (!isResting.load()) return;
+        if (usingPulse.load()) {
+            pa_mainloop_wakeup(loop);  // safe from any thread
+        } else {
             std::lock_guard<std::mutex> lock(restMutex);
             woken.notify_one();
         }
     }
+
+    // ---- the sound server
+
+    static pa_buffer_attr attrFor(double ms, int rate) {
+        pa_buffer_attr a{};
+        a.maxlength = static_cast<uint32_t>(-1);
+        a.tlength = static_cast<uint32_t>(rate * ms / 1000.0) * kFrameBytes;
+        a.prebuf = kOutputBlockFrames * kFrameBytes;  // plays as soon as there is a block (at start, after an underrun)
+        a.minreq = kOutputBlockFrames * kFrameBytes;
+        a.fragsize = static_cast<uint32_t>(-1);
+        return a;
+    }
+
+    // Runs the loop until `done` or about two seconds pass.
+    template <class Done>
+    bool iterateUntil(Done done) {
+        const auto limit = Clock::now() + std::chrono::seconds(2);
+        while (!done()) {
+            if (Clock::now() > limit || pa_mainloop_iterate(loop, 0, nullptr) < 0) return false;
+            if (!done()) std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        return true;
+    }
+
+    bool openPulse() {
+        loop = pa_mainloop_new();
+        if (!loop) return false;
+        context = pa_context_new(pa_mainloop_get_api(loop), "Morvela");
+        if (!context || pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return false;
+        auto contextSettled = [this] {
+            const pa_context_state_t s = pa_context_get_state(context);
+            return s == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(s);
+        };
+        if (!iterateUntil(contextSettled) || pa_context_get_state(context) != PA_CONTEXT_READY) return false;
+        pa_sample_spec spec{};
+        spec.format = PA_SAMPLE_FLOAT32NE;
+        spec.rate = static_cast<uint32_t>(sampleRate);
+        spec.channels = 2;
+        stream = pa_stream_new(context, "Keyboard", &spec, nullptr);
+        if (!stream) return false;
+        pa_stream_set_write_callback(stream, [](pa_stream*, size_t n, void* self) { static_cast<Impl*>(self)->fill(n); }, this);
+        pa_stream_set_underflow_callback(stream, [](pa_stream*, void* self) { static_cast<Impl*>(self)->underflow(); }, this);
+        attr = attrFor(kServerBufferMs, sampleRate);
+        // Timing is asked for by hand while playing (sampleLatency): a resting
+        // stream then costs neither side a wakeup.
+        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
+        if (pa_stream_connect_playback(stream, nullptr, &attr, flags, nullptr, nullptr) < 0) return false;
+        auto streamSettled = [this] {
+            const pa_stream_state_t s = pa_stream_get_state(stream);
+            return s == PA_STREAM_READY || !PA_STREAM_IS_GOOD(s);
+        };
+        return iterateUntil(streamSettled) && pa_stream_get_state(stream) == PA_STREAM_READY;
+    }
+
+    void closePulse() {
+        if (stream) {
+            pa_stream_set_write_callback(stream, nullptr, nullptr);
+            pa_stream_set_underflow_callback(stream, nullptr, nullptr);
+            pa_stream_disconnect(stream);
+            pa_stream_unref(stream);
+            stream = nullptr;
+        }
+        if (context) {
+            pa_context_disconnect(context);
+            pa_context_unref(context);
+            context = nullptr;
+        }
+        if (loop) {
+            pa_mainloop_free(loop);
+            loop = nullptr;
+        }
+    }
+
+    static void done(pa_operation* op) {
+        if (op) pa_operation_unref(op);
+    }
+
+    void setBuffer(double ms) {
+        bufferNowMs.store(ms);
+        attr = attrFor(ms, sampleRate);
+        done(pa_stream_set_buffer_attr(stream, &attr, nullptr, nullptr));
+    }
+
+    // The server ran out of sound: count it, and give the stream more room.
+    void underflow() {
+        if (corked) return;
+        underrunCount.fetch_add(1, std::memory_order_relaxed);
+        if (std::getenv("MORVELA_AUDIO_DEBUG")) std::fprintf(stderr, "underflow at %.3f buffer %.1f\n", std::chrono::duration<double>(Clock::now().time_since_epoch()).count(), bufferNowMs.load());
+        lastUnderrun = lastShrink = Clock::now();
+        const double now = bufferNowMs.load();
+        if (now < kServerBufferMaxMs) setBuffer(std::min(kServerBufferMaxMs, now * 1.5));
+    }
+
+    // The server asks for `bytes`: rendered here, in whole blocks, until it
+    // has all it can take (a stream starts playing only once its buffer
+    // is full).
+    void fill(size_t bytes) {
+        if (corked) return;
+        const size_t blockBytes = kOutputBlockFrames * kFrameBytes;
+        while (bytes > 0 && bytes != static_cast<size_t>(-1)) {
+            const size_t blocks = (bytes + blockBytes - 1) / blockBytes;
+            void* data = nullptr;
+            size_t size = blocks * blockBytes;
+            if (pa_stream_begin_write(stream, &data, &size) < 0 || !data || size < blocks * blockBytes) {
+                if (data) pa_stream_cancel_write(stream);
+                spare.resize(blocks * kOutputBlockFrames * 2);
+                data = spare.data();
+                size = blocks * blockBytes;
+            }
+            float* out = static_cast<float*>(data);
+            for (size_t i = 0; i < blocks; ++i) {
+                wakeRequested.store(false);
+                const bool quiet = render(out + i * kOutputBlockFrames * 2, kOutputBlockFrames, bufferNowMs.load());
+                quietBlocks = quiet ? quietBlocks + 1 : 0;
+            }
+            if (pa_stream_write(stream, data, blocks * blockBytes, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+                failed = true;
+                return;
+            }
+            bytes = pa_stream_writable_size(stream);
+            if (bytes < blockBytes) break;
+        }
+        if (quietBlocks >= kQuietBlocksBeforeCork && !wakeRequested.load()) cork(true);
+    }
+
+    void cork(bool on) {
+        corked = on;
+        if (std::getenv("MORVELA_AUDIO_DEBUG")) std::fprintf(stderr, "cork %d at %.3f\n", on, std::chrono::duration<double>(Clock::now().time_since_epoch()).count());
+        if (on) {
+            isResting.store(true);
+            // The stream keeps asking for its short latency, so that a wake
+            // is heard at once; the server suspends its idle output itself.
+            done(pa_stream_cork(stream, 1, nullptr, nullptr));
+            return;
+        }
+        // What was left in the buffer is silence: drop it, and write at once
+        // rather than wait to be asked (the server's output may still be
+        // asleep), so the note that woke the stream is heard as soon as
+        // during play.
+        isResting.store(false);
+        quietBlocks = 0;
+        done(pa_stream_flush(stream, nullptr, nullptr));
+        done(pa_stream_cork(stream, 0, nullptr, nullptr));
+        fill(attr.tlength);
+    }
+
+    void sampleLatency() {
+        done(pa_stream_update_timing_info(stream, nullptr, nullptr));
+        pa_usec_t usec = 0;
+        int negative = 0;
+        if (pa_stream_get_latency(stream, &usec, &negative) == 0) latencyMs.store(negative ? 0.0 : usec / 1000.0);
+    }
+
+    // Serves the server until the output closes (true) or the server is lost.
+    bool runPulse() {
+        raiseThreadPriority();
+        fill(std::max<size_t>(attr.tlength, pa_stream_writable_size(stream)));
+        auto lastSample = Clock::now();
+        while (!quit.load(std::memory_order_relaxed)) {
+            if (pa_mainloop_iterate(loop, 1, nullptr) < 0 || failed || pa_stream_get_state(stream) != PA_STREAM_READY ||
+                pa_context_get_state(context) != PA_CONTEXT_READY)
+                return false;
+            if (corked && wakeRequested.load()) cork(false);
+            const auto now = Clock::now();
+            if (now - lastSample > std::chrono::milliseconds(250) && !corked) {
+                lastSample = now;
+                sampleLatency();
+            }
+            if (now - lastShrink > kShrinkAfter && bufferNowMs.load() > kServerBufferMs) {
+                lastShrink = now;
+                setBuffer(std::max(kServerBufferMs, bufferNowMs.load() - 1.0));
+            }
+        }
+        done(pa_stream_flush(stream, nullptr, nullptr));
+        pa_mainloop_iterate(loop, 0, nullptr);
+        return true;
+    }
+
+    // ---- the silent output
 
     // Waits until woken; false when the output is closing.
     bool rest() {
@@ -91,35 +280,15 @@ struct AudioOutput::Impl {
         return !quit.load();
     }
 
-    void run() {
-        // Only a thread feeding a real device needs to win against the rest
-        // of the desktop; the silent output just keeps time.
-        if (pulse) raiseThreadPriority();
+    void runNull() {
         std::vector<float> block(kOutputBlockFrames * 2);
-        uint64_t blocksWritten = 0;
         const auto blockTime = std::chrono::duration_cast<Clock::duration>(
             std::chrono::duration<double>(static_cast<double>(kOutputBlockFrames) / sampleRate));
         auto next = Clock::now();
-        int quietBlocks = 0;
+        quietBlocks = 0;
         while (!quit.load(std::memory_order_relaxed)) {
             wakeRequested.store(false);
-            const bool quiet = render(block.data(), kOutputBlockFrames);
-            if (pulse) {
-                int error = 0;
-                if (pa_simple_write(pulse, block.data(), block.size() * sizeof(float), &error) >= 0) {
-                    if (++blocksWritten % 256 == 0) {
-                        pa_usec_t usec = pa_simple_get_latency(pulse, &error);
-                        if (usec != static_cast<pa_usec_t>(-1)) latencyMs.store(usec / 1000.0);
-                    }
-                    continue;  // the write paces the loop
-                }
-                // The server went away: carry on silently at real-time pace.
-                pa_simple_free(pulse);
-                pulse = nullptr;
-                usingPulse.store(false);
-                announceSilentOutput();
-                next = Clock::now();
-            }
+            const bool quiet = render(block.data(), kOutputBlockFrames, 0.0);
             quietBlocks = quiet ? quietBlocks + 1 : 0;
             if (quietBlocks >= kQuietBlocksBeforeRest && !wakeRequested.load()) {
                 // Nothing to play: rest until something may sound, then go
@@ -134,12 +303,17 @@ struct AudioOutput::Impl {
             if (now > next + std::chrono::milliseconds(100)) next = now;  // after a stall, do not race to catch up
             std::this_thread::sleep_until(next);
         }
-        if (pulse) {
-            int error = 0;
-            pa_simple_flush(pulse, &error);
-            pa_simple_free(pulse);
-            pulse = nullptr;
+    }
+
+    void run() {
+        if (usingPulse.load()) {
+            if (runPulse()) return;
+            // The server went away: carry on silently at real-time pace.
+            usingPulse.store(false);
+            isResting.store(false);
+            announceSilentOutput();
         }
+        runNull();
     }
 };
 
@@ -150,10 +324,13 @@ std::unique_ptr<AudioOutput> AudioOutput::start(Kind kind, int sampleRate, Rende
     impl->sampleRate = sampleRate;
     impl->render = std::move(render);
     if (kind == Kind::Auto) {
-        impl->pulse = openPulse(sampleRate);
-        if (!impl->pulse) announceSilentOutput();
+        if (impl->openPulse()) {
+            impl->usingPulse.store(true);
+        } else {
+            impl->closePulse();
+            announceSilentOutput();
+        }
     }
-    impl->usingPulse.store(impl->pulse != nullptr);
     std::unique_ptr<AudioOutput> out(new AudioOutput(std::move(impl)));
     Impl* d = out->d.get();
     d->thread = std::thread([d] { d->run(); });
@@ -166,6 +343,7 @@ AudioOutput::~AudioOutput() {
         d->quit.store(true);
         d->woken.notify_one();
     }
+    if (d->loop) pa_mainloop_wakeup(d->loop);
     if (d->thread.joinable()) d->thread.join();
 }
 
@@ -177,8 +355,10 @@ void AudioOutput::wake() { d->wake(); }
 
 bool AudioOutput::resting() const { return d->isResting.load(); }
 
+uint64_t AudioOutput::underruns() const { return d->underrunCount.load(); }
+
 double AudioOutput::bufferMs() const {
-    if (d->usingPulse.load()) return kServerBufferMs;
+    if (d->usingPulse.load()) return d->bufferNowMs.load();
     return 1000.0 * kOutputBlockFrames / d->sampleRate;
 }
 

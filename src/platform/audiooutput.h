@@ -1,11 +1,14 @@
-// Where the audio engine's mix goes: a render thread that pulls fixed blocks
-// from the mixer and writes them to the desktop's sound server, or — without
-// one — paces itself at real time into a silent output so that timing, taps
-// and recording behave the same. The silent output rests while the mixer has
-// nothing to play, so that an idle program costs no CPU, and is woken by
-// whatever may make a sound.
+// Where the audio engine's mix goes: a render thread that renders fixed
+// blocks from the mixer and writes them to the desktop's sound server itself
+// (its own connection, driven from that thread at real-time priority where
+// the system allows), or — without a server — paces itself at real time into
+// a silent output so that timing, taps and recording behave the same. When
+// nothing has sounded for a while the output rests (the server's stream is
+// corked, the silent output stops rendering), so that an idle program costs
+// no CPU, and whatever may make a sound wakes it.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,15 +17,18 @@ namespace plat {
 
 // Frames per block the render thread asks of the mixer (about 1.45 ms).
 constexpr int kOutputBlockFrames = 64;
-// Output buffering asked of the sound server.
+// Output buffering asked of the sound server at first; after an underrun it
+// grows (up to kServerBufferMaxMs) and shrinks back slowly while none comes.
 constexpr double kServerBufferMs = 10.0;
+constexpr double kServerBufferMaxMs = 60.0;
 
 class AudioOutput {
 public:
     enum class Kind { Auto, Null };
     // Renders one block; returns true when the block is silence and nothing
-    // is left sounding (the output may then rest until woken).
-    using RenderFn = std::function<bool(float* interleaved, int frameCount)>;
+    // is left sounding (the output may then rest until woken). aheadMs: how
+    // far ahead of being heard the output may render a block at most.
+    using RenderFn = std::function<bool(float* interleaved, int frameCount, double aheadMs)>;
 
     // Auto: the sound server, else (after one line on stderr, once per
     // process) the null output. Null: the null output. Starts the render
@@ -31,7 +37,7 @@ public:
     ~AudioOutput();  // stops the thread and closes the stream
 
     std::string name() const;  // "pulse" or "null"
-    double bufferMs() const;
+    double bufferMs() const;   // buffering asked of the server now
     // The latency the sound server reports for the stream (what is queued
     // and not yet heard), sampled now and then by the render thread; -1
     // without a server.
@@ -40,8 +46,10 @@ public:
     // Something may sound now: a resting output renders again at once.
     // Cheap while the output is not resting. Any thread.
     void wake();
-    // The silent output is resting (renders nothing until woken).
+    // The output is resting (renders nothing until woken).
     bool resting() const;
+    // Times the sound server ran out of sound for the stream (0 without one).
+    uint64_t underruns() const;
 
 private:
     struct Impl;

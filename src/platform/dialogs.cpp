@@ -1,6 +1,7 @@
 // Message boxes, input boxes, file dialogs and the program's end, behind the interface tests
 // replace.
 #include "platform/dialogs.h"
+#include "platform/midiout.h"
 
 #include "platform/fileutil.h"
 
@@ -173,6 +174,7 @@ void setEndProgramHook(void (*hook)()) { g_endHook = hook; }
 
 int msgBox(const QString& text, int style, const QString& title) {
     QWidget* parent = QApplication::activeWindow();
+    MidiDueTime now(0);  // what the box's event loop sends is due at once
     return dialogs().messageBox(parent, text, style, title);
 }
 

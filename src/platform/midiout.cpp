@@ -23,9 +23,9 @@ const std::chrono::steady_clock::time_point kProgramStart = std::chrono::steady_
 constexpr uint32_t kMapperId = 0xFFFFFFFFu;
 
 // The embedded synthesizer as a device: opening starts the audio engine,
-// closing silences it (the soundfont stays loaded). A message the synthesizer
-// refuses (rare: a note on a channel without an instrument) is reported as
-// not ready.
+// closing silences it (the soundfont stays loaded). Messages are handed to
+// the render thread, due when midiDueTime() says; one the engine cannot take
+// (its queue full) is reported as not ready.
 class SynthDevice : public MidiOutDevice {
 public:
     explicit SynthDevice(std::string name) : name_(std::move(name)) {}
@@ -43,7 +43,7 @@ public:
         return kMidiOk;
     }
     uint32_t send(uint32_t message) override {
-        return AudioEngine::instance().midiShortMessage(message) ? kMidiOk : kMidiErrNotReady;
+        return AudioEngine::instance().midiShortMessage(message, midiDueTime()) ? kMidiOk : kMidiErrNotReady;
     }
 
 private:
@@ -143,6 +143,19 @@ const char* errorTextUtf8(uint32_t error) {
 
 std::string synthDeviceName() { return "Morvela 软件合成器"; }
 std::string mapperDeviceName() { return "MIDI 映射器"; }
+
+namespace {
+thread_local int64_t t_dueNs = 0;
+
+uint64_t logMicrosOf(int64_t steadyNs) {
+    const int64_t start = std::chrono::duration_cast<std::chrono::nanoseconds>(kProgramStart.time_since_epoch()).count();
+    return steadyNs > start ? static_cast<uint64_t>((steadyNs - start) / 1000) : 0;
+}
+}  // namespace
+
+MidiDueTime::MidiDueTime(int64_t steadyNs) : previous_(t_dueNs) { t_dueNs = steadyNs; }
+MidiDueTime::~MidiDueTime() { t_dueNs = previous_; }
+int64_t midiDueTime() { return t_dueNs; }
 
 uint64_t midiLogMicros() {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
@@ -260,7 +273,8 @@ uint32_t midiOutClose(MidiOutHandleValue handle) {
 }
 
 uint32_t midiOutShortMsg(MidiOutHandleValue handle, uint32_t message) {
-    midiLog().write(midiLogMicros(), message);
+    const int64_t due = midiDueTime();
+    midiLog().write(due > 0 ? logMicrosOf(due) : midiLogMicros(), message);
     std::shared_ptr<MidiOutDevice> device;
     {
         DeviceTable& t = table();

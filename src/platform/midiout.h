@@ -115,11 +115,30 @@ uint32_t midiOutGetErrorTextA(uint32_t error, char* text, uint32_t textSize);
 // MIDI log: every value given to midiOutShortMsg (well-formed or not, on any
 // handle, also invalid ones) is appended to the file as one line
 // "<microseconds since program start> <8 upper-case hex digits>", flushed per
-// line. The environment variable MORVELA_MIDI_LOG names the file (read once,
+// line; the time is when the message is due (see MidiDueTime). The environment variable MORVELA_MIDI_LOG names the file (read once,
 // at the first call); setMidiLogPath replaces that choice ("" = no log).
 void setMidiLogPath(const std::string& path);
 // Microseconds since program start on the clock of the MIDI log.
 uint64_t midiLogMicros();
+
+// When the messages sent now are due. A clock that keeps musical time sets
+// it around its tick: the tick's deadline plus kClockLookAheadNs, so the
+// embedded synthesizer sounds them at that moment to the frame, however late
+// the tick ran (by less than the look-ahead). Outside such a scope messages
+// are due at once (0). Per thread; scopes nest, and a scope of 0 (an event
+// loop run inside a tick: keys pressed meanwhile) goes back to "at once".
+constexpr int64_t kClockLookAheadNs = 20'000'000;
+class MidiDueTime {
+public:
+    explicit MidiDueTime(int64_t steadyNs);  // steady clock nanoseconds; 0 = at once
+    ~MidiDueTime();
+    MidiDueTime(const MidiDueTime&) = delete;
+    MidiDueTime& operator=(const MidiDueTime&) = delete;
+
+private:
+    int64_t previous_;
+};
+int64_t midiDueTime();  // the current due time (0 = at once)
 
 // UTF-8 name of the embedded synthesizer device.
 std::string synthDeviceName();

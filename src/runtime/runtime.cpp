@@ -3,6 +3,7 @@
 #include "runtime/runtime.h"
 
 #include "platform/dialogs.h"
+#include "platform/midiout.h"
 
 #include <QCoreApplication>
 #include <cctype>
@@ -164,6 +165,11 @@ bool programEndRequested() { return g_endRequested; }
 int programEndCode() { return g_endCode; }
 void clearProgramEndRequest() { g_endRequested = false; g_endCode = 0; }
 
-void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void DoEvents() {
+    // Keys and clicks handled meanwhile sound at once, not at the time of a
+    // clock tick that yields here.
+    plat::MidiDueTime now(0);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 }  // namespace rt

@@ -2,6 +2,8 @@
 // timers, scroll bars.
 #include "ui/controls.h"
 
+#include "platform/midiout.h"
+
 #include <QElapsedTimer>
 
 #include <QAbstractItemView>
@@ -527,7 +529,14 @@ void Timer::fire() {
     tickDeadline_ = deadline_;
     deadline_ = tickDeadline_ + qint64(interval_) * 1000000;
     firing_ = true;
-    tick();
+    {
+        // What the tick sends is due at its deadline (on the steady clock)
+        // plus the look-ahead: the synthesizer sounds it then, to the frame.
+        const qint64 steadyNow = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch()).count();
+        plat::MidiDueTime due(steadyNow + (tickDeadline_ - nowNs()) + plat::kClockLookAheadNs);
+        tick();
+    }
     firing_ = false;
     if (enabled_ && interval_ != 0 && !timer_.isActive()) schedule();
 }

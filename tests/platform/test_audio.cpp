@@ -131,6 +131,7 @@ TEST_F(EngineTest, ChannelMessagesReachTheSynthAndMalformedOnesDoNot) {
         ASSERT_TRUE(engine.midiShortMessage(m)) << std::hex << m;
     for (uint32_t bad : {0xFFFFFFC0u, 0x000000FFu, 0x00FF3C92u})  // program -1, system reset, velocity 0xFF
         EXPECT_FALSE(engine.midiShortMessage(bad)) << std::hex << bad;
+    render(0.01);  // the render thread applies them
     fluid_synth_get_program(engine.synth(), 2, &sfont, &bank, &program);
     EXPECT_EQ(program, 25) << "not reset by the dropped messages";
     fluid_synth_get_pitch_bend(engine.synth(), 2, &bend);
@@ -158,6 +159,37 @@ TEST_F(EngineTest, StopSilencesRestartBeginsAfreshRemovedTapsStayQuiet) {
     EXPECT_EQ(second.load(), seen) << "a removed tap is not called again";
     ASSERT_TRUE(engine.midiShortMessage(kNoteOnC4));
     EXPECT_GT(levelOf(0.2), 1e-3);
+}
+
+// The synthesizer starts notes at the edges of its 64-frame blocks: a note
+// due at a frame sounds from the nearest edge, not before. A message sent
+// later on the same channel does not overtake it (no stuck note), and a full
+// queue refuses rather than waits.
+TEST_F(EngineTest, TimedNotesSoundFromTheirFrameAndKeepTheirChannelsOrder) {
+    engine.midiShortMessage(0x000010C0);  // an organ, dry (no reverb tail after all sound off)
+    fluid_synth_reverb_on(engine.synth(), -1, 0);
+    fluid_synth_chorus_on(engine.synth(), -1, 0);
+    for (auto [offset, edge] : {std::pair{0, 0}, {20, 0}, {40, 64}}) {
+        render(0.3);
+        const uint64_t at = (engine.framesRendered() / 64 + 10) * 64;
+        ASSERT_TRUE(engine.midiShortMessageAtFrame(kNoteOnC4, at + uint64_t(offset)));
+        const uint64_t from = engine.framesRendered();
+        auto out = render(0.1);
+        const size_t edgeAt = size_t(at - from) + size_t(edge);
+        EXPECT_LT(rms(out, 0, edgeAt), kSilent) << offset;
+        EXPECT_GT(rms(out, edgeAt, edgeAt + 64), 1e-3) << offset;
+        engine.midiShortMessage(0x000078B0);  // all sound off
+    }
+    render(0.5);
+    ASSERT_TRUE(engine.midiShortMessageAtFrame(kNoteOnC4, engine.framesRendered() + 4410));
+    engine.midiShortMessage(0x00003C80);  // sent after, due at once: still after the note-on
+    render(1.0);
+    EXPECT_LT(levelOf(0.1), kSilent) << "the note was released";
+    int refused = 0;
+    for (int i = 0; i < 20000; ++i) refused += !engine.midiShortMessage(0x00003C80);
+    EXPECT_GT(refused, 0);
+    render(0.1);
+    EXPECT_TRUE(engine.midiShortMessage(0x00003C80)) << "room again once rendered";
 }
 
 // The null output renders on its own thread; it rests while nothing sounds
