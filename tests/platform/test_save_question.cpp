@@ -22,26 +22,19 @@ TEST(SaveQuestion, EnterKeepsTheFileAndYesReplacesIt) {
     request.flags = 2;
     request.initDir = folder.path();
     request.fileName = QStringLiteral("victim");
-
-    // The user: accepts the dialog, presses Enter at the question, accepts
-    // again, then clicks "是".
+    // The user accepts the dialog, presses Enter at the question, accepts again, then clicks "是".
     QStringList seen;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* dlg = qobject_cast<QFileDialog*>(modal)) {
-            seen << QStringLiteral("dialog");
+            seen << "dialog";
             QMetaObject::invokeMethod(dlg, "accept", Qt::QueuedConnection);
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            const bool enter = seen.count(QStringLiteral("dialog")) == 1;
-            seen << (box->defaultButton() == box->button(QMessageBox::No) ? QStringLiteral("default 否")
-                                                                          : QStringLiteral("default 是"));
-            if (enter) {
-                QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-                QApplication::sendEvent(box, &press);
-            } else {
-                box->button(QMessageBox::Yes)->click();
-            }
+            seen << (box->defaultButton() == box->button(QMessageBox::No) ? "default 否" : "default 是");
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            if (seen.size() == 2) QApplication::sendEvent(box, &enter);
+            else box->button(QMessageBox::Yes)->click();
         }
     });
     user.start(20);
