@@ -1,10 +1,14 @@
 // Saving: the parts of the real file dialog that decide which file a save
-// replaces, the real boxes, and the Chinese texts of Qt's own dialogs.
+// replaces and the question it asks, the one writer behind every save, the
+// real boxes, and the Chinese texts of Qt's own dialogs.
 #include "platform/dialogs.h"
+#include "platform/savefile.h"
 
 #include "support/testsupport.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -89,4 +93,61 @@ TEST(RealDialogs, ButtonsOfEachStyleAndTheirAnswersAndTheTypedText) {
         EXPECT_TRUE(dialogs().fileDialog(nullptr, r).cancelled);
         EXPECT_EQ(mode, save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     }
+}
+
+// Enter answers "否" and goes back to the dialog, "是" replaces.
+TEST(SaveQuestion, EnterKeepsTheFileAndYesReplacesIt) {
+    testing_support::ScratchFolder folder;
+    folder.write(QStringLiteral("victim.bin"), "old");
+    plat::setDialogs(nullptr);
+    plat::FileDialogRequest request;
+    request.save = true;
+    request.filter = QStringLiteral("数据|*.bin");
+    request.flags = 2;
+    request.initDir = folder.path();
+    request.fileName = QStringLiteral("victim");
+    // The user accepts the dialog, presses Enter at the question, accepts again, then clicks "是".
+    QStringList seen;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dlg = qobject_cast<QFileDialog*>(modal)) {
+            seen << "dialog";
+            QMetaObject::invokeMethod(dlg, "accept", Qt::QueuedConnection);
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen << (box->defaultButton() == box->button(QMessageBox::No) ? "default 否" : "default 是");
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            if (seen.size() == 2) QApplication::sendEvent(box, &enter);
+            else box->button(QMessageBox::Yes)->click();
+        }
+    });
+    user.start(20);
+    const plat::FileDialogResult r = plat::dialogs().fileDialog(nullptr, request);
+    user.stop();
+    EXPECT_EQ(seen, QStringList({"dialog", "default 否", "dialog", "default 否"}));
+    ASSERT_FALSE(r.cancelled);
+    EXPECT_EQ(r.fileName, folder.file(QStringLiteral("victim.bin")));
+}
+
+// Under a file size limit (a full disk, in a child process) a save cut short
+// fails and leaves the old file and the folder as they were; a save that fits
+// replaces the file of that name in any letter case.
+TEST(SaveFile, ASaveCutShortKeepsTheOldFileAndLeavesNothingBeside) {
+    testing_support::ScratchFolder folder(false, false);
+    const auto file = [&](const char* name) { return folder.file(QString::fromUtf8(name)); };
+    const QByteArray old(8044, 'o');
+    folder.write("keep.wav", old);
+    folder.write("keep.wav.part", "mine");
+    folder.write("Small.txt", "old");
+    folder.write("big.src", QByteArray(150000, 'b'));
+    EXPECT_EQ(testing_support::withFileSizeLimit(100000, [&] {
+                  return !plat::writeFileAtomic(file("keep.wav"), QByteArray(150000, 'n')) &&
+                         !plat::copyFileAtomic(file("big.src"), file("KEEP.WAV")) &&
+                         plat::writeFileAtomic(file("small.TXT"), "new");
+              }),
+              1);
+    EXPECT_TRUE(folder.read("keep.wav") == old) << "the old file is byte for byte as it was";
+    EXPECT_EQ(folder.read("keep.wav.part") + folder.read("Small.txt"), "minenew");
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase),
+              QStringList({"big.src", "keep.wav", "keep.wav.part", "Small.txt"}));
 }

@@ -1,5 +1,6 @@
-// Controls run their handlers when code sets a value, only on a real change;
-// focus handlers run on real focus moves only; timers follow Interval and
+// Controls run their handlers when code sets a value, only on a real change
+// (a scroll bar once at the end of a drag, and when a raised Min or lowered
+// Max pulls the value); focus handlers run on real focus moves only; timers follow Interval and
 // Enabled, and a musical clock holds its grid of deadlines.
 #include "support/testsupport.h"
 #include "ui/controls.h"
@@ -230,4 +231,31 @@ TEST(FileList, SortsAndMatchesThePatternWithoutCase) {
     list.refresh();  // the refreshed list has no choice: the same row is a change
     list.setListIndex(1);
     EXPECT_EQ(clicks, 2);
+}
+
+TEST(ScrollBarRules, ChangeWhenSetOnceAtTheEndOfADragAndWhenTheBoundsPullTheValue) {
+    ScrollBar bar;
+    bar.setMin(0);
+    bar.setMax(200);
+    std::vector<int> seen;
+    bar.onChange = [&] { seen.push_back(bar.value()); };
+    bar.setValue(5);
+    bar.setValue(5);
+    EXPECT_THROW(bar.setValue(201), rt::RuntimeError);
+    bar.setMin(7);
+    bar.setMin(0);
+    bar.setSliderDown(true);
+    for (int p : {6, 7, 8}) bar.setSliderPosition(p);  // a drag reports where it is let go
+    EXPECT_EQ(seen, (std::vector<int>{5, 7}));
+    bar.setSliderDown(false);
+    bar.triggerAction(QAbstractSlider::SliderSingleStepAdd);  // an arrow click at once
+    bar.setValue(150);
+    bar.setMax(12);
+    bar.setMax(40);  // raising it leaves the value
+    bar.setValue(0);
+    bar.setMax(-3);  // below Min: Min stays, the value stays in -3..0
+    EXPECT_EQ(bar.min(), 0);
+    bar.setValue(-2);
+    bar.setMax(-1);
+    EXPECT_EQ(seen, (std::vector<int>{5, 7, 8, 9, 150, 12, 0, -2, -1}));
 }
