@@ -6,15 +6,7 @@
 
 #include "support/testsupport.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QKeyEvent>
-#include <QFileDialog>
-#include <QInputDialog>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTimer>
-#include <QTranslator>
+#include <QtWidgets>
 #include <gtest/gtest.h>
 
 using namespace plat;

@@ -9,8 +9,7 @@
 #include "platform/waverecorder.h"
 #include "support/soundsupport.h"
 
-#include <QFileInfo>
-#include <QTemporaryDir>
+#include <QtWidgets>
 #include <fluidsynth.h>
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "platform/midiout.h"
 #include "platform/textcodec.h"
 
-#include <QTemporaryDir>
+#include <QtWidgets>
 #include <gtest/gtest.h>
 
 #include <cstring>

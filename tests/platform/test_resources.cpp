@@ -3,10 +3,7 @@
 #include "platform/resources.h"
 #include "platform/textcodec.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QRegularExpression>
+#include <QtWidgets>
 #include <gtest/gtest.h>
 
 using S = QString;

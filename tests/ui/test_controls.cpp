@@ -5,12 +5,7 @@
 #include "support/testsupport.h"
 #include "ui/controls.h"
 
-#include <QApplication>
-#include <QEventLoop>
-#include <QFocusEvent>
-#include <QMouseEvent>
-#include <QPlainTextEdit>
-#include <QTimer>
+#include <QtWidgets>
 #include <gtest/gtest.h>
 
 #include <random>

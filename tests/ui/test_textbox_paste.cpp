@@ -4,11 +4,7 @@
 // again on an X display of its own, where nothing has been copied yet.
 #include "ui/controls.h"
 
-#include <QApplication>
-#include <QClipboard>
-#include <QKeyEvent>
-#include <QMenu>
-#include <QMouseEvent>
+#include <QtWidgets>
 #include <gtest/gtest.h>
 
 #include <memory>
