@@ -1,6 +1,5 @@
-// The MIDI module and the shared musical gestures against capture devices:
-// device list, open and close, message packing with its 16-bit rules, pan
-// before every note, error boxes; step players, drum pads, triads, the chord
+// The MIDI module and the shared musical gestures against capture devices: device list, open and close, message
+// packing with its 16-bit rules, pan before every note, error boxes; step players, drum pads, triads, the chord
 // effect and the rhythm instrument keys, with stand-in controls.
 #include "midi/gestures.h"
 #include "midi/midiout.h"
@@ -85,8 +84,7 @@ TEST_F(Midi, DeviceListOpenAndCloseWithTheirErrors) {
     plat::midiOutGetErrorTextA(plat::kMidiErrAllocated, text, sizeof text);
     EXPECT_EQ(dialogs.messages, QStringList{plat::fromGbk(QByteArray(text))});
 
-    // A failing close reports while the handle is held, then gives it up,
-    // even when the box itself fails.
+    // A failing close reports while the handle is held, then gives it up, even when the box itself fails.
     ASSERT_TRUE(OpenMidiOut(-1));
     devices.mapper->failCloseWith = plat::kMidiErrNotReady;
     const plat::MidiOutHandleValue open = G.MidiOutHandle;

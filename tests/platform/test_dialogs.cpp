@@ -1,6 +1,5 @@
-// Saving: the parts of the real file dialog that decide which file a save
-// replaces and the question it asks, the one writer behind every save, the
-// real boxes, and the Chinese texts of Qt's own dialogs.
+// Saving: the parts of the real file dialog that decide which file a save replaces and the question it asks, the one
+// writer behind every save, the real boxes, and the Chinese texts of Qt's own dialogs.
 #include "platform/dialogs.h"
 #include "platform/savefile.h"
 
@@ -45,9 +44,8 @@ void answerModal(std::function<void(QWidget*)> answer) {
     poll->start(5);
 }
 
-// The buttons each style offers and the answer each gives, the text typed
-// into an input box; the open dialog takes only an existing file, the save
-// dialog any name.
+// The buttons each style offers and the answer each gives, the text typed into an input box; the open dialog takes
+// only an existing file, the save dialog any name.
 TEST(RealDialogs, ButtonsOfEachStyleAndTheirAnswersAndTheTypedText) {
     const struct { int style; QMessageBox::StandardButton press; int buttons, answer; } cases[] = {
         {kOkOnly, QMessageBox::Ok, 1, kAnsOk},          {kOkCancel, QMessageBox::Cancel, 2, kAnsCancel},
@@ -121,9 +119,8 @@ TEST(SaveQuestion, EnterKeepsTheFileAndYesReplacesIt) {
     EXPECT_EQ(r.fileName, folder.file(QStringLiteral("victim.bin")));
 }
 
-// Under a file size limit (a full disk, in a child process) a save cut short
-// fails and leaves the old file and the folder as they were; a save that fits
-// replaces the file of that name in any letter case.
+// Under a file size limit (a full disk, in a child process) a save cut short fails and leaves the old file and the
+// folder as they were; a save that fits replaces the file of that name in any letter case.
 TEST(SaveFile, ASaveCutShortKeepsTheOldFileAndLeavesNothingBeside) {
     testing_support::ScratchFolder folder(false, false);
     const auto file = [&](const char* name) { return folder.file(QString::fromUtf8(name)); };

@@ -1,6 +1,5 @@
-// The media control strings on the engine's manual output: the wave
-// recorder (what the mix sounded like, in the format asked for), the media
-// player, the result codes, and the frame ring the recorder's tap fills.
+// The media control strings on the engine's manual output: the wave recorder (what the mix sounded like, in the
+// format asked for), the media player, the result codes, and the frame ring the recorder's tap fills.
 #include "platform/audioengine.h"
 #include "platform/mcicommand.h"
 #include "platform/mcidevice.h"
@@ -89,8 +88,8 @@ protected:
 
 }  // namespace
 
-// A recording holds the mix in the format asked for (any letter case), saved
-// to a quoted path; silence is the exact zero sample (8-bit: the byte 0x80).
+// A recording holds the mix in the format asked for (any letter case), saved to a quoted path; silence is the exact
+// zero sample (8-bit: the byte 0x80).
 TEST_F(MciTest, RecordingHoldsTheMixInTheFormatAskedForAndSavesToAQuotedPath) {
     recordNote({S("assemble record off"), S("file format tag pcm"), S("algorithm pcm"), S("bitspersample 8"),
                 S("samplespersec 44100"), S("channels 2")});

@@ -1,5 +1,5 @@
-// The MIDI device layer: the short-message filter, the device table with its
-// handles, error texts in GBK and the MIDI log.
+// The MIDI device layer: the short-message filter, the device table with its handles, error texts in GBK and the MIDI
+// log.
 #include "platform/audioengine.h"
 #include "platform/midiout.h"
 #include "platform/textcodec.h"

@@ -1,5 +1,5 @@
-// The string table, the compiled-in pictures, the data files of
-// resources/records and what the build puts in the program folder.
+// The string table, the compiled-in pictures, the data files of resources/records and what the build puts in the
+// program folder.
 #include "platform/resources.h"
 #include "platform/textcodec.h"
 
@@ -8,8 +8,7 @@
 
 using S = QString;
 
-// The instrument and percussion lists, the key help texts; every text
-// survives the GBK files the program writes.
+// The instrument and percussion lists, the key help texts; every text survives the GBK files the program writes.
 TEST(Resources, StringListsAndTextsSurviveTheFileCodePage) {
     const std::pair<int, const char*> ends[] = {{201, "0.无声"}, {329, "128.枪声"}, {335, "低音大鼓"},
                                                 {381, "三角铃-开音"}, {415, " G 键\r\n中音（哆）\r\n乐谱中用 KC 表示"}};
@@ -34,8 +33,7 @@ TEST(Resources, PicturesLoadAtTheirSizesPressedDifferingFromReleased) {
     EXPECT_EQ(plat::LoadResCursor(7).shape(), Qt::ArrowCursor);
 }
 
-// Rhythm patterns are the 77-character line, scores one line; the build
-// copies them into the program folder.
+// Rhythm patterns are the 77-character line, scores one line; the build copies them into the program folder.
 TEST(Resources, RecordFilesAndTheProgramFolder) {
     static const QRegularExpression rhythm(S("^0[0-7]0[0-2](?:[01][0-9A-F]|2[0-9A-E]){3}00[*-]{49}.{16}\r\n$"));
     const auto readAll = [](const QString& path) {

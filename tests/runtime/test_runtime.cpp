@@ -1,5 +1,5 @@
-// The run-time rules the windows rely on: number conversions, 16-bit
-// overflow, fixed bounds, and the guard at the event boundary.
+// The run-time rules the windows rely on: number conversions, 16-bit overflow, fixed bounds, and the guard at the
+// event boundary.
 #include "support/testsupport.h"
 #include "runtime/runtime.h"
 

@@ -1,6 +1,5 @@
-// Sound aids of the window tests: wave files to play, and a window fixture
-// whose audio engine runs on its manual output (render() mixes), optionally
-// logging every media command sent.
+// Sound aids of the window tests: wave files to play, and a window fixture whose audio engine runs on its manual
+// output (render() mixes), optionally logging every media command sent.
 #pragma once
 
 #include "platform/audioengine.h"

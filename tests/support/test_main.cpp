@@ -1,5 +1,5 @@
-// Shared main of the test programs: Qt's offscreen platform unless a
-// platform is named, a QApplication for window tests, and a private HOME.
+// Shared main of the test programs: Qt's offscreen platform unless a platform is named, a QApplication for window
+// tests, and a private HOME.
 #include <QApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

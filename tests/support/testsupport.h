@@ -1,5 +1,5 @@
-// Shared test aids: dialogs that tests answer, a capture MIDI device table,
-// a scratch program folder, message aids and a file size limit.
+// Shared test aids: dialogs that tests answer, a capture MIDI device table, a scratch program folder, message aids
+// and a file size limit.
 #pragma once
 
 #include "platform/dialogs.h"
@@ -17,8 +17,8 @@
 
 namespace testing_support {
 
-// Records every message box and answers from queues (empty: OK, cancelled);
-// the program's end throws plat::ProgramEnded.
+// Records every message box and answers from queues (empty: OK, cancelled); the program's end throws
+// plat::ProgramEnded.
 class TestDialogs : public plat::Dialogs {
 public:
     TestDialogs() { plat::setDialogs(this); }
@@ -37,8 +37,7 @@ public:
     int ends = 0;
 };
 
-// The MIDI device table for a test's life: the mapper and device 0 are one
-// capture device, device 1 another.
+// The MIDI device table for a test's life: the mapper and device 0 are one capture device, device 1 another.
 class CaptureDevices {
 public:
     CaptureDevices();
@@ -82,9 +81,8 @@ struct MidiMessageAids {
 
 std::string hexList(const std::vector<uint32_t>& messages);  // upper-case hex, for failures
 
-// Runs child() in a forked process whose files cannot grow past `bytes`
-// (writes past it fail with an error); returns its exit code, or -1.
-// liftFileSizeLimit() lifts the limit inside.
+// Runs child() in a forked process whose files cannot grow past `bytes` (writes past it fail with an error); returns
+// its exit code, or -1. liftFileSizeLimit() lifts the limit inside.
 int withFileSizeLimit(long bytes, const std::function<int()>& child);
 void liftFileSizeLimit();
 

@@ -1,7 +1,6 @@
-// Controls run their handlers when code sets a value, only on a real change
-// (a scroll bar once at the end of a drag, and when a raised Min or lowered
-// Max pulls the value); focus handlers run on real focus moves only; timers follow Interval and
-// Enabled, and a musical clock holds its grid of deadlines.
+// Controls run their handlers when code sets a value, only on a real change (a scroll bar once at the end of a drag,
+// and when a raised Min or lowered Max pulls the value); focus handlers run on real focus moves only; timers follow
+// Interval and Enabled, and a musical clock holds its grid of deadlines.
 #include "support/testsupport.h"
 #include "ui/controls.h"
 
@@ -92,8 +91,8 @@ TEST(TextBoxRules, SelTextInsertsAndTheLengthLimitHoldsForTypingOnly) {
     for (const char* c : {"C", "D", "E"}) edit->insert(S::fromLatin1(c));
     EXPECT_EQ(line.text(), S("ABCD"));
 
-    // A recording appends at every key: the text stays exact through any
-    // number of appends, shown with soft line breaks while not edited.
+    // A recording appends at every key: the text stays exact through any number of appends, shown with soft line
+    // breaks while not edited.
     QWidget window;
     TextBox t(true, &window);
     window.show();
@@ -135,9 +134,8 @@ constexpr qint64 kMs = 1000000;
 
 }  // namespace
 
-// Interval 0 never fires; setting Interval restarts the countdown (also at
-// an unchanged value); enabling an enabled timer does not. Held timers never
-// fire by themselves, and a nested tick does not run.
+// Interval 0 never fires; setting Interval restarts the countdown (also at an unchanged value); enabling an enabled
+// timer does not. Held timers never fire by themselves, and a nested tick does not run.
 TEST(TimerRules, IntervalRestartsTheCountdownAndHeldTimersNeverFire) {
     ASSERT_TRUE(Timer::held()) << "test programs run their timers by hand";
     {
@@ -171,11 +169,10 @@ TEST(TimerRules, IntervalRestartsTheCountdownAndHeldTimersNeverFire) {
     EXPECT_THROW(t.setInterval(-1), RuntimeError);
 }
 
-// 1,000 wake-ups of a musical clock, each late by a random amount below one
-// interval, some woken early: every tick runs on its deadline of the grid
-// (no drift), one tick per wake-up (no burst). A tempo change inside a tick
-// starts the new grid at that tick's deadline; after a stall the clock keeps
-// time from then on instead of playing the missed ticks at once.
+// 1,000 wake-ups of a musical clock, each late by a random amount below one interval, some woken early: every tick
+// runs on its deadline of the grid (no drift), one tick per wake-up (no burst). A tempo change inside a tick starts
+// the new grid at that tick's deadline; after a stall the clock keeps time from then on instead of playing the missed
+// ticks at once.
 TEST(TimerRules, MusicalClockHoldsItsGridUnderRandomLateness) {
     const FakeTime time;
     Timer t;

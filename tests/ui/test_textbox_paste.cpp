@@ -1,7 +1,6 @@
-// Every paste into a multi-line box (Ctrl+V, Shift+Insert, Shift with the
-// keypad's 0, a middle click, the context menu) takes the clipboard's plain
-// text, and nothing while the clipboard is empty. test_app runs this test
-// again on an X display of its own, where nothing has been copied yet.
+// Every paste into a multi-line box (Ctrl+V, Shift+Insert, Shift with the keypad's 0, a middle click, the context
+// menu) takes the clipboard's plain text, and nothing while the clipboard is empty. test_app runs this test again on
+// an X display of its own, where nothing has been copied yet.
 #include "ui/controls.h"
 
 #include <QtWidgets>
