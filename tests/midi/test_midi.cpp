@@ -41,14 +41,6 @@ protected:
         G.RhythmPattern(track, step).Enabled = enabled ? True : False;
         G.RhythmPattern(track, step).Message = static_cast<int32_t>(msg(0x99, note, 100));
     }
-    // Dialogs that run `during` while a message box is open.
-    struct Watch : TestDialogs {
-        std::function<void()> during;
-        int messageBox(QWidget* w, const QString& t, int s, const QString& title) override {
-            if (during) during();
-            return TestDialogs::messageBox(w, t, s, title);
-        }
-    };
 
     TestDialogs dialogs;
     testing_support::CaptureDevices devices;
@@ -90,14 +82,14 @@ TEST_F(Midi, DeviceListOpenAndCloseWithTheirErrors) {
     const plat::MidiOutHandleValue open = G.MidiOutHandle;
     plat::MidiOutHandleValue seen = 1;
     {
-        Watch watch;
-        watch.during = [&] { seen = G.MidiOutHandle; };
+        TestDialogs watch;
+        watch.onMessage = [&](const QString&) { seen = G.MidiOutHandle; };
         CloseMidiOut();
         EXPECT_EQ(watch.messages.size(), 1);
         EXPECT_EQ(seen, open);
         EXPECT_EQ(G.MidiOutHandle, 0u);
         ASSERT_TRUE(OpenMidiOut(-1));
-        watch.during = [] { throw std::runtime_error("box"); };
+        watch.onMessage = [](const QString&) { throw std::runtime_error("box"); };
         EXPECT_THROW(CloseMidiOut(), std::runtime_error);
         EXPECT_EQ(G.MidiOutHandle, 0u);
     }
@@ -131,9 +123,9 @@ TEST_F(Midi, NoteOnSendsPanThenNoteNoteOffAndProgramPacking) {
 
 TEST_F(Midi, OneErrorBoxAtATimeOnePerFailedMessage) {
     devices.mapper->failSendWith = plat::kMidiErrNotReady;
-    Watch nested;  // a second failure while the first box is open is not shown again
+    TestDialogs nested;  // a second failure while the first box is open is not shown again
     int calls = 0;
-    nested.during = [&] {
+    nested.onMessage = [&](const QString&) {
         if (calls++ == 0) NoteOff(0, 61);
     };
     NoteOff(0, 60);
