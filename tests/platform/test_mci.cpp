@@ -125,9 +125,10 @@ TEST_F(MciTest, RecordingHoldsTheMixInTheFormatAskedForAndSavesToAQuotedPath) {
 TEST_F(MciTest, ResultCodesForWhatCannotBeDone) {
     const QString tone = dir.filePath(S("tone.wav"));
     testing_support::writeTone(tone, 0.2);
+    EXPECT_EQ(mode(), "stopped") << "a closed alias reads as stopped";
     const std::pair<QString, uint32_t> refused[] = {
         {S("record NN"), plat::kMciErrUnknownAlias},
-        {S("status NN mode"), 0u},  // a closed alias reads as stopped
+        {S("status NN mode"), 0u},
         {S("open \"%1\" type waveaudio alias NN").arg(dir.filePath("none.wav")), plat::kMciErrCannotOpenFile},
         {S("open %1 type video alias NN").arg(tone), plat::kMciErrBadParameter},
         {S("open new type waveaudio alias NN"), 0u},
