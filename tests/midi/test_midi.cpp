@@ -1,6 +1,5 @@
-// The MIDI module and the shared musical gestures against capture devices:
-// device list, open and close, message packing with its 16-bit rules, pan
-// before every note, error boxes; step players, drum pads, triads, the chord
+// The MIDI module and the shared musical gestures against capture devices: device list, open and close, message
+// packing with its 16-bit rules, pan before every note, error boxes; step players, drum pads, triads, the chord
 // effect and the rhythm instrument keys, with stand-in controls.
 #include "midi/gestures.h"
 #include "midi/midiout.h"
@@ -15,10 +14,9 @@ using namespace midi;
 using testing_support::hexList;
 using testing_support::TestDialogs;
 using Msgs = std::vector<uint32_t>;
+constexpr auto msg = testing_support::MidiMessageAids::msg;
 
 namespace {
-
-uint32_t msg(int status, int d1, int d2) { return static_cast<uint32_t>(status | (d1 << 8) | (d2 << 16)); }
 
 class Midi : public ::testing::Test {
 protected:
@@ -30,10 +28,7 @@ protected:
         for (int c = 0; c < 8; ++c) G.ChannelPan(c) = pans[c];
         for (int i = 0; i <= 128; ++i) combo1.addItem(QString::number(i));
         combo1.onClick = [this] { ++combo1Clicks; };
-        Main.XSWB = &status;
-        Main.Combo1 = &combo1;
-        Main.Timer4 = &timer4;
-        Main.Check2 = &check2;
+        Main.XSWB = &status, Main.Combo1 = &combo1, Main.Timer4 = &timer4, Main.Check2 = &check2;
         ASSERT_TRUE(OpenMidiOut(-1));
         devices.take();
     }
@@ -58,22 +53,14 @@ protected:
 
 }  // namespace
 
-// --- the module ------------------------------------------------------------------
-
-TEST_F(Midi, DeviceListPutsTheMapperFirstAnEmptyOneIsFalse) {
+TEST_F(Midi, DeviceListOpenAndCloseWithTheirErrors) {
     ui::ComboBox box;
     ASSERT_TRUE(FillMidiDeviceList(box));
     ASSERT_EQ(box.listCount(), 3);
     EXPECT_EQ(box.list(0), QStringLiteral("测试设备"));
     for (int i = 0; i < 3; ++i) EXPECT_EQ(box.itemData(i), i - 1) << "the mapper, then the real ids";
 
-    plat::setMidiDeviceTable(nullptr, {});
-    EXPECT_FALSE(FillMidiDeviceList(box));
-    EXPECT_EQ(box.listCount(), 0);
-}
-
-TEST_F(Midi, OpenClosesFirstFailingOpenShowsTheErrorCloseTwiceClosesOnce) {
-    ASSERT_TRUE(OpenMidiOut(1));
+    ASSERT_TRUE(OpenMidiOut(1));  // closes the mapper first
     EXPECT_EQ(devices.mapper->closes, 1);
     EXPECT_TRUE(devices.second->isOpen);
     CloseMidiOut();
@@ -81,46 +68,42 @@ TEST_F(Midi, OpenClosesFirstFailingOpenShowsTheErrorCloseTwiceClosesOnce) {
     EXPECT_EQ(devices.second->closes, 1);
     EXPECT_EQ(G.MidiOutHandle, 0u);
 
+    // A failing open shows the device layer's text, none of the buffer's blanks.
     devices.second->failOpenWith = plat::kMidiErrAllocated;
     EXPECT_FALSE(OpenMidiOut(1));
     EXPECT_EQ(G.MidiOutHandle, 0u);
-    ASSERT_EQ(dialogs.messages.size(), 1);
-    // The device layer's text up to its end, none of the buffer's blanks.
     char text[128];
     plat::midiOutGetErrorTextA(plat::kMidiErrAllocated, text, sizeof text);
-    EXPECT_EQ(dialogs.messages[0], plat::fromGbk(QByteArray(text)));
-}
+    EXPECT_EQ(dialogs.messages, QStringList{plat::fromGbk(QByteArray(text))});
 
-TEST_F(Midi, FailingCloseReportsWhileTheHandleIsHeldThenGivesItUp) {
+    // A failing close reports while the handle is held, then gives it up, even when the box itself fails.
+    ASSERT_TRUE(OpenMidiOut(-1));
     devices.mapper->failCloseWith = plat::kMidiErrNotReady;
     const plat::MidiOutHandleValue open = G.MidiOutHandle;
-    struct Watch : TestDialogs {
-        plat::MidiOutHandleValue seen = 1;
-        int messageBox(QWidget* w, const QString& t, int s, const QString& title) override {
-            seen = G.MidiOutHandle;
-            return TestDialogs::messageBox(w, t, s, title);
-        }
-    } watch;
-    CloseMidiOut();
-    ASSERT_EQ(watch.messages.size(), 1);
-    EXPECT_EQ(watch.seen, open);
-    EXPECT_EQ(G.MidiOutHandle, 0u);
-
-    // Given up even when the box itself fails.
-    ASSERT_TRUE(OpenMidiOut(1));
-    devices.second->failCloseWith = plat::kMidiErrNotReady;
-    struct Throwing : TestDialogs {
-        int messageBox(QWidget*, const QString&, int, const QString&) override { throw std::runtime_error("box"); }
-    } throwing;
-    EXPECT_THROW(CloseMidiOut(), std::runtime_error);
-    EXPECT_EQ(G.MidiOutHandle, 0u);
+    plat::MidiOutHandleValue seen = 1;
+    {
+        TestDialogs watch;
+        watch.onMessage = [&](const QString&) { seen = G.MidiOutHandle; };
+        CloseMidiOut();
+        EXPECT_EQ(watch.messages.size(), 1);
+        EXPECT_EQ(seen, open);
+        EXPECT_EQ(G.MidiOutHandle, 0u);
+        ASSERT_TRUE(OpenMidiOut(-1));
+        watch.onMessage = [](const QString&) { throw std::runtime_error("box"); };
+        EXPECT_THROW(CloseMidiOut(), std::runtime_error);
+        EXPECT_EQ(G.MidiOutHandle, 0u);
+    }
+    plat::setDialogs(&dialogs);
+    plat::setMidiDeviceTable(nullptr, {});
+    EXPECT_FALSE(FillMidiDeviceList(box));
+    EXPECT_EQ(box.listCount(), 0);
 }
 
 TEST_F(Midi, NoteOnSendsPanThenNoteNoteOffAndProgramPacking) {
     NoteOn(1, 36 + 24, 70);  // channel 1: pan by the offset from the base note
     NoteOn(1, 36, 70);
     NoteOn(1, 36 + 55, 70);
-    NoteOn(0, 99, 85);       // other channels: their own pan
+    NoteOn(0, 99, 85);  // other channels: their own pan
     NoteOn(5, 48, 70);
     NoteOff(2, 60);
     ProgramChange(3, 0, 40);
@@ -130,27 +113,21 @@ TEST_F(Midi, NoteOnSendsPanThenNoteNoteOffAndProgramPacking) {
                          0x00556390u, 0x001E0AB5u, 0x00463095u, 0x00003C82u, 0x000000B3u, 0x000028C3u, 0x000000B0u,
                          0xFFFFFFC0u}))
         << hexList(got);
-}
-
-TEST_F(Midi, DataOneOutsideSixteenBitProductIsAnOverflow) {
+    // Data one outside the 16-bit product, or a sum outside 32 bits, is an overflow.
     EXPECT_THROW(SendShortMessage(0x90, 128, 1), rt::RuntimeError);
     EXPECT_NO_THROW(SendShortMessage(0x90, 127, 1));
     EXPECT_EQ(PackShortMessage(0x99, -128, 0), 0xFFFF8099u);
-    // The sum is a signed 32-bit value: it may not leave that range either.
     EXPECT_EQ(PackShortMessage(0, 0, -32768), 0x80000000u);
     EXPECT_THROW(PackShortMessage(-1, 0, -32768), rt::RuntimeError);
 }
 
 TEST_F(Midi, OneErrorBoxAtATimeOnePerFailedMessage) {
     devices.mapper->failSendWith = plat::kMidiErrNotReady;
-    // A second failure while the first box is open is not shown again.
-    struct Nested : TestDialogs {
-        int calls = 0;
-        int messageBox(QWidget* w, const QString& t, int s, const QString& title) override {
-            if (calls++ == 0) NoteOff(0, 61);
-            return TestDialogs::messageBox(w, t, s, title);
-        }
-    } nested;
+    TestDialogs nested;  // a second failure while the first box is open is not shown again
+    int calls = 0;
+    nested.onMessage = [&](const QString&) {
+        if (calls++ == 0) NoteOff(0, 61);
+    };
     NoteOff(0, 60);
     EXPECT_EQ(nested.messages.size(), 1);
     CloseMidiOut();
@@ -159,16 +136,9 @@ TEST_F(Midi, OneErrorBoxAtATimeOnePerFailedMessage) {
     EXPECT_EQ(nested.messages.size(), 3) << "without a device";
 }
 
-// --- gestures ----------------------------------------------------------------------
-
 TEST_F(Midi, StepPlayersSendTheEnabledDrumCellsInOrderPadsIgnoreEnabled) {
-    hit(4, 3, 40);
-    hit(0, 3, 36);
-    hit(2, 3, 38);
-    hit(5, 3, 50);  // the pads' row is not a drum row
-    hit(0, 2, 37);
-    hit(1, 3, 39, false);
-    G.RhythmStep = 3;
+    hit(4, 3, 40), hit(0, 3, 36), hit(2, 3, 38), hit(5, 3, 50), hit(0, 2, 37), hit(1, 3, 39, false);
+    G.RhythmStep = 3;  // the pads' row 5 is not a drum row
     G.DrumStep = 2;
     PlayRhythmStep();
     EXPECT_EQ(take(), (Msgs{msg(0x99, 36, 100), msg(0x99, 38, 100), msg(0x99, 40, 100)}));
@@ -182,7 +152,6 @@ TEST_F(Midi, StepPlayersSendTheEnabledDrumCellsInOrderPadsIgnoreEnabled) {
     PlayDrumPad();
     EXPECT_EQ(take(), Msgs{msg(0x99, 57, 100)});
     EXPECT_TRUE(dialogs.messages.isEmpty());
-
     // Of a step's failures only the last is reported.
     G.RhythmStep = 0;
     for (int track = 0; track < 3; ++track) hit(track, 0, 36 + track);
@@ -191,41 +160,27 @@ TEST_F(Midi, StepPlayersSendTheEnabledDrumCellsInOrderPadsIgnoreEnabled) {
     EXPECT_EQ(dialogs.messages.size(), 1);
 }
 
-TEST_F(Midi, TriadSoundsThreeNotesWithoutPan) {
-    G.BaseNote = 40;
-    G.ChordKey = 70;
-    G.ChordChannel = 3;
-    G.ChannelVelocity(3) = 55;
+TEST_F(Midi, TriadSoundsThreeNotesWithoutPanAndTheChordEffectFadesChannel5) {
+    G.BaseNote = 40, G.ChordKey = 70, G.ChordChannel = 3, G.ChannelVelocity(3) = 55;
     PlayChordNotes();
     EXPECT_EQ(take(), (Msgs{msg(0x93, 61, 55), msg(0x93, 64, 55), msg(0x93, 68, 55)}));
     EXPECT_EQ(G.ChordOffsets(1), QStringLiteral("21"));
-    // A velocity beyond the MIDI range is sent as its nearest limit.
-    G.ChordKey = 65;
-    G.ChannelVelocity(3) = 300;
+    G.ChordKey = 65, G.ChannelVelocity(3) = 300;  // sent as the nearest limit
     PlayChordNotes();
     EXPECT_EQ(take(), (Msgs{msg(0x93, 52, 127), msg(0x93, 56, 127), msg(0x93, 59, 127)}));
-}
 
-TEST_F(Midi, ChordEffectSilencesChannel5ThenRaisesExpressionAndPlays) {
-    G.PartVelocity(1) = 70;
-    G.EffectFadeTicks = 9;
-    G.EffectExpression = 3;
-    G.LastKeyCode = 82;  // R
+    // The chord effect silences channel 5, raises its expression and plays.
+    G.BaseNote = 36, G.PartVelocity(1) = 70, G.EffectFadeTicks = 9, G.EffectExpression = 3, G.LastKeyCode = 82;
     PlayChordEffect();
-    Msgs expected;
-    for (int i = 0; i <= 63; ++i) expected.push_back(msg(0x85, 36 + i, 0));
+    Msgs expected = testing_support::MidiMessageAids::offs(5, 36, 99);
     expected.push_back(msg(0xB5, 11, 127));
-    for (int n : {48, 52, 55}) {
-        expected.push_back(msg(0xB5, 10, 30));
-        expected.push_back(msg(0x95, n, 70));
-    }
+    for (int n : {48, 52, 55}) expected.push_back(msg(0xB5, 10, 30)), expected.push_back(msg(0x95, n, 70));
     const Msgs got = take();
     EXPECT_EQ(got, expected) << hexList(got);
     EXPECT_EQ(status.caption(), QStringLiteral("和弦音效\r\n         1.3.5"));
     EXPECT_EQ(timer4.interval(), 107);
     EXPECT_TRUE(timer4.enabled());
-    EXPECT_EQ(G.EffectFadeTicks, 0);
-    EXPECT_EQ(G.EffectExpression, 127);
+    EXPECT_EQ(G.EffectFadeTicks * 1000 + G.EffectExpression, 127);
 }
 
 TEST_F(Midi, ZTwiceSelectsPosition119AndSendsProgram118EachTime) {

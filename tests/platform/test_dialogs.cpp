@@ -1,67 +1,51 @@
-// Saving: the parts of the real file dialog that decide which file a save
-// replaces, and the Chinese texts of Qt's own dialogs and buttons.
+// Saving: the parts of the real file dialog that decide which file a save replaces and the question it asks, the one
+// writer behind every save, the real boxes, and the Chinese texts of Qt's own dialogs.
 #include "platform/dialogs.h"
+#include "platform/savefile.h"
 
 #include "support/testsupport.h"
 
-#include <QApplication>
-#include <QFile>
-#include <QFileDialog>
-#include <QInputDialog>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTimer>
-#include <QTranslator>
+#include <QtWidgets>
 #include <gtest/gtest.h>
 
 using namespace plat;
+using S = QString;
 
 TEST(SaveDialog, ABareNameGetsTheFilterExtensionAndReachesFilesOfAnyCase) {
     const std::pair<const char*, const char*> suffixes[] = {{"*.bin", "bin"}, {"*.txt;*.log", "txt"}, {"*.*", ""},
                                                             {"*", ""}, {"a.bin", ""}, {"*.b?n", ""}};
-    for (const auto& [filter, suffix] : suffixes) EXPECT_EQ(filterSuffix(QString::fromLatin1(filter)), suffix) << filter;
-    const QString bin = QStringLiteral("bin");
-    EXPECT_EQ(withDefaultSuffix(QStringLiteral("/d/a.b/victim"), bin), QStringLiteral("/d/a.b/victim.bin"));
-    EXPECT_EQ(withDefaultSuffix(QStringLiteral("/d/.hidden"), bin), QStringLiteral("/d/.hidden.bin"));
-    EXPECT_EQ(withDefaultSuffix(QStringLiteral("/d/song.txt"), bin), QStringLiteral("/d/song.txt"));
-
+    for (const auto& [filter, suffix] : suffixes) EXPECT_EQ(filterSuffix(S::fromLatin1(filter)), suffix) << filter;
+    for (auto [name, full] : {std::pair{"/d/a.b/victim", "/d/a.b/victim.bin"}, {"/d/.hidden", "/d/.hidden.bin"},
+                              {"/d/song.txt", "/d/song.txt"}})
+        EXPECT_EQ(withDefaultSuffix(S::fromUtf8(name), S("bin")), S::fromUtf8(full));
     // What the question before replacing is asked about.
     testing_support::ScratchFolder folder;
-    folder.write(QStringLiteral("演奏记录/Mixed.bin"), "old");
-    const QString dir = folder.file(QStringLiteral("演奏记录/"));
-    EXPECT_EQ(fileReplacedBySave(dir + QStringLiteral("mixed.BIN")), dir + QStringLiteral("Mixed.bin"));
-    EXPECT_TRUE(fileReplacedBySave(dir + QStringLiteral("new.bin")).isEmpty());
-    EXPECT_TRUE(fileReplacedBySave(folder.file(QStringLiteral("演奏记录"))).isEmpty()) << "a folder is no file";
+    folder.write(S("演奏记录/Mixed.bin"), "old");
+    const QString dir = folder.file(S("演奏记录/"));
+    EXPECT_EQ(fileReplacedBySave(dir + S("mixed.BIN")), dir + S("Mixed.bin"));
+    EXPECT_TRUE(fileReplacedBySave(dir + S("new.bin")).isEmpty());
+    EXPECT_TRUE(fileReplacedBySave(folder.file(S("演奏记录"))).isEmpty()) << "a folder is no file";
 }
 
 TEST(QtTranslations, StandardDialogsAndButtonsSpeakChinese) {
     ASSERT_TRUE(loadChineseQtTranslations()) << "qt6-translations-l10n (qtbase_zh_CN.qm) is not installed";
-    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Save As"), QStringLiteral("另存为"));
-    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Open"), QStringLiteral("打开"));
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "OK"), QStringLiteral("确定"));
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
-    // Other tests of this program see Qt's texts as they were.
-    for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
-        QCoreApplication::removeTranslator(t);
-        delete t;
-    }
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Save As"), S("另存为"));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), S("取消"));
+    for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>())
+        QCoreApplication::removeTranslator(t), delete t;  // other tests see Qt's texts as they were
 }
 
 // Answers the next modal box as a user would, once it is shown.
 void answerModal(std::function<void(QWidget*)> answer) {
     auto* poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-        if (QWidget* w = QApplication::activeModalWidget()) {
-            poll->deleteLater();
-            poll->stop();
-            answer(w);
-        }
+        if (QWidget* w = QApplication::activeModalWidget()) poll->deleteLater(), poll->stop(), answer(w);
     });
     poll->start(5);
 }
 
-// The real boxes: the buttons a style offers and the answer each gives, and
-// the text typed into an input box.
+// The buttons each style offers and the answer each gives, the text typed into an input box; the open dialog takes
+// only an existing file, the save dialog any name.
 TEST(RealDialogs, ButtonsOfEachStyleAndTheirAnswersAndTheTypedText) {
     const struct { int style; QMessageBox::StandardButton press; int buttons, answer; } cases[] = {
         {kOkOnly, QMessageBox::Ok, 1, kAnsOk},          {kOkCancel, QMessageBox::Cancel, 2, kAnsCancel},
@@ -74,20 +58,19 @@ TEST(RealDialogs, ButtonsOfEachStyleAndTheirAnswersAndTheTypedText) {
             buttons = static_cast<int>(box->buttons().size());
             box->button(c.press)->click();
         });
-        EXPECT_EQ(dialogs().messageBox(nullptr, QStringLiteral("问题"), c.style, QString()), c.answer) << c.style;
+        EXPECT_EQ(dialogs().messageBox(nullptr, S("问题"), c.style, S()), c.answer) << c.style;
         EXPECT_EQ(buttons, c.buttons) << c.style;
     }
     for (bool accept : {true, false}) {
         answerModal([accept](QWidget* w) {
             auto* box = qobject_cast<QInputDialog*>(w);
-            box->setTextValue(QStringLiteral("12"));
+            box->setTextValue(S("12"));
             accept ? box->accept() : box->reject();
         });
-        QString answer = QStringLiteral("old");
-        EXPECT_EQ(dialogs().inputBox(nullptr, QStringLiteral("小节数"), QString(), QStringLiteral("4"), &answer), accept);
-        EXPECT_EQ(answer, accept ? QStringLiteral("12") : QStringLiteral("old"));
+        QString answer = S("old");
+        EXPECT_EQ(dialogs().inputBox(nullptr, S("小节数"), S(), S("4"), &answer), accept);
+        EXPECT_EQ(answer, accept ? S("12") : S("old"));
     }
-    // The open dialog takes only an existing file, the save dialog any name.
     for (bool save : {false, true}) {
         QFileDialog::FileMode mode = QFileDialog::Directory;
         answerModal([&mode](QWidget* w) {
@@ -96,8 +79,64 @@ TEST(RealDialogs, ButtonsOfEachStyleAndTheirAnswersAndTheTypedText) {
         });
         FileDialogRequest r;
         r.save = save;
-        r.filter = QStringLiteral("乐谱记录txt|*.txt");
+        r.filter = S("乐谱记录txt|*.txt");
         EXPECT_TRUE(dialogs().fileDialog(nullptr, r).cancelled);
         EXPECT_EQ(mode, save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     }
+}
+
+// Enter answers "否" and goes back to the dialog, "是" replaces.
+TEST(SaveQuestion, EnterKeepsTheFileAndYesReplacesIt) {
+    testing_support::ScratchFolder folder;
+    folder.write(QStringLiteral("victim.bin"), "old");
+    plat::setDialogs(nullptr);
+    plat::FileDialogRequest request;
+    request.save = true;
+    request.filter = QStringLiteral("数据|*.bin");
+    request.flags = 2;
+    request.initDir = folder.path();
+    request.fileName = QStringLiteral("victim");
+    // The user accepts the dialog, presses Enter at the question, accepts again, then clicks "是".
+    QStringList seen;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dlg = qobject_cast<QFileDialog*>(modal)) {
+            seen << "dialog";
+            QMetaObject::invokeMethod(dlg, "accept", Qt::QueuedConnection);
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen << (box->defaultButton() == box->button(QMessageBox::No) ? "default 否" : "default 是");
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            if (seen.size() == 2) QApplication::sendEvent(box, &enter);
+            else box->button(QMessageBox::Yes)->click();
+        }
+    });
+    user.start(20);
+    const plat::FileDialogResult r = plat::dialogs().fileDialog(nullptr, request);
+    user.stop();
+    EXPECT_EQ(seen, QStringList({"dialog", "default 否", "dialog", "default 否"}));
+    ASSERT_FALSE(r.cancelled);
+    EXPECT_EQ(r.fileName, folder.file(QStringLiteral("victim.bin")));
+}
+
+// Under a file size limit (a full disk, in a child process) a save cut short fails and leaves the old file and the
+// folder as they were; a save that fits replaces the file of that name in any letter case.
+TEST(SaveFile, ASaveCutShortKeepsTheOldFileAndLeavesNothingBeside) {
+    testing_support::ScratchFolder folder(false, false);
+    const auto file = [&](const char* name) { return folder.file(QString::fromUtf8(name)); };
+    const QByteArray old(8044, 'o');
+    folder.write("keep.wav", old);
+    folder.write("keep.wav.part", "mine");
+    folder.write("Small.txt", "old");
+    folder.write("big.src", QByteArray(150000, 'b'));
+    EXPECT_EQ(testing_support::withFileSizeLimit(100000, [&] {
+                  return !plat::writeFileAtomic(file("keep.wav"), QByteArray(150000, 'n')) &&
+                         !plat::copyFileAtomic(file("big.src"), file("KEEP.WAV")) &&
+                         plat::writeFileAtomic(file("small.TXT"), "new");
+              }),
+              1);
+    EXPECT_TRUE(folder.read("keep.wav") == old) << "the old file is byte for byte as it was";
+    EXPECT_EQ(folder.read("keep.wav.part") + folder.read("Small.txt"), "minenew");
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase),
+              QStringList({"big.src", "keep.wav", "keep.wav.part", "Small.txt"}));
 }

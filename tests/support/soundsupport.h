@@ -1,6 +1,5 @@
-// Sound aids of the window tests: wave files to play, and a window fixture
-// whose audio engine runs on its manual output (nothing plays by itself;
-// render() mixes), optionally logging every media command sent.
+// Sound aids of the window tests: wave files to play, and a window fixture whose audio engine runs on its manual
+// output (render() mixes), optionally logging every media command sent.
 #pragma once
 
 #include "platform/audioengine.h"
@@ -12,7 +11,6 @@
 #include <sndfile.h>
 
 #include <cmath>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,10 +19,7 @@ namespace testing_support {
 // A mono wave file at 44100 Hz (16-bit unless told) of the given samples.
 inline void writeMonoWave(const QString& path, const std::vector<float>& samples,
                           int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16) {
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = 1;
-    info.format = format;
+    SF_INFO info{0, 44100, 1, format, 0, 0};
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
     ASSERT_NE(f, nullptr) << path.toStdString();
     sf_writef_float(f, samples.data(), static_cast<sf_count_t>(samples.size()));
@@ -38,8 +33,7 @@ inline void writeTone(const QString& path, double seconds, int format = SF_FORMA
     writeMonoWave(path, data, format);
 }
 
-// A constant level.
-inline void writeLevel(const QString& path, double seconds, float level) {
+inline void writeLevel(const QString& path, double seconds, float level) {  // a constant level
     writeMonoWave(path, std::vector<float>(static_cast<size_t>(seconds * 44100), level));
 }
 
@@ -66,7 +60,7 @@ protected:
     }
 };
 
-// ... and every media command sent, in order.
+// ... and every media command sent, in order; sent() takes those since the last call.
 template <class WindowTest>
 class RecorderCommandTest : public ManualSoundTest<WindowTest> {
 protected:
@@ -81,12 +75,7 @@ protected:
         plat::setMciObserver({});
         ManualSoundTest<WindowTest>::TearDown();
     }
-    // The commands sent since the last call.
-    Commands sent() {
-        Commands c;
-        c.swap(commands);
-        return c;
-    }
+    Commands sent() { return std::exchange(commands, {}); }
 };
 
 }  // namespace testing_support

@@ -1,17 +1,13 @@
-// Shared main of the test programs: Qt's offscreen platform unless a
-// platform is named, a QApplication for window tests, and a private HOME.
+// Shared main of the test programs: Qt's offscreen platform unless a platform is named, a QApplication for window
+// tests, and a private HOME.
 #include <QApplication>
-#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    setenv("HOME", home.path().toLocal8Bit().constData(), 1);
-    setenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit().constData(), 1);
+    for (const char* name : {"HOME", "XDG_RUNTIME_DIR"}) qputenv(name, home.path().toLocal8Bit());
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);

@@ -12,22 +12,22 @@
 
 namespace testing_support {
 
-TestDialogs::TestDialogs() { plat::setDialogs(this); }
-TestDialogs::~TestDialogs() { plat::setDialogs(nullptr); }
+template <class T> static T next(std::deque<T>& q) {
+    T v = q.front();
+    q.pop_front();
+    return v;
+}
 
 int TestDialogs::messageBox(QWidget*, const QString& text, int, const QString&) {
     messages << text;
     if (onMessage) onMessage(text);
-    if (messageAnswers.empty()) return plat::kAnsOk;
-    int a = messageAnswers.front();
-    messageAnswers.pop_front();
-    return a;
+    return messageAnswers.empty() ? plat::kAnsOk : next(messageAnswers);
 }
 
 bool TestDialogs::inputBox(QWidget*, const QString&, const QString&, const QString&, QString* answer) {
     if (inputAnswers.empty()) return false;
-    if (answer) *answer = inputAnswers.front();
-    inputAnswers.pop_front();
+    const QString a = next(inputAnswers);
+    if (answer) *answer = a;
     return true;
 }
 
@@ -36,15 +36,9 @@ plat::FileDialogResult TestDialogs::fileDialog(QWidget*, const plat::FileDialogR
     plat::FileDialogResult r;
     if (fileAnswers.empty()) return r;
     r.cancelled = false;
-    r.fileName = fileAnswers.front();
+    r.fileName = next(fileAnswers);
     r.fileTitle = QFileInfo(r.fileName).fileName();
-    fileAnswers.pop_front();
     return r;
-}
-
-void TestDialogs::endProgram(int exitCode) {
-    ++ends;
-    throw plat::ProgramEnded(exitCode);
 }
 
 CaptureDevices::CaptureDevices()
@@ -52,20 +46,11 @@ CaptureDevices::CaptureDevices()
       second(std::make_shared<plat::CaptureMidiDevice>("第二设备")) {
     plat::setMidiDeviceTable(mapper, {mapper, second});
 }
-CaptureDevices::~CaptureDevices() { plat::resetMidiDeviceTable(); }
-
-std::vector<uint32_t> CaptureDevices::take() {
-    std::vector<uint32_t> out;
-    out.swap(mapper->messages);
-    return out;
-}
 
 ScratchFolder::ScratchFolder(bool withRecordFolder, bool withEffectFolder) {
     if (withRecordFolder) QDir(dir_.path()).mkdir(QStringLiteral("演奏记录"));
     if (withEffectFolder) QDir(dir_.path()).mkdir(QStringLiteral("音效"));
 }
-
-QString ScratchFolder::path() const { return dir_.path() + u'/'; }
 
 void ScratchFolder::write(const QString& name, const QByteArray& bytes) const {
     QFile f(file(name));
@@ -75,18 +60,21 @@ void ScratchFolder::write(const QString& name, const QByteArray& bytes) const {
 
 QByteArray ScratchFolder::read(const QString& name) const {
     QFile f(file(name));
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 std::string hexList(const std::vector<uint32_t>& messages) {
     std::string s;
     char buf[16];
-    for (uint32_t m : messages) {
-        std::snprintf(buf, sizeof buf, "%08X ", m);
-        s += buf;
-    }
+    for (uint32_t m : messages) s += (std::snprintf(buf, sizeof buf, "%08X ", m), buf);
     return s;
+}
+
+static void setFileSizeLimit(rlim_t bytes) {
+    rlimit r{};
+    getrlimit(RLIMIT_FSIZE, &r);
+    r.rlim_cur = bytes ? bytes : r.rlim_max;
+    setrlimit(RLIMIT_FSIZE, &r);
 }
 
 int withFileSizeLimit(long bytes, const std::function<int()>& child) {
@@ -94,10 +82,7 @@ int withFileSizeLimit(long bytes, const std::function<int()>& child) {
     const pid_t pid = fork();
     if (pid == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        rlimit r{};
-        getrlimit(RLIMIT_FSIZE, &r);
-        r.rlim_cur = static_cast<rlim_t>(bytes);
-        setrlimit(RLIMIT_FSIZE, &r);
+        setFileSizeLimit(static_cast<rlim_t>(bytes));
         _exit(child());
     }
     int status = 0;
@@ -105,11 +90,6 @@ int withFileSizeLimit(long bytes, const std::function<int()>& child) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-void liftFileSizeLimit() {
-    rlimit r{};
-    getrlimit(RLIMIT_FSIZE, &r);
-    r.rlim_cur = r.rlim_max;
-    setrlimit(RLIMIT_FSIZE, &r);
-}
+void liftFileSizeLimit() { setFileSizeLimit(0); }
 
 }  // namespace testing_support
