@@ -1,5 +1,4 @@
-// The rhythm page: the grid and its cells, the rhythm audition, and the
-// pattern files (the 77-character line, the list, save and delete).
+// The rhythm page: the grid, the rhythm audition, the pattern files.
 #include "mainwindowfixture.h"
 
 #include "keyboard/keyboardwidgets.h"
@@ -12,15 +11,12 @@
 using namespace midi;
 
 namespace {
-
-// The ready note-on of a rhythm hit.
 int32_t hit(int key, int velocity) { return 0x99 + key * 256 + velocity * 65536; }
 
 class RhythmGrid : public Form1Test {
 protected:
     void SetUp() override {
         Form1Test::SetUp();
-        // Clocks are driven by the test; keep the real ones from firing.
         G.BeatInterval = 16000;
         form->Timer4->setInterval(65535);
     }
@@ -31,8 +27,7 @@ TEST_F(RhythmGrid, SoundAndVelocityRebuildExactlyTheirCells) {
     for (int s = 0; s <= 15; ++s) EXPECT_EQ(G.RhythmPattern(1, s).Message, hit(38, 100)) << s;
     EXPECT_EQ(G.RhythmPattern(1, 16).Message, 0);
 
-    // In 3/4 columns 12..15 hide, keeping their ticks; the velocity reaches
-    // steps 0..11 only, the row sound all 16.
+    // In 3/4 columns 12..15 hide, keeping their ticks; the velocity reaches steps 0..11, the row sound all 16.
     form->BZC[13]->setValue(1);
     form->Option1[1]->setValue(true);
     EXPECT_TRUE(form->BZC[13]->isHidden());
@@ -74,7 +69,6 @@ TEST_F(RhythmGrid, AuditionAccentsFollowTheMeter) {
         form->Option1[meter]->setValue(true);
         form->BzQd->setValue(1);
         take();
-        // A drum step every second tick: the whole drum pattern takes two bars.
         const int ticks = 2 * (G.RhythmLastStep + 1);
         std::vector<int> accents;
         for (int t = 0; t < ticks; ++t) {
@@ -102,7 +96,6 @@ QString marks(std::initializer_list<int> a, std::initializer_list<int> b, std::i
 
 class RhythmFile : public Form1Test {
 protected:
-    QString record(const QString& name) const { return folder.file(QStringLiteral("演奏记录/") + name); }
     void writeRecord(const QString& name, const QString& line) const {
         folder.write(QStringLiteral("演奏记录/") + name, plat::toGbk(line) + "\r\n");
     }
@@ -110,14 +103,12 @@ protected:
         dialogs.fileAnswers.push_back(path);
         form->Cmdcill[1]->click();
     }
-    // Shows the list and clicks the entry of that name.
     void load(const QString& name) {
         form->Label11_MouseMove();
         for (int i = 0; i < form->File1->listCount(); ++i)
             if (form->File1->list(i) == name) return form->File1->setListIndex(i);
         ADD_FAILURE() << "not listed: " << name.toStdString();
     }
-    // What a refused load must leave alone.
     QString gridState() const {
         QString s = QStringLiteral("%1/%2/").arg(form->VsbVol->listIndex()).arg(G.RhythmLastStep);
         for (auto* box : form->LblInst) s += QString::number(box->listIndex()) + u'/';
@@ -132,9 +123,7 @@ protected:
 
 TEST_F(RhythmFile, SaveWritesTheFixedLayoutOrNothing) {
     form->Option1[2]->setValue(true);
-    form->LblInst[0]->setListIndex(1);
-    form->LblInst[1]->setListIndex(3);
-    form->LblInst[2]->setListIndex(7);
+    for (int r = 0, sounds[] = {1, 3, 7}; r < 3; ++r) form->LblInst[r]->setListIndex(sounds[r]);
     form->BZA[0]->setValue(1);
     form->BZC[16]->setValue(1);
     save(record(QStringLiteral("abcd.bin")));
@@ -158,9 +147,7 @@ TEST_F(RhythmFile, SaveWritesTheFixedLayoutOrNothing) {
 }
 
 TEST_F(RhythmFile, LoadAppliesEveryFieldAndSilencesTheEditorRows) {
-    G.RhythmPattern(3, 5).Enabled = True;
-    G.RhythmPattern(4, 5).Enabled = True;
-    G.RhythmPattern(4, 12).Enabled = True;
+    G.RhythmPattern(3, 5).Enabled = G.RhythmPattern(4, 5).Enabled = G.RhythmPattern(4, 12).Enabled = True;
     writeRecord(QStringLiteral("三拍.bin"), QStringLiteral("03010A2E0000") + marks({0, 13}, {}, {16}) + QStringLiteral("三拍.bin"));
     load(QStringLiteral("三拍.bin"));
     EXPECT_EQ(form->Label11->caption(), QStringLiteral("1★三拍.bin"));
@@ -212,9 +199,8 @@ TEST_F(RhythmFile, BadTextIsReportedAndLeavesTheGridAlone) {
     EXPECT_TRUE(form->File1->isHidden());
 }
 
-// Fields are read by their leading number, as the reader always has: text
-// that is no number reads as 0, blanks are skipped. The velocity is applied
-// before the meter: a 3/4 file's velocity still reaches steps 12..15.
+// Fields read by their leading number (none: 0, blanks skipped); the velocity
+// is applied before the meter, so a 3/4 file's velocity reaches steps 12..15.
 TEST_F(RhythmFile, FieldsReadByTheirLeadingNumberVelocityBeforeMeter) {
     form->Option1[2]->setValue(true);
     form->VsbVol->setListIndex(4);
@@ -232,9 +218,7 @@ TEST_F(RhythmFile, FieldsReadByTheirLeadingNumberVelocityBeforeMeter) {
     EXPECT_EQ(G.RhythmPattern(1, 15).Message, hit(35, 50));  // beyond the 3/4 bar
 }
 
-// A list click reads the first field of the first line: up to a comma or the
-// line end (CR, LF or CR LF), whatever the size of the file. The delete
-// button's reload reads the whole text.
+// A list click reads the first line up to a comma or line end, whatever the file's size.
 TEST_F(RhythmFile, ListClickReadsTheFirstField) {
     const QString pattern = QStringLiteral("060201030700") + marks({1}, {}, {}) + QStringLiteral("big.bin");
     folder.write(QStringLiteral("演奏记录/big.bin"), plat::toGbk(pattern) + "\r\n" + QByteArray(40000, 'x') + "\r\n");
@@ -246,12 +230,10 @@ TEST_F(RhythmFile, ListClickReadsTheFirstField) {
     load(QStringLiteral("cr.bin"));
     EXPECT_EQ(G.RhythmFileText.size(), 67);
     EXPECT_TRUE(dialogs.messages.isEmpty());
-
 }
 
-// A click in the list hides it while it has the focus: the keyboard must go
-// back to the player, or the next keys type into the score box. Patterns
-// are listed and loaded whatever the case of their names.
+// A click hides the list while it has the focus: the keyboard goes back to
+// the player. Names are listed whatever their case.
 TEST_F(RhythmFile, ListClickGivesTheKeyboardBack) {
     writeRecord(QStringLiteral("A.BIN"), QStringLiteral("050201030700") + marks({0}, {}, {}) + QStringLiteral("A.BIN"));
     QApplication::setActiveWindow(form.get());
@@ -274,7 +256,6 @@ TEST_F(RhythmFile, DeleteRemovesTheSelectedFileAndLoadsTheFirst) {
     EXPECT_FALSE(QFile::exists(record(QStringLiteral("B.bin"))));
     EXPECT_EQ(form->Label11->caption(), QStringLiteral("a.bin"));
     EXPECT_EQ(form->VsbVol->listIndex(), 0);
-
 }
 
 }  // namespace
