@@ -235,8 +235,7 @@ TEST_F(ChordPlayback, BarTriadFadesOutAndIsReleased) {
     EXPECT_EQ(take(), offs(5, 36, 99));
     EXPECT_FALSE(form->Timer4->enabled());
 
-    // Without the bar-triad box, or without auto-sync, a bar start only
-    // silences channel 5.
+    // Without the bar-triad box, or without auto-sync, a bar start only silences channel 5.
     for (auto* box : {form->Check8, form->Check5}) {
         box->setValue(0);
         form->ZNHX();
@@ -270,8 +269,7 @@ TEST_F(ChordPlayback, AuditionPlaysTheOrderOnceAndStopsItself) {
     EXPECT_TRUE(only(all, 0x95, 0x95).empty());
 }
 
-// The volume is held to the MIDI range; typing keeps the focus in the box,
-// choosing an entry gives the keyboard back.
+// The volume is held to the MIDI range; typing keeps the focus in the box, choosing an entry gives the keyboard back.
 TEST_F(ChordPlayback, VolumeIsHeldToTheMidiRangeTypingKeepsTheFocus) {
     const std::pair<const char*, int> cases[] = {{"120", 120}, {"70.5", 70}, {"0", 1}, {"300", 127}, {"abc", 1}};
     for (const auto& [text, velocity] : cases) {

@@ -170,8 +170,7 @@ TEST_F(ClockTest, NoteLengthIsTheCountRoundedUpToEvenUntilTheIdleClose) {
     const Msgs got = take();
     EXPECT_EQ(got, cat(releaseOf(62), {msg(0x83, 64, 0), msg(0x83, 60, 0), msg(0x84, 60, 0)})) << hexList(got);
 
-    // Numpad + restarts the clock counting afresh; an idle close with an
-    // empty box records nothing.
+    // Numpad + restarts the clock counting afresh; an idle close with an empty box records nothing.
     form->Check5->setValue(1);
     key(kNumPlus);
     form->Text3->setText(QString());
@@ -216,8 +215,7 @@ TEST_F(ClockTest, AutoSyncPlaysTheFirstStepWithTheNoteThenADrumStepEveryFourTick
         got = cat(got, m);
     }
     EXPECT_EQ(form->ChordPos, 2);
-    // Drum step 0 with the note, after the melody; then steps 1..15 and 0
-    // again, each after its expression.
+    // Drum step 0 with the note, after the melody; then steps 1..15 and 0 again, each after its expression.
     const std::vector<int> accent = accentsOfMeter(2);
     Msgs expected = {msg(0xB9, 11, 127), msg(0x99, 36, 10)};
     for (int k = 1; k <= 16; ++k) expected = cat(expected, {msg(0xB9, 11, accent[k % 16]), msg(0x99, 36, 10 + k % 16)});

@@ -194,41 +194,24 @@ TEST_F(RecorderTest, AQuotedNameIsRefusedAndTheTakeStays) {
 
 // On the embedded synthesizer, a score played by its clock and recorded, each
 // tick rendered for its length: the file lasts as long as the ticks, the rest quieter.
-TEST(RecorderSound, ARecordingLastsAsLongAsTheClockThatDroveIt) {
-    testing_support::TestDialogs dialogs;
-    testing_support::ScratchFolder folder;
-    resetState();
-    keyboard::SetProgramFolder(folder.path());
-    folder.write(QStringLiteral("vanto.ini"), defaultSettingsBytes());
+TEST_F(RecorderTest, ARecordingLastsAsLongAsTheClockThatDroveIt) {
     plat::resetMidiDeviceTable();  // the embedded synthesizer
-    plat::AudioEngine& engine = plat::AudioEngine::instance();
-    engine.stop();
-    ASSERT_TRUE(engine.start(plat::AudioEngine::Output::Manual));
-    auto form = std::make_unique<Form1>();
-    G.Form1Instance = form.get();
-    form->Show();
+    ASSERT_FALSE(reopen());
     form->Image1_Click(2);
     form->Text3->setText(QStringLiteral("KC8XZ8KC8TZ"));
     form->Yuepu_Click(0);
     const int tickFrames = form->Timer3->interval() * 44100 / 1000;
     std::vector<float> block(size_t(tickFrames) * 2);
     int ticks = 0;
-    while (form->Timer3->enabled() && ticks < 100) {
+    for (; form->Timer3->enabled() && ticks < 100; ++ticks) {
         form->Timer3->tick();
         engine.render(block.data(), tickFrames);
-        ++ticks;
     }
     form->Image1_Click(1);
-    const QString path = folder.file(QStringLiteral("演奏记录/乐谱.wav"));
+    const QString path = record(QStringLiteral("乐谱.wav"));
     dialogs.fileAnswers.push_back(path);
     form->BcLY_Click();
-    form.reset();
-    G.Form1Instance = nullptr;
-    CloseMidiOut();
     plat::closeAllMciDevices();
-    engine.stop();
-    keyboard::SetProgramFolder(QString());
-
     EXPECT_EQ(ticks, 24);
     SF_INFO info{};
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);

@@ -77,8 +77,7 @@ TEST_F(ScoreTest, LengthsCarryAndADigitAtTheEndCounts) {
     EXPECT_EQ(strikesUntilStop(), (S{{1, 60}, {9, 62}, {17, 64}, {21, 65}}));
     EXPECT_EQ(form->TokenTicks, 4) << "the carried length outlives the play";
 
-    // No closing "TZ": the last note sounds for its one digit, then the
-    // read past the end is an error.
+    // No closing "TZ": the last note sounds for its one digit, then the read past the end is an error.
     play(QStringLiteral("KC4KD4"));
     EXPECT_EQ(strikesUntilStop(), (S{{1, 60}, {5, 62}}));
     EXPECT_EQ(dialogs.messages, QStringList{kScoreError});
@@ -87,8 +86,7 @@ TEST_F(ScoreTest, LengthsCarryAndADigitAtTheEndCounts) {
     EXPECT_EQ(form->TokenTicks, 4);
     form->Yuepu_Click(0);
 
-    // "VS" and "YQ" clear the carried length: a length of 0 never ends, KD
-    // holds until the play is stopped.
+    // "VS" and "YQ" clear the carried length: a length of 0 never ends, KD holds until the play is stopped.
     for (const char* score : {"KC8VS3KDKE8TZ", "KC8YQ1KDKE8TZ"}) {
         play(QString::fromLatin1(score));
         EXPECT_EQ(strikesUntilStop(300), (S{{1, 60}, {9, 62}})) << score;
@@ -163,8 +161,7 @@ TEST_F(ScoreTest, RestsAndStopsSilenceEveryVoice) {
     EXPECT_EQ(Msgs(got.begin(), got.begin() + 4), releaseOf(60));
     strikesUntilStop();
 
-    // A note of the lowest octave: voice 2's octave below lies under the
-    // swept notes and is released as well.
+    // A note of the lowest octave: voice 2's octave below lies under the swept notes and is released as well.
     play(QStringLiteral("LC2XZ2LD2TZ"));
     tick3();
     EXPECT_TRUE(contains(tick3(), msg(0x82, 24, 0)));
@@ -180,8 +177,7 @@ TEST_F(ScoreTest, InstrumentCombinationsAndRhythmFiles) {
     EXPECT_TRUE(only(tick3(), 0x90, 0x92).empty());
     strikesUntilStop();
 
-    // "YQ1" takes the first preset row; a number outside 1..13 changes
-    // nothing and the play reads on.
+    // "YQ1" takes the first preset row; a number outside 1..13 changes nothing and the play reads on.
     play(QStringLiteral("YQ1YQ14YQKC2TZ"));
     for (int j = 0; j <= 2; ++j) EXPECT_EQ(form->ComSounds[j]->listIndex(), G.InstrumentPresets(0, j));
     EXPECT_TRUE(form->Timer3->enabled());
@@ -477,8 +473,7 @@ TEST_F(ScoreBoxTest, SaveWritesOneGbkLineAndDeleteRemovesTheLastFile) {
     EXPECT_EQ(form->LastOpenedFile, record(QStringLiteral("空.txt")));
     EXPECT_TRUE(form->FJWZ->caption().isEmpty());
 
-    // A file that cannot be deleted, and one that is not there, keep the box
-    // and say so.
+    // A file that cannot be deleted, and one that is not there, keep the box and say so.
     form->LastOpenedFile = QStringLiteral("/proc/version");
     form->Yuepu_Click(1);
     EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("删除文件失败。。。"));
@@ -518,8 +513,7 @@ TEST_F(ScoreBoxTest, ScoreEntryWindowSavesAndOpensAndHandsBackTheMainWindow) {
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(entry->Text1->text().isEmpty());
 
-    // Saving an empty score writes nothing; the dialogs start in the
-    // record folder.
+    // Saving an empty score writes nothing; the dialogs start in the record folder.
     dialogs.fileAnswers.push_back(record(QStringLiteral("空.txt")));
     entry->Command1->click();
     EXPECT_FALSE(QFile::exists(record(QStringLiteral("空.txt"))));
