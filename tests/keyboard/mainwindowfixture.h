@@ -101,6 +101,8 @@ protected:
         }
     }
     QString record(const QString& name) const { return folder.file(QStringLiteral("演奏记录/") + name); }
+    // The record-folder file the next file dialog answers.
+    QString answer(const QString& name) { return dialogs.fileAnswers.emplace_back(record(name)); }
     // The drum expressions of the steps of a bar in 2/4, 3/4 and 4/4.
     static std::vector<int> accentsOfMeter(int meter) {
         static const std::vector<int> table[3] = {

@@ -59,8 +59,7 @@ TEST_F(RecorderTest, RecordStopSaveSendTheirCommandsInOrderAndTheFileHoldsTheTak
     EXPECT_EQ(pictures(), (std::vector<int>{107, 110, 111}));
     EXPECT_TRUE(form->BcLY->isEnabled()) << "a stopped recording can be saved";
 
-    const QString path = record(QStringLiteral("我的 录音.wav"));
-    dialogs.fileAnswers.push_back(path);
+    const QString path = answer(QStringLiteral("我的 录音.wav"));
     const QString lastOpened = form->LastOpenedFile;
     form->BcLY->click();
     EXPECT_EQ(sent(), (Commands{"stop NN", quotedCommand("save NN", path), "close NN"}));
@@ -79,8 +78,7 @@ TEST_F(RecorderTest, PlayGivesUpTheRecordingOnlyForAChosenFileAndEndsWithTheFile
     EXPECT_TRUE(sent().empty());
     EXPECT_EQ(picture(0), 107);
     EXPECT_TRUE(form->BcLY->isEnabled());
-    const QString take = record(QStringLiteral("take.wav"));
-    dialogs.fileAnswers.push_back(take);
+    const QString take = answer(QStringLiteral("take.wav"));
     form->BcLY_Click();
     EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("成功保存录音。。。"));
     EXPECT_TRUE(QFile::exists(take));
@@ -141,7 +139,7 @@ TEST_F(RecorderTest, FailuresAreSaidAndLoseNothing) {
 
     // A name the command string cannot carry, a folder that is not there: the take stays.
     sent();
-    dialogs.fileAnswers.push_back(record(QStringLiteral("😀.wav")));
+    answer(QStringLiteral("😀.wav"));
     form->BcLY_Click();
     EXPECT_EQ(dialogs.messages.size(), 2);
     EXPECT_TRUE(sent().empty());
@@ -151,8 +149,7 @@ TEST_F(RecorderTest, FailuresAreSaidAndLoseNothing) {
     EXPECT_EQ(sent(), (Commands{"stop NN", quotedCommand("save NN", nowhere)}));
     EXPECT_EQ(dialogs.messages.size(), 3);
     EXPECT_TRUE(form->BcLY->isEnabled());
-    const QString good = record(QStringLiteral("好.wav"));
-    dialogs.fileAnswers.push_back(good);
+    const QString good = answer(QStringLiteral("好.wav"));
     form->BcLY_Click();
     EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("成功保存录音。。。"));
     EXPECT_EQ(frames(good), 8820);
@@ -186,8 +183,7 @@ TEST_F(RecorderTest, AQuotedNameIsRefusedAndTheTakeStays) {
     EXPECT_TRUE(dialogs.messages[0].contains(QStringLiteral("双引号")));
     EXPECT_EQ(dialogs.messages[1], dialogs.messages[0]);
     EXPECT_TRUE(form->BcLY->isEnabled());
-    const QString good = record(QStringLiteral("好.wav"));
-    dialogs.fileAnswers.push_back(good);
+    const QString good = answer(QStringLiteral("好.wav"));
     form->BcLY_Click();
     EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("成功保存录音。。。"));
 }
@@ -208,8 +204,7 @@ TEST_F(RecorderTest, ARecordingLastsAsLongAsTheClockThatDroveIt) {
         engine.render(block.data(), tickFrames);
     }
     form->Image1_Click(1);
-    const QString path = record(QStringLiteral("乐谱.wav"));
-    dialogs.fileAnswers.push_back(path);
+    const QString path = answer(QStringLiteral("乐谱.wav"));
     form->BcLY_Click();
     plat::closeAllMciDevices();
     EXPECT_EQ(ticks, 24);

@@ -446,7 +446,7 @@ TEST_F(ScoreBoxTest, SaveWritesOneGbkLineAndDeleteRemovesTheLastFile) {
     form->Yuepu_Click(0);  // a play with an error in it is stopped by the save
     dialogs.messages.clear();
     folder.write(QStringLiteral("演奏记录/Old.TXT"), "KD2TZ\r\n");
-    dialogs.fileAnswers.push_back(record(QStringLiteral("old.txt")));
+    answer(QStringLiteral("old.txt"));
     form->Yuepu_Click(4);
     EXPECT_EQ(folder.read(QStringLiteral("演奏记录/Old.TXT")), plat::toGbk(QStringLiteral("KC4歌TZ\r\n")))
         << "the file of the same name in another case is replaced";
@@ -467,7 +467,7 @@ TEST_F(ScoreBoxTest, SaveWritesOneGbkLineAndDeleteRemovesTheLastFile) {
     // An empty box: the dialog, the path remembered, nothing written.
     form->Text3->setText(QString());
     form->FJWZ->setCaption(QString());
-    dialogs.fileAnswers.push_back(record(QStringLiteral("空.txt")));
+    answer(QStringLiteral("空.txt"));
     form->Yuepu_Click(4);
     EXPECT_FALSE(QFile::exists(record(QStringLiteral("空.txt"))));
     EXPECT_EQ(form->LastOpenedFile, record(QStringLiteral("空.txt")));
@@ -514,7 +514,7 @@ TEST_F(ScoreBoxTest, ScoreEntryWindowSavesAndOpensAndHandsBackTheMainWindow) {
     EXPECT_TRUE(entry->Text1->text().isEmpty());
 
     // Saving an empty score writes nothing; the dialogs start in the record folder.
-    dialogs.fileAnswers.push_back(record(QStringLiteral("空.txt")));
+    answer(QStringLiteral("空.txt"));
     entry->Command1->click();
     EXPECT_FALSE(QFile::exists(record(QStringLiteral("空.txt"))));
     entry->DKYP->click();
@@ -524,11 +524,11 @@ TEST_F(ScoreBoxTest, ScoreEntryWindowSavesAndOpensAndHandsBackTheMainWindow) {
 
     // Two lines round trip; the song name box shows the file title.
     folder.write(QStringLiteral("演奏记录/两行.txt"), "KC8KD\r\nKE4TZ\r\n");
-    dialogs.fileAnswers.push_back(record(QStringLiteral("两行.txt")));
+    answer(QStringLiteral("两行.txt"));
     entry->DKYP->click();
     EXPECT_EQ(entry->Text1->text(), QStringLiteral("KC8KD\r\nKE4TZ\r\n"));
     EXPECT_EQ(entry->WJMC->text(), QStringLiteral("两行.txt"));
-    dialogs.fileAnswers.push_back(record(QStringLiteral("副本.txt")));
+    answer(QStringLiteral("副本.txt"));
     entry->Command1->click();
     EXPECT_EQ(folder.read(QStringLiteral("演奏记录/副本.txt")), QByteArray("KC8KD\r\nKE4TZ\r\n"));
     // Back: the main window shows again with what its box held.
