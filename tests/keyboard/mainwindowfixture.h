@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 // The settings file as the program writes it.

@@ -81,13 +81,9 @@ TEST_F(ChordModels, RandomDrawsTakeLinesAndOrdersFromTheSource) {
     form->ChordPos = 3;
     draws({0.75, 0.375, 0.875});  // 4.5 -> 4, 1.5 -> 2, 3.5 -> 4: halves to even
     form->Command3->click();
-    EXPECT_EQ(form->Text6->text(), QStringLiteral("125"));
-    EXPECT_EQ(G.ChordSequence(3), 5);
-    EXPECT_EQ(G.ChordIndex, 1);
-    EXPECT_EQ(form->ChordPos, 1);
-    EXPECT_EQ(form->Text4->text(), lines[1]);
-    EXPECT_EQ(form->Text2->text(), lines[1]);
-    EXPECT_EQ(form->Text5->text(), lines[3]);
+    EXPECT_EQ(std::tuple(form->Text6->text(), G.ChordSequence(3), G.ChordIndex, form->ChordPos, form->Text4->text(),
+                         form->Text2->text(), form->Text5->text()),
+              std::tuple(QStringLiteral("125"), 5, 1, 1, lines[1], lines[1], lines[3]));
     EXPECT_EQ(form->ChordPatternGrid(1, 0), 12);  // parsed at once
 
     // The lock boxes keep their pattern box; the order is drawn anyway.
@@ -95,9 +91,8 @@ TEST_F(ChordModels, RandomDrawsTakeLinesAndOrdersFromTheSource) {
     form->Check7->setValue(1);
     form->Check4->setValue(1);
     form->Command3->click();
-    EXPECT_EQ(form->Text6->text(), QStringLiteral("1365"));
-    EXPECT_EQ(form->Text4->text(), lines[1]);
-    EXPECT_EQ(form->Text5->text(), lines[3]);
+    EXPECT_EQ(std::tuple(form->Text6->text(), form->Text4->text(), form->Text5->text()),
+              std::tuple(QStringLiteral("1365"), lines[1], lines[3]));
 }
 
 TEST_F(ChordModels, LeavingTheBoxesNormalisesPatternsAndChecksTheOrder) {
@@ -119,10 +114,8 @@ TEST_F(ChordModels, LeavingTheBoxesNormalisesPatternsAndChecksTheOrder) {
     form->Text4->setText(QStringLiteral("XZ"));
     form->Text6->setText(QStringLiteral("3621"));
     form->Text6_LostFocus();
-    EXPECT_EQ(G.ChordCount, 4);
-    EXPECT_EQ(G.ChordSequence(1), 3);
-    EXPECT_EQ(G.ChordSequence(4), 1);
-    EXPECT_EQ(G.ChordIndex, 1);
+    EXPECT_EQ(std::tuple(G.ChordCount, G.ChordSequence(1), G.ChordSequence(4), G.ChordIndex),
+              std::tuple(4, 3, 1, 1));
     EXPECT_EQ(form->ChordPatternGrid(3, 0), 254);  // parsed again
 }
 

@@ -168,7 +168,6 @@ TEST_F(KeySettingsOddFileTest, ValuesOutsideTheListsShowNothingStoreNothingSound
     form->BCSZ->click();
     const QStringList lines = plat::splitLines(plat::fromGbk(folder.read(QStringLiteral("vanto.ini"))));
     ASSERT_EQ(lines.size(), 52);
-    EXPECT_EQ(lines[0], QStringLiteral(" 200 "));
-    EXPECT_EQ(lines[1], QStringLiteral("-1 "));
-    EXPECT_EQ(lines[36], QStringLiteral(" 60 "));
+    EXPECT_EQ(std::tuple(lines[0], lines[1], lines[36]),
+              std::tuple(QStringLiteral(" 200 "), QStringLiteral("-1 "), QStringLiteral(" 60 ")));
 }

@@ -33,9 +33,8 @@ TEST_F(RhythmGrid, SoundAndVelocityRebuildExactlyTheirCells) {
     EXPECT_TRUE(form->BZC[13]->isHidden());
     EXPECT_FALSE(form->BZA[11]->isHidden());
     form->VsbVol->setListIndex(1);  // "60"
-    EXPECT_EQ(G.RhythmPattern(2, 11).Message, hit(34, 60));
-    EXPECT_EQ(G.RhythmPattern(2, 11).Volume, 60);
-    EXPECT_EQ(G.RhythmPattern(2, 12).Message, hit(34, 100));
+    EXPECT_EQ(std::tuple(G.RhythmPattern(2, 11).Message, G.RhythmPattern(2, 11).Volume, G.RhythmPattern(2, 12).Message),
+              std::tuple(hit(34, 60), 60, hit(34, 100)));
     form->LblInst[2]->setListIndex(7);
     EXPECT_EQ(G.RhythmPattern(2, 15).Message, hit(42, 60));
     EXPECT_EQ(G.RhythmPattern(2, 15).Volume, 100);  // the row sound leaves Volume alone
@@ -46,9 +45,8 @@ TEST_F(RhythmGrid, SoundAndVelocityRebuildExactlyTheirCells) {
 
     // A step box sets only its own cell.
     form->BZA[3]->setValue(1);
-    EXPECT_EQ(G.RhythmPattern(0, 3).Enabled, True);
-    EXPECT_EQ(G.RhythmPattern(0, 2).Enabled, False);
-    EXPECT_EQ(G.RhythmPattern(1, 3).Enabled, False);
+    EXPECT_EQ(std::tuple(G.RhythmPattern(0, 3).Enabled, G.RhythmPattern(0, 2).Enabled, G.RhythmPattern(1, 3).Enabled),
+              std::tuple(True, False, False));
 }
 
 TEST_F(RhythmGrid, TypedVelocityIsRoundedAndHeldToTheMidiRange) {
@@ -150,17 +148,14 @@ TEST_F(RhythmFile, LoadAppliesEveryFieldAndSilencesTheEditorRows) {
     G.RhythmPattern(3, 5).Enabled = G.RhythmPattern(4, 5).Enabled = G.RhythmPattern(4, 12).Enabled = True;
     writeRecord(QStringLiteral("三拍.bin"), QStringLiteral("03010A2E0000") + marks({0, 13}, {}, {16}) + QStringLiteral("三拍.bin"));
     load(QStringLiteral("三拍.bin"));
-    EXPECT_EQ(form->Label11->caption(), QStringLiteral("1★三拍.bin"));
-    EXPECT_EQ(form->VsbVol->text(), QStringLiteral("80"));
-    EXPECT_EQ(G.RhythmLastStep, 11);
-    EXPECT_EQ(form->LblInst[0]->listIndex(), 10);
-    EXPECT_EQ(form->LblInst[1]->listIndex(), 46);
+    EXPECT_EQ(std::tuple(form->Label11->caption(), form->VsbVol->text(), G.RhythmLastStep,
+                         form->LblInst[0]->listIndex(), form->LblInst[1]->listIndex()),
+              std::tuple(QStringLiteral("1★三拍.bin"), QStringLiteral("80"), 11, 10, 46));
     EXPECT_TRUE(form->BZA[13]->isHidden());
     EXPECT_EQ(form->BZA[13]->value(), 1);  // hidden columns still take their marks
-    EXPECT_EQ(G.RhythmPattern(0, 0).Message, hit(45, 80));
-    EXPECT_EQ(G.RhythmPattern(1, 11).Message, hit(81, 80));
-    EXPECT_EQ(G.RhythmPattern(0, 0).Enabled, True);
-    EXPECT_EQ(G.RhythmPattern(3, 5).Enabled + G.RhythmPattern(4, 5).Enabled, 0);
+    EXPECT_EQ(std::tuple(G.RhythmPattern(0, 0).Message, G.RhythmPattern(1, 11).Message, G.RhythmPattern(0, 0).Enabled,
+                         G.RhythmPattern(3, 5).Enabled + G.RhythmPattern(4, 5).Enabled),
+              std::tuple(hit(45, 80), hit(81, 80), True, 0));
     EXPECT_EQ(G.RhythmPattern(4, 12).Enabled, True);  // beyond the 3/4 bar
 
     // Saved again it is the same line under the new title.

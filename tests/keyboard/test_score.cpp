@@ -188,9 +188,8 @@ TEST_F(ScoreTest, InstrumentCombinationsAndRhythmFiles) {
     // "JP2" loads the second rhythm file and turns auto-sync on; "JP99"
     // turns it off; "JP3" with two files only resets the rhythm counters.
     play(QStringLiteral("JP2KC2TZ"));
-    EXPECT_EQ(form->Label11->caption(), QStringLiteral("2★02b.bin"));
-    EXPECT_EQ(form->File1->listIndex(), 1);
-    EXPECT_EQ(form->Check5->value(), 1);
+    EXPECT_EQ(std::tuple(form->Label11->caption(), form->File1->listIndex(), form->Check5->value()),
+              std::tuple(QStringLiteral("2★02b.bin"), 1, 1));
     EXPECT_TRUE(form->Option1[2]->value());
     strikesUntilStop();
     form->Option1[0]->setValue(true);  // the entry already chosen is loaded again
@@ -348,9 +347,8 @@ TEST_F(ScoreCommandsTest, ARunOfCommandsIsReadAtOnceAndTheCaretMovesOnce) {
     form->StopScorePlay();
     form->Text3->setText(QStringLiteral("JP1KC4TZ"));
     form->Yuepu_Click(0);
-    EXPECT_EQ(form->Check5->value(), 1);
-    EXPECT_EQ(form->VsbVol->listIndex(), 6);
-    EXPECT_EQ(form->Label11->caption(), QStringLiteral("1★big.bin"));
+    EXPECT_EQ(std::tuple(form->Check5->value(), form->VsbVol->listIndex(), form->Label11->caption()),
+              std::tuple(1, 6, QStringLiteral("1★big.bin")));
 }
 
 TEST_F(ScoreCommandsTest, AKeySendsItsNoteBeforeTheScoreBoxChanges) {
@@ -417,15 +415,13 @@ TEST_F(ScoreBoxTest, OpenPlaysTheLinesOfAFileJoined) {
     // Cancel: the box and the score stay.
     form->Yuepu_Click(2);
     ASSERT_EQ(dialogs.fileRequests.size(), 1);
-    EXPECT_EQ(dialogs.fileRequests[0].initDir, folder.path() + QStringLiteral("演奏记录/"));
-    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC4TZ"));
-    EXPECT_EQ(G.ScoreText, QStringLiteral("KC4TZ"));
+    EXPECT_EQ(std::tuple(dialogs.fileRequests[0].initDir, form->Text3->text(), G.ScoreText),
+              std::tuple(folder.path() + QStringLiteral("演奏记录/"), QStringLiteral("KC4TZ"), QStringLiteral("KC4TZ")));
 
     // A name that exists in another case.
     openFile(record(QStringLiteral("三行.TXT")));
-    EXPECT_EQ(form->Text3->text(), QStringLiteral("VS5KC2KD2XZ2TZ"));
-    EXPECT_EQ(G.ScoreText, QStringLiteral("VS5KC2KD2XZ2TZ"));
-    EXPECT_EQ(form->Yuepu[0]->text(), QStringLiteral("停止"));
+    EXPECT_EQ(std::tuple(form->Text3->text(), G.ScoreText, form->Yuepu[0]->text()),
+              std::tuple(QStringLiteral("VS5KC2KD2XZ2TZ"), QStringLiteral("VS5KC2KD2XZ2TZ"), QStringLiteral("停止")));
     EXPECT_EQ(playToEnd(), 6);
     EXPECT_TRUE(dialogs.messages.empty());
 

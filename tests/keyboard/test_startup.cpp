@@ -90,11 +90,10 @@ TEST_F(SettingsFile, WrittenFormReadsBackWithAnyLineEndAnyCaseAndExtraLinesIgnor
         QFile::remove(folder.file(QStringLiteral("vanto.ini")));
         folder.write(end == u'\r' ? QStringLiteral("VANTO.INI") : QStringLiteral("vanto.ini"), settingsBytes(lines, end));
         ASSERT_FALSE(reopen());
-        EXPECT_EQ(G.InstrumentPresets(1, 0), 128);
-        EXPECT_EQ(G.DrumPadSounds(4), 46);
-        EXPECT_EQ(G.RhythmPattern(5, 4).Message, 0x99 + 81 * 256 + 100 * 65536);
-        EXPECT_EQ(G.SoundEffectNames(1), QStringLiteral("  两个空格.wav"));
-        EXPECT_EQ(G.SoundEffectNames(5), QStringLiteral("关门声1.wav"));
+        EXPECT_EQ(std::tuple(G.InstrumentPresets(1, 0), G.DrumPadSounds(4), G.RhythmPattern(5, 4).Message,
+                             G.SoundEffectNames(1), G.SoundEffectNames(5)),
+                  std::tuple(128, 46, 0x99 + 81 * 256 + 100 * 65536, QStringLiteral("  两个空格.wav"),
+                             QStringLiteral("关门声1.wav")));
         EXPECT_TRUE(dialogs.messages.isEmpty());
     }
 }
@@ -116,9 +115,9 @@ TEST_F(SettingsFile, BadFilesAreKeptAsBackupRewrittenAndTheProgramEnds) {
         const QByteArray bad = settingsBytes(lines);
         folder.write(QStringLiteral("vanto.ini"), bad);
         EXPECT_TRUE(reopen());
-        EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("读取设置文件出错，软件需重新启动!")});
-        EXPECT_EQ(folder.read(QStringLiteral("vanto.ini.bak")), bad);
-        EXPECT_EQ(folder.read(QStringLiteral("vanto.ini")), defaultSettingsBytes());
+        EXPECT_EQ(std::tuple(dialogs.messages, folder.read(QStringLiteral("vanto.ini.bak")),
+                             folder.read(QStringLiteral("vanto.ini"))),
+                  std::tuple(QStringList{QStringLiteral("读取设置文件出错，软件需重新启动!")}, bad, defaultSettingsBytes()));
     }
 }
 
@@ -129,9 +128,9 @@ TEST_F(SettingsFile, AnyFailureInTheActivationTakesTheSettingsErrorPath) {
     const QByteArray user = defaultSettingsBytes() + "user's extra line\r\n";
     folder.write(QStringLiteral("vanto.ini"), user);
     EXPECT_THROW(form->Form_Activate(), plat::ProgramEnded);
-    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("读取设置文件出错，软件需重新启动!")});
-    EXPECT_EQ(folder.read(QStringLiteral("vanto.ini")), defaultSettingsBytes());
-    EXPECT_EQ(folder.read(QStringLiteral("vanto.ini.bak")), user);
+    EXPECT_EQ(std::tuple(dialogs.messages, folder.read(QStringLiteral("vanto.ini")),
+                         folder.read(QStringLiteral("vanto.ini.bak"))),
+              std::tuple(QStringList{QStringLiteral("读取设置文件出错，软件需重新启动!")}, defaultSettingsBytes(), user));
 }
 
 // Label11 names no file that was never read.
@@ -173,9 +172,8 @@ TEST_F(MainWindowLoad, FirstActivationSendsOnlyProgramChangesAndSetsTheDefaults)
 
 // What the boxes show at start is what is used.
 TEST_F(MainWindowLoad, BoxesShowTheValuesInUseAtStart) {
-    EXPECT_EQ(G.BeatInterval, rt::CInt(7500.0 / form->SD->text().toDouble()));
-    EXPECT_EQ(form->Timer1->interval(), G.BeatInterval);
-    EXPECT_EQ(form->BZDS->interval(), 2 * G.BeatInterval);
+    EXPECT_EQ(std::tuple(G.BeatInterval, form->Timer1->interval(), form->BZDS->interval()),
+              std::tuple(rt::CInt(7500.0 / form->SD->text().toDouble()), G.BeatInterval, 2 * G.BeatInterval));
     key(kG);
     const Msgs strike = only(take(), 0x90, 0x92);
     ASSERT_EQ(strike.size(), 4u) << hexList(strike);
