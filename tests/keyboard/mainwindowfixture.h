@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 // The settings file as the program writes it.
@@ -78,14 +79,31 @@ protected:
             if ((v & 0x0F) <= 2) out.push_back(v);
         return out;
     }
-    // The melody messages of the first note of the default voices at middle C
-    // (offset 24): the previous note (offset 0) released, then each voice's
-    // pan and note, voice 2 with its octave below.
-    static Msgs firstStrikeOfMiddleC() {
-        return {msg(0x80, 36, 0),  msg(0x81, 36, 0),  msg(0x82, 36, 0),  msg(0x82, 24, 0),
-                msg(0xB0, 10, 64), msg(0x90, 60, 85), msg(0xB1, 10, 64), msg(0x91, 60, 70),
-                msg(0xB2, 10, 88), msg(0x92, 60, 55), msg(0xB2, 10, 88), msg(0x92, 48, 55)};
+    // A melody note's release: voices 0..2, voice 2's octave below too.
+    static Msgs releaseOf(int n) { return {msg(0x80, n, 0), msg(0x81, n, 0), msg(0x82, n, 0), msg(0x82, n - 12, 0)}; }
+    // Note-offs of `count` notes from 36 up, each on channels 0..last.
+    static Msgs sweep(int last, int count) {
+        Msgs out;
+        for (int i = 0; i < count; ++i)
+            for (int ch = 0; ch <= last; ++ch) out.push_back(msg(0x80 + ch, 36 + i, 0));
+        return out;
     }
+    // The first note of the default voices at middle C: the previous note
+    // (offset 0) released, then each voice's pan and note.
+    static Msgs firstStrikeOfMiddleC() {
+        return cat(releaseOf(36), {msg(0xB0, 10, 64), msg(0x90, 60, 85), msg(0xB1, 10, 64), msg(0x91, 60, 70),
+                                   msg(0xB2, 10, 88), msg(0x92, 60, 55), msg(0xB2, 10, 88), msg(0x92, 48, 55)});
+    }
+    // A hit on every step of drum row 0, velocity 10 + step.
+    static void patternOnEveryStep() {
+        for (int s = 0; s <= 15; ++s) {
+            midi::G.RhythmPattern(0, s).Enabled = midi::True;
+            midi::G.RhythmPattern(0, s).Message = 0x99 + 36 * 256 + (10 + s) * 65536;
+        }
+    }
+    QString record(const QString& name) const { return folder.file(QStringLiteral("演奏记录/") + name); }
+    // The record-folder file the next file dialog answers.
+    QString answer(const QString& name) { return dialogs.fileAnswers.emplace_back(record(name)); }
     // The drum expressions of the steps of a bar in 2/4, 3/4 and 4/4.
     static std::vector<int> accentsOfMeter(int meter) {
         static const std::vector<int> table[3] = {

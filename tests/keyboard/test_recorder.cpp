@@ -1,6 +1,5 @@
-// The wave recorder and player of the main window: the exact command strings
-// in order, the button pictures and clock, the refusals, failures that are
-// reported and lose nothing, and a recorded note read back from its file.
+// The wave recorder and player: command strings in order, button pictures
+// and clock, refusals, failures that lose nothing, a recorded score.
 #include "mainwindowfixture.h"
 #include "support/soundsupport.h"
 
@@ -12,22 +11,10 @@ using testing_support::writeTone;
 
 namespace {
 
-struct Wave {
+sf_count_t frames(const QString& path) {
     SF_INFO info{};
-    double rms = 0;
-};
-
-Wave readWave(const QString& path) {
-    Wave w;
-    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &w.info);
-    if (!f) return w;
-    std::vector<float> s(static_cast<size_t>(w.info.frames * w.info.channels));
-    sf_readf_float(f, s.data(), w.info.frames);
-    sf_close(f);
-    double sum = 0;
-    for (float v : s) sum += double(v) * v;
-    w.rms = s.empty() ? 0 : std::sqrt(sum / s.size());
-    return w;
+    if (SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info)) sf_close(f);
+    return info.frames;
 }
 
 std::string quotedCommand(const char* verb, const QString& path, const char* tail = "") {
@@ -38,14 +25,13 @@ std::string quotedCommand(const char* verb, const QString& path, const char* tai
 
 class RecorderTest : public testing_support::RecorderCommandTest<Form1Test> {
 protected:
-    // Which of the six pictures (107..112) a button shows; 0 for none.
+    // Which picture (107..112) a button shows; 0 for none.
     int picture(int button) const {
         for (int i = 0; i < 6; ++i)
             if (form->Image1[button]->picture().cacheKey() == form->RecorderButtonPictures[i].cacheKey()) return 107 + i;
         return 0;
     }
     std::vector<int> pictures() const { return {picture(0), picture(1), picture(2)}; }
-    QString recordFile(const QString& name) const { return folder.file(QStringLiteral("演奏记录/") + name); }
 };
 
 TEST_F(RecorderTest, RecordStopSaveSendTheirCommandsInOrderAndTheFileHoldsTheTake) {
@@ -73,15 +59,14 @@ TEST_F(RecorderTest, RecordStopSaveSendTheirCommandsInOrderAndTheFileHoldsTheTak
     EXPECT_EQ(pictures(), (std::vector<int>{107, 110, 111}));
     EXPECT_TRUE(form->BcLY->isEnabled()) << "a stopped recording can be saved";
 
-    const QString path = recordFile(QStringLiteral("我的 录音.wav"));
-    dialogs.fileAnswers.push_back(path);
+    const QString path = answer(QStringLiteral("我的 录音.wav"));
     const QString lastOpened = form->LastOpenedFile;
     form->BcLY->click();
     EXPECT_EQ(sent(), (Commands{"stop NN", quotedCommand("save NN", path), "close NN"}));
     EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("成功保存录音。。。"));
     EXPECT_FALSE(form->BcLY->isEnabled());
     EXPECT_EQ(form->LastOpenedFile, lastOpened) << "a saved recording is not the last opened file";
-    EXPECT_EQ(readWave(path).info.frames, 22050);
+    EXPECT_EQ(frames(path), 22050);
 }
 
 TEST_F(RecorderTest, PlayGivesUpTheRecordingOnlyForAChosenFileAndEndsWithTheFile) {
@@ -93,15 +78,14 @@ TEST_F(RecorderTest, PlayGivesUpTheRecordingOnlyForAChosenFileAndEndsWithTheFile
     EXPECT_TRUE(sent().empty());
     EXPECT_EQ(picture(0), 107);
     EXPECT_TRUE(form->BcLY->isEnabled());
-    const QString take = recordFile(QStringLiteral("take.wav"));
-    dialogs.fileAnswers.push_back(take);
+    const QString take = answer(QStringLiteral("take.wav"));
     form->BcLY_Click();
     EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("成功保存录音。。。"));
     EXPECT_TRUE(QFile::exists(take));
 
     for (bool mp3 : {false, true}) {
         SCOPED_TRACE(mp3);
-        const QString song = recordFile(mp3 ? QStringLiteral("一 首.mp3") : QStringLiteral("一 首.wav"));
+        const QString song = record(mp3 ? QStringLiteral("一 首.mp3") : QStringLiteral("一 首.wav"));
         writeTone(song, 0.5, mp3 ? SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III : SF_FORMAT_WAV | SF_FORMAT_PCM_16);
         dialogs.fileAnswers.push_back(song);
         sent();
@@ -134,12 +118,12 @@ TEST_F(RecorderTest, ClockShowsTheCountBeforeEachTickMinutesAfterFiftyNineSecond
     EXPECT_EQ(form->Label12->caption(), QStringLiteral("0:59"));
     form->Lyjsj_Timer();
     EXPECT_EQ(form->Label12->caption(), QStringLiteral("1:0"));
-    EXPECT_TRUE(form->IsRecording) << "a recording reads as recording";
+    EXPECT_TRUE(form->IsRecording);
 }
 
 TEST_F(RecorderTest, FailuresAreSaidAndLoseNothing) {
     // A file that cannot be played: said, and no clock.
-    const QString junk = recordFile(QStringLiteral("坏.wav"));
+    const QString junk = record(QStringLiteral("坏.wav"));
     folder.write(QStringLiteral("演奏记录/坏.wav"), "not a sound");
     dialogs.fileAnswers.push_back(junk);
     form->Image1_Click(0);
@@ -153,10 +137,9 @@ TEST_F(RecorderTest, FailuresAreSaidAndLoseNothing) {
     EXPECT_TRUE(form->IsRecording);
     render(0.2);
 
-    // A name the command string cannot carry, then a folder that does not
-    // exist: the take stays for another try.
+    // A name the command string cannot carry, a folder that is not there: the take stays.
     sent();
-    dialogs.fileAnswers.push_back(recordFile(QStringLiteral("😀.wav")));
+    answer(QStringLiteral("😀.wav"));
     form->BcLY_Click();
     EXPECT_EQ(dialogs.messages.size(), 2);
     EXPECT_TRUE(sent().empty());
@@ -166,11 +149,10 @@ TEST_F(RecorderTest, FailuresAreSaidAndLoseNothing) {
     EXPECT_EQ(sent(), (Commands{"stop NN", quotedCommand("save NN", nowhere)}));
     EXPECT_EQ(dialogs.messages.size(), 3);
     EXPECT_TRUE(form->BcLY->isEnabled());
-    const QString good = recordFile(QStringLiteral("好.wav"));
-    dialogs.fileAnswers.push_back(good);
+    const QString good = answer(QStringLiteral("好.wav"));
     form->BcLY_Click();
     EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("成功保存录音。。。"));
-    EXPECT_EQ(readWave(good).info.frames, 8820);
+    EXPECT_EQ(frames(good), 8820);
 }
 
 TEST_F(RecorderTest, HidingTheWindowStopsTheRecorder) {
@@ -184,45 +166,47 @@ TEST_F(RecorderTest, HidingTheWindowStopsTheRecorder) {
     EXPECT_TRUE(sent().empty());
 }
 
-// The whole path: the main window on the embedded synthesizer records a
-// score played by its clock, each tick rendered for the tick's length. The
-// file lasts exactly as long as the ticks that drove it, the notes in it,
-// the rest between them quieter.
-TEST(RecorderSound, ARecordingLastsAsLongAsTheClockThatDroveIt) {
-    testing_support::TestDialogs dialogs;
-    testing_support::ScratchFolder folder;
-    resetState();
-    keyboard::SetProgramFolder(folder.path());
-    folder.write(QStringLiteral("vanto.ini"), defaultSettingsBytes());
+// A path with a double quote cannot be quoted in a command: both dialogs
+// refuse it before anything is closed, and the take stays.
+TEST_F(RecorderTest, AQuotedNameIsRefusedAndTheTakeStays) {
+    const QString quoted = record(QStringLiteral("a\"b.wav"));
+    writeTone(quoted, 0.2);
+    form->Image1_Click(2);  // record
+    render(0.1);
+    form->Image1_Click(1);  // stop
+    sent();
+    dialogs.fileAnswers = {quoted, quoted};
+    form->Image1_Click(0);  // play
+    form->BcLY_Click();     // save
+    EXPECT_TRUE(sent().empty());
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_TRUE(dialogs.messages[0].contains(QStringLiteral("双引号")));
+    EXPECT_EQ(dialogs.messages[1], dialogs.messages[0]);
+    EXPECT_TRUE(form->BcLY->isEnabled());
+    const QString good = answer(QStringLiteral("好.wav"));
+    form->BcLY_Click();
+    EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("成功保存录音。。。"));
+}
+
+// On the embedded synthesizer, a score played by its clock and recorded, each
+// tick rendered for its length: the file lasts as long as the ticks, the rest quieter.
+TEST_F(RecorderTest, ARecordingLastsAsLongAsTheClockThatDroveIt) {
     plat::resetMidiDeviceTable();  // the embedded synthesizer
-    plat::AudioEngine& engine = plat::AudioEngine::instance();
-    engine.stop();
-    ASSERT_TRUE(engine.start(plat::AudioEngine::Output::Manual));
-    auto form = std::make_unique<Form1>();
-    G.Form1Instance = form.get();
-    form->Show();
+    ASSERT_FALSE(reopen());
     form->Image1_Click(2);
     form->Text3->setText(QStringLiteral("KC8XZ8KC8TZ"));
     form->Yuepu_Click(0);
     const int tickFrames = form->Timer3->interval() * 44100 / 1000;
     std::vector<float> block(size_t(tickFrames) * 2);
     int ticks = 0;
-    while (form->Timer3->enabled() && ticks < 100) {
+    for (; form->Timer3->enabled() && ticks < 100; ++ticks) {
         form->Timer3->tick();
         engine.render(block.data(), tickFrames);
-        ++ticks;
     }
     form->Image1_Click(1);
-    const QString path = folder.file(QStringLiteral("演奏记录/乐谱.wav"));
-    dialogs.fileAnswers.push_back(path);
+    const QString path = answer(QStringLiteral("乐谱.wav"));
     form->BcLY_Click();
-    form.reset();
-    G.Form1Instance = nullptr;
-    CloseMidiOut();
     plat::closeAllMciDevices();
-    engine.stop();
-    keyboard::SetProgramFolder(QString());
-
     EXPECT_EQ(ticks, 24);
     SF_INFO info{};
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);

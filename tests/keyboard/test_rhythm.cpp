@@ -1,5 +1,4 @@
-// The rhythm page: the grid and its cells, the rhythm audition, and the
-// pattern files (the 77-character line, the list, save and delete).
+// The rhythm page: the grid, the rhythm audition, the pattern files.
 #include "mainwindowfixture.h"
 
 #include "keyboard/keyboardwidgets.h"
@@ -12,15 +11,12 @@
 using namespace midi;
 
 namespace {
-
-// The ready note-on of a rhythm hit.
 int32_t hit(int key, int velocity) { return 0x99 + key * 256 + velocity * 65536; }
 
 class RhythmGrid : public Form1Test {
 protected:
     void SetUp() override {
         Form1Test::SetUp();
-        // Clocks are driven by the test; keep the real ones from firing.
         G.BeatInterval = 16000;
         form->Timer4->setInterval(65535);
     }
@@ -31,16 +27,14 @@ TEST_F(RhythmGrid, SoundAndVelocityRebuildExactlyTheirCells) {
     for (int s = 0; s <= 15; ++s) EXPECT_EQ(G.RhythmPattern(1, s).Message, hit(38, 100)) << s;
     EXPECT_EQ(G.RhythmPattern(1, 16).Message, 0);
 
-    // In 3/4 columns 12..15 hide, keeping their ticks; the velocity reaches
-    // steps 0..11 only, the row sound all 16.
+    // In 3/4 columns 12..15 hide, keeping their ticks; the velocity reaches steps 0..11, the row sound all 16.
     form->BZC[13]->setValue(1);
     form->Option1[1]->setValue(true);
     EXPECT_TRUE(form->BZC[13]->isHidden());
     EXPECT_FALSE(form->BZA[11]->isHidden());
     form->VsbVol->setListIndex(1);  // "60"
-    EXPECT_EQ(G.RhythmPattern(2, 11).Message, hit(34, 60));
-    EXPECT_EQ(G.RhythmPattern(2, 11).Volume, 60);
-    EXPECT_EQ(G.RhythmPattern(2, 12).Message, hit(34, 100));
+    EXPECT_EQ(std::tuple(G.RhythmPattern(2, 11).Message, G.RhythmPattern(2, 11).Volume, G.RhythmPattern(2, 12).Message),
+              std::tuple(hit(34, 60), 60, hit(34, 100)));
     form->LblInst[2]->setListIndex(7);
     EXPECT_EQ(G.RhythmPattern(2, 15).Message, hit(42, 60));
     EXPECT_EQ(G.RhythmPattern(2, 15).Volume, 100);  // the row sound leaves Volume alone
@@ -51,9 +45,8 @@ TEST_F(RhythmGrid, SoundAndVelocityRebuildExactlyTheirCells) {
 
     // A step box sets only its own cell.
     form->BZA[3]->setValue(1);
-    EXPECT_EQ(G.RhythmPattern(0, 3).Enabled, True);
-    EXPECT_EQ(G.RhythmPattern(0, 2).Enabled, False);
-    EXPECT_EQ(G.RhythmPattern(1, 3).Enabled, False);
+    EXPECT_EQ(std::tuple(G.RhythmPattern(0, 3).Enabled, G.RhythmPattern(0, 2).Enabled, G.RhythmPattern(1, 3).Enabled),
+              std::tuple(True, False, False));
 }
 
 TEST_F(RhythmGrid, TypedVelocityIsRoundedAndHeldToTheMidiRange) {
@@ -74,7 +67,6 @@ TEST_F(RhythmGrid, AuditionAccentsFollowTheMeter) {
         form->Option1[meter]->setValue(true);
         form->BzQd->setValue(1);
         take();
-        // A drum step every second tick: the whole drum pattern takes two bars.
         const int ticks = 2 * (G.RhythmLastStep + 1);
         std::vector<int> accents;
         for (int t = 0; t < ticks; ++t) {
@@ -102,7 +94,6 @@ QString marks(std::initializer_list<int> a, std::initializer_list<int> b, std::i
 
 class RhythmFile : public Form1Test {
 protected:
-    QString record(const QString& name) const { return folder.file(QStringLiteral("演奏记录/") + name); }
     void writeRecord(const QString& name, const QString& line) const {
         folder.write(QStringLiteral("演奏记录/") + name, plat::toGbk(line) + "\r\n");
     }
@@ -110,14 +101,12 @@ protected:
         dialogs.fileAnswers.push_back(path);
         form->Cmdcill[1]->click();
     }
-    // Shows the list and clicks the entry of that name.
     void load(const QString& name) {
         form->Label11_MouseMove();
         for (int i = 0; i < form->File1->listCount(); ++i)
             if (form->File1->list(i) == name) return form->File1->setListIndex(i);
         ADD_FAILURE() << "not listed: " << name.toStdString();
     }
-    // What a refused load must leave alone.
     QString gridState() const {
         QString s = QStringLiteral("%1/%2/").arg(form->VsbVol->listIndex()).arg(G.RhythmLastStep);
         for (auto* box : form->LblInst) s += QString::number(box->listIndex()) + u'/';
@@ -132,9 +121,7 @@ protected:
 
 TEST_F(RhythmFile, SaveWritesTheFixedLayoutOrNothing) {
     form->Option1[2]->setValue(true);
-    form->LblInst[0]->setListIndex(1);
-    form->LblInst[1]->setListIndex(3);
-    form->LblInst[2]->setListIndex(7);
+    for (int r = 0, sounds[] = {1, 3, 7}; r < 3; ++r) form->LblInst[r]->setListIndex(sounds[r]);
     form->BZA[0]->setValue(1);
     form->BZC[16]->setValue(1);
     save(record(QStringLiteral("abcd.bin")));
@@ -158,22 +145,17 @@ TEST_F(RhythmFile, SaveWritesTheFixedLayoutOrNothing) {
 }
 
 TEST_F(RhythmFile, LoadAppliesEveryFieldAndSilencesTheEditorRows) {
-    G.RhythmPattern(3, 5).Enabled = True;
-    G.RhythmPattern(4, 5).Enabled = True;
-    G.RhythmPattern(4, 12).Enabled = True;
+    G.RhythmPattern(3, 5).Enabled = G.RhythmPattern(4, 5).Enabled = G.RhythmPattern(4, 12).Enabled = True;
     writeRecord(QStringLiteral("三拍.bin"), QStringLiteral("03010A2E0000") + marks({0, 13}, {}, {16}) + QStringLiteral("三拍.bin"));
     load(QStringLiteral("三拍.bin"));
-    EXPECT_EQ(form->Label11->caption(), QStringLiteral("1★三拍.bin"));
-    EXPECT_EQ(form->VsbVol->text(), QStringLiteral("80"));
-    EXPECT_EQ(G.RhythmLastStep, 11);
-    EXPECT_EQ(form->LblInst[0]->listIndex(), 10);
-    EXPECT_EQ(form->LblInst[1]->listIndex(), 46);
+    EXPECT_EQ(std::tuple(form->Label11->caption(), form->VsbVol->text(), G.RhythmLastStep,
+                         form->LblInst[0]->listIndex(), form->LblInst[1]->listIndex()),
+              std::tuple(QStringLiteral("1★三拍.bin"), QStringLiteral("80"), 11, 10, 46));
     EXPECT_TRUE(form->BZA[13]->isHidden());
     EXPECT_EQ(form->BZA[13]->value(), 1);  // hidden columns still take their marks
-    EXPECT_EQ(G.RhythmPattern(0, 0).Message, hit(45, 80));
-    EXPECT_EQ(G.RhythmPattern(1, 11).Message, hit(81, 80));
-    EXPECT_EQ(G.RhythmPattern(0, 0).Enabled, True);
-    EXPECT_EQ(G.RhythmPattern(3, 5).Enabled + G.RhythmPattern(4, 5).Enabled, 0);
+    EXPECT_EQ(std::tuple(G.RhythmPattern(0, 0).Message, G.RhythmPattern(1, 11).Message, G.RhythmPattern(0, 0).Enabled,
+                         G.RhythmPattern(3, 5).Enabled + G.RhythmPattern(4, 5).Enabled),
+              std::tuple(hit(45, 80), hit(81, 80), True, 0));
     EXPECT_EQ(G.RhythmPattern(4, 12).Enabled, True);  // beyond the 3/4 bar
 
     // Saved again it is the same line under the new title.
@@ -212,9 +194,8 @@ TEST_F(RhythmFile, BadTextIsReportedAndLeavesTheGridAlone) {
     EXPECT_TRUE(form->File1->isHidden());
 }
 
-// Fields are read by their leading number, as the reader always has: text
-// that is no number reads as 0, blanks are skipped. The velocity is applied
-// before the meter: a 3/4 file's velocity still reaches steps 12..15.
+// Fields read by their leading number (none: 0, blanks skipped); the velocity
+// is applied before the meter, so a 3/4 file's velocity reaches steps 12..15.
 TEST_F(RhythmFile, FieldsReadByTheirLeadingNumberVelocityBeforeMeter) {
     form->Option1[2]->setValue(true);
     form->VsbVol->setListIndex(4);
@@ -232,9 +213,7 @@ TEST_F(RhythmFile, FieldsReadByTheirLeadingNumberVelocityBeforeMeter) {
     EXPECT_EQ(G.RhythmPattern(1, 15).Message, hit(35, 50));  // beyond the 3/4 bar
 }
 
-// A list click reads the first field of the first line: up to a comma or the
-// line end (CR, LF or CR LF), whatever the size of the file. The delete
-// button's reload reads the whole text.
+// A list click reads the first line up to a comma or line end, whatever the file's size.
 TEST_F(RhythmFile, ListClickReadsTheFirstField) {
     const QString pattern = QStringLiteral("060201030700") + marks({1}, {}, {}) + QStringLiteral("big.bin");
     folder.write(QStringLiteral("演奏记录/big.bin"), plat::toGbk(pattern) + "\r\n" + QByteArray(40000, 'x') + "\r\n");
@@ -246,12 +225,10 @@ TEST_F(RhythmFile, ListClickReadsTheFirstField) {
     load(QStringLiteral("cr.bin"));
     EXPECT_EQ(G.RhythmFileText.size(), 67);
     EXPECT_TRUE(dialogs.messages.isEmpty());
-
 }
 
-// A click in the list hides it while it has the focus: the keyboard must go
-// back to the player, or the next keys type into the score box. Patterns
-// are listed and loaded whatever the case of their names.
+// A click hides the list while it has the focus: the keyboard goes back to
+// the player. Names are listed whatever their case.
 TEST_F(RhythmFile, ListClickGivesTheKeyboardBack) {
     writeRecord(QStringLiteral("A.BIN"), QStringLiteral("050201030700") + marks({0}, {}, {}) + QStringLiteral("A.BIN"));
     QApplication::setActiveWindow(form.get());
@@ -274,7 +251,6 @@ TEST_F(RhythmFile, DeleteRemovesTheSelectedFileAndLoadsTheFirst) {
     EXPECT_FALSE(QFile::exists(record(QStringLiteral("B.bin"))));
     EXPECT_EQ(form->Label11->caption(), QStringLiteral("a.bin"));
     EXPECT_EQ(form->VsbVol->listIndex(), 0);
-
 }
 
 }  // namespace

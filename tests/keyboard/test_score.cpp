@@ -1,10 +1,13 @@
-// The score player: the messages of each tick, note lengths (carried,
-// one digit at the end, zero), tempo, rest, stop, instrument combinations,
-// rhythm files, errors, auto-sync, and stops that arrive inside a tick.
+// The score player tick by tick, long scores, and the score box's files.
 #include "mainwindowfixture.h"
 
+#include "keyboard/scorewindow.h"
+
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 
 #include <functional>
 
@@ -12,14 +15,13 @@ using namespace midi;
 using testing_support::hexList;
 
 namespace {
-
-// A rhythm pattern file: every step of row 0 ticked, 4/4.
-QByteArray rhythmFileBytes(const char* name) {
-    QString line = QStringLiteral("050201030700") + QString(16, u'*') + QString(33, u'-');
-    line += QString::fromUtf8(name).leftJustified(16, u' ');
-    return plat::toGbk(line) + "\r\n";
+// A rhythm pattern file, 4/4, every step of row 0 ticked; `tail` after its line.
+QByteArray rhythmFileBytes(const char* name, const char* velocity = "05", const QByteArray& tail = "") {
+    const QString line = QString::fromLatin1(velocity) + QStringLiteral("0201030700") + QString(16, u'*') +
+                         QString(33, u'-') + QString::fromUtf8(name).leftJustified(16, u' ');
+    return plat::toGbk(line) + "\r\n" + tail;
 }
-
+const QString kScoreError = QStringLiteral("乐谱中出现错误，请修改！");
 }  // namespace
 
 class ScoreTest : public Form1Test {
@@ -29,18 +31,15 @@ protected:
         folder.write(QStringLiteral("演奏记录/02b.bin"), rhythmFileBytes("02b.bin"));
     }
 
-    // Starts a play of `score` with the play button.
     void play(const QString& score) {
         form->Text3->setText(score);
         form->Yuepu_Click(0);
     }
-    // One tick of the score clock; its messages.
     Msgs tick3() {
         form->Timer3->tick();
         return take();
     }
-    // Ticks until the play stops (at most `limit` ticks). For each tick that
-    // struck a note on voice 0: (tick number, MIDI note).
+    // Ticks until the play stops: (tick, note) of each strike on voice 0.
     std::vector<std::pair<int, int>> strikesUntilStop(int limit = 1000) {
         std::vector<std::pair<int, int>> strikes;
         for (int t = 1; t <= limit && form->Timer3->enabled(); ++t) {
@@ -61,16 +60,12 @@ TEST_F(ScoreTest, PlaysEachNoteForItsLengthTickByTick) {
     EXPECT_EQ(got, firstStrikeOfMiddleC()) << hexList(got);
     for (int t = 2; t <= 8; ++t) EXPECT_TRUE(melody(tick3()).empty()) << "tick " << t;
     got = melody(tick3());  // tick 9: KC ends, KD sounds
-    const Msgs kd = {msg(0x80, 60, 0),  msg(0x81, 60, 0),  msg(0x82, 60, 0),  msg(0x82, 48, 0),
-                     msg(0xB0, 10, 64), msg(0x90, 62, 85), msg(0xB1, 10, 70), msg(0x91, 62, 70),
-                     msg(0xB2, 10, 88), msg(0x92, 62, 55), msg(0xB2, 10, 88), msg(0x92, 50, 55)};
+    const Msgs kd = cat(releaseOf(60), {msg(0xB0, 10, 64), msg(0x90, 62, 85), msg(0xB1, 10, 70), msg(0x91, 62, 70),
+                                        msg(0xB2, 10, 88), msg(0x92, 62, 55), msg(0xB2, 10, 88), msg(0x92, 50, 55)});
     EXPECT_EQ(got, kd) << hexList(got);
     for (int t = 10; t <= 11; ++t) EXPECT_TRUE(melody(tick3()).empty());
     got = tick3();  // tick 12 reads "TZ": 64 notes of channels 0..4 released
-    Msgs sweep;
-    for (int i = 0; i <= 63; ++i)
-        for (int ch = 0; ch <= 4; ++ch) sweep.push_back(msg(0x80 + ch, 36 + i, 0));
-    EXPECT_EQ(got, sweep) << hexList(got);
+    EXPECT_EQ(got, sweep(4, 64)) << hexList(got);
     EXPECT_FALSE(form->Timer3->enabled());
     EXPECT_EQ(form->Yuepu[0]->text(), QStringLiteral("试听"));
     EXPECT_TRUE(dialogs.messages.empty());
@@ -82,18 +77,16 @@ TEST_F(ScoreTest, LengthsCarryAndADigitAtTheEndCounts) {
     EXPECT_EQ(strikesUntilStop(), (S{{1, 60}, {9, 62}, {17, 64}, {21, 65}}));
     EXPECT_EQ(form->TokenTicks, 4) << "the carried length outlives the play";
 
-    // No closing "TZ": the last note sounds for its one digit, then the
-    // read past the end is an error.
+    // No closing "TZ": the last note sounds for its one digit, then the read past the end is an error.
     play(QStringLiteral("KC4KD4"));
     EXPECT_EQ(strikesUntilStop(), (S{{1, 60}, {5, 62}}));
-    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("乐谱中出现错误，请修改！")});
+    EXPECT_EQ(dialogs.messages, QStringList{kScoreError});
     dialogs.messages.clear();
     play(QStringLiteral("KC4"));
     EXPECT_EQ(form->TokenTicks, 4);
     form->Yuepu_Click(0);
 
-    // "VS" and "YQ" clear the carried length: a length of 0 never ends, KD
-    // holds until the play is stopped.
+    // "VS" and "YQ" clear the carried length: a length of 0 never ends, KD holds until the play is stopped.
     for (const char* score : {"KC8VS3KDKE8TZ", "KC8YQ1KDKE8TZ"}) {
         play(QString::fromLatin1(score));
         EXPECT_EQ(strikesUntilStop(300), (S{{1, 60}, {9, 62}})) << score;
@@ -144,8 +137,8 @@ TEST_F(ScoreTest, NoteTokensAndErrors) {
     dialogs.onMessage = [&](const QString&) { clockStoppedAtMessage = !form->Timer3->enabled(); };
     tick3();
     const Msgs got = melody(tick3());
-    EXPECT_EQ(got, (Msgs{msg(0x80, 60, 0), msg(0x81, 60, 0), msg(0x82, 60, 0), msg(0x82, 48, 0)})) << hexList(got);
-    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("乐谱中出现错误，请修改！")});
+    EXPECT_EQ(got, releaseOf(60)) << hexList(got);
+    EXPECT_EQ(dialogs.messages, QStringList{kScoreError});
     EXPECT_TRUE(clockStoppedAtMessage);
     EXPECT_EQ(form->Yuepu[0]->text(), QStringLiteral("试听"));
 
@@ -161,26 +154,18 @@ TEST_F(ScoreTest, NoteTokensAndErrors) {
 TEST_F(ScoreTest, RestsAndStopsSilenceEveryVoice) {
     play(QStringLiteral("KC2XZ8KD2TZ"));
     tick3();
-    Msgs got = melody(tick3());  // tick 2 reads the rest
-    Msgs sweep;
-    for (int i = 0; i <= 63; ++i)
-        for (int ch = 0; ch <= 2; ++ch) sweep.push_back(msg(0x80 + ch, 36 + i, 0));
-    EXPECT_EQ(got, sweep) << "192 note-offs";
+    EXPECT_EQ(melody(tick3()), sweep(2, 64)) << "tick 2 reads the rest";
     for (int t = 3; t <= 10; ++t) EXPECT_TRUE(melody(tick3()).empty());
-    got = melody(tick3());
+    const Msgs got = melody(tick3());
     ASSERT_GE(got.size(), 4u);
-    EXPECT_EQ(Msgs(got.begin(), got.begin() + 4),
-              (Msgs{msg(0x80, 60, 0), msg(0x81, 60, 0), msg(0x82, 60, 0), msg(0x82, 48, 0)}));
+    EXPECT_EQ(Msgs(got.begin(), got.begin() + 4), releaseOf(60));
     strikesUntilStop();
 
-    // A note of the lowest octave: voice 2's octave below lies under the
-    // swept notes and is released as well.
+    // A note of the lowest octave: voice 2's octave below lies under the swept notes and is released as well.
     play(QStringLiteral("LC2XZ2LD2TZ"));
     tick3();
     EXPECT_TRUE(contains(tick3(), msg(0x82, 24, 0)));
-    tick3();
-    tick3();
-    tick3();
+    for (int t = 0; t < 3; ++t) tick3();
     EXPECT_TRUE(contains(tick3(), msg(0x82, 26, 0))) << "the stop releases it too";
     EXPECT_FALSE(form->Timer3->enabled());
 }
@@ -192,8 +177,7 @@ TEST_F(ScoreTest, InstrumentCombinationsAndRhythmFiles) {
     EXPECT_TRUE(only(tick3(), 0x90, 0x92).empty());
     strikesUntilStop();
 
-    // "YQ1" takes the first preset row; a number outside 1..13 changes
-    // nothing and the play reads on.
+    // "YQ1" takes the first preset row; a number outside 1..13 changes nothing and the play reads on.
     play(QStringLiteral("YQ1YQ14YQKC2TZ"));
     for (int j = 0; j <= 2; ++j) EXPECT_EQ(form->ComSounds[j]->listIndex(), G.InstrumentPresets(0, j));
     EXPECT_TRUE(form->Timer3->enabled());
@@ -204,9 +188,8 @@ TEST_F(ScoreTest, InstrumentCombinationsAndRhythmFiles) {
     // "JP2" loads the second rhythm file and turns auto-sync on; "JP99"
     // turns it off; "JP3" with two files only resets the rhythm counters.
     play(QStringLiteral("JP2KC2TZ"));
-    EXPECT_EQ(form->Label11->caption(), QStringLiteral("2★02b.bin"));
-    EXPECT_EQ(form->File1->listIndex(), 1);
-    EXPECT_EQ(form->Check5->value(), 1);
+    EXPECT_EQ(std::tuple(form->Label11->caption(), form->File1->listIndex(), form->Check5->value()),
+              std::tuple(QStringLiteral("2★02b.bin"), 1, 1));
     EXPECT_TRUE(form->Option1[2]->value());
     strikesUntilStop();
     form->Option1[0]->setValue(true);  // the entry already chosen is loaded again
@@ -231,10 +214,7 @@ TEST_F(ScoreTest, InstrumentCombinationsAndRhythmFiles) {
 // "VS" starts the pattern over: KD's first drum step is step 0 again.
 TEST_F(ScoreTest, AutoSyncAccompaniesOnTheEvenTicksOfEachNote) {
     form->Check5->setValue(1);
-    for (int s = 0; s <= 15; ++s) {
-        G.RhythmPattern(0, s).Enabled = True;
-        G.RhythmPattern(0, s).Message = 0x99 + 36 * 256 + (10 + s) * 65536;
-    }
+    patternOnEveryStep();
     const struct { const char* score; std::vector<int> velocities, accents; } cases[] = {
         {"KC3KD4TZ", {10, 11}, {127, 100}}, {"KC3VS5KD4TZ", {10, 10}, {127, 127}}};
     for (const auto& c : cases) {
@@ -261,7 +241,6 @@ TEST_F(ScoreTest, PlayingStopsTheLiveClockAndLocksTheBox) {
     EXPECT_TRUE(editor->property("readOnly").toBool());
     strikesUntilStop();
     EXPECT_FALSE(editor->property("readOnly").toBool());
-
 }
 
 TEST_F(ScoreTest, PlayButtonSilencesOnPressAndStopsOnClick) {
@@ -274,8 +253,7 @@ TEST_F(ScoreTest, PlayButtonSilencesOnPressAndStopsOnClick) {
     QCoreApplication::sendEvent(form->Yuepu[0], &press);
     EXPECT_FALSE(form->Timer3->enabled());
     EXPECT_EQ(form->Yuepu[0]->text(), QStringLiteral("试听"));
-    const Msgs got = melody(take());
-    EXPECT_EQ(got, (Msgs{msg(0x80, 60, 0), msg(0x81, 60, 0), msg(0x82, 60, 0), msg(0x82, 48, 0)})) << hexList(got);
+    EXPECT_EQ(melody(take()), releaseOf(60));
     QMouseEvent release(QEvent::MouseButtonRelease, centre, form->Yuepu[0]->mapToGlobal(centre), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(form->Yuepu[0], &release);
@@ -314,9 +292,7 @@ TEST_F(ScoreTest, PlayButtonSilencesOnPressAndStopsOnClick) {
 // play button, and in the button's stop branch.
 TEST_F(ScoreTest, TheRhythmAuditionStopsWithThePlay) {
     const std::function<void()> stops[] = {
-        [this] { strikesUntilStop(); },
-        [this] { form->Yuepu_MouseDown(0); },
-        [this] { form->Yuepu_Click(0); }};
+        [this] { strikesUntilStop(); }, [this] { form->Yuepu_MouseDown(0); }, [this] { form->Yuepu_Click(0); }};
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         form->BzQd->setValue(1);
@@ -340,11 +316,237 @@ TEST_F(ScoreTest, ASaveCancelledDuringAPlayLeavesItStopped) {
     take();
     form->Yuepu_Click(4);
     EXPECT_EQ(dialogs.fileRequests.size(), 1);
-    EXPECT_EQ(melody(take()), (Msgs{msg(0x80, 60, 0), msg(0x81, 60, 0), msg(0x82, 60, 0), msg(0x82, 48, 0)}));
+    EXPECT_EQ(melody(take()), releaseOf(60));
     for (int t = 0; t < 20; ++t) EXPECT_TRUE(tick3().empty());
     form->Yuepu_Click(0);
     EXPECT_FALSE(form->Timer3->enabled());
     EXPECT_EQ(form->Yuepu[0]->text(), QStringLiteral("试听"));
     form->Yuepu_Click(0);
     EXPECT_EQ(only(tick3(), 0x90, 0x90), Msgs{msg(0x90, 60, 85)});
+}
+
+class ScoreCommandsTest : public Form1Test {
+protected:
+    void PrepareFolder() override {  // a pattern line, then more than 32 KB
+        folder.write(QStringLiteral("演奏记录/big.bin"), rhythmFileBytes("big.bin", "06", QByteArray(40000, 'x') + "\r\n"));
+    }
+    QPlainTextEdit* edit() const { return static_cast<QPlainTextEdit*>(form->Text3->editor()); }
+};
+
+TEST_F(ScoreCommandsTest, ARunOfCommandsIsReadAtOnceAndTheCaretMovesOnce) {
+    int moves = 0;
+    QObject::connect(edit(), &QPlainTextEdit::cursorPositionChanged, [&] { ++moves; });
+    form->Text3->setText(QStringLiteral("JP0").repeated(2000) + QStringLiteral("YQ1KC4TZ"));
+    moves = 0;
+    form->Yuepu_Click(0);
+    EXPECT_EQ(G.KeyOffset, 24);
+    EXPECT_LE(moves, 1);
+    EXPECT_EQ(edit()->textCursor().selectedText(), QStringLiteral("C")) << "the note's second character";
+
+    // "JP1": the first pattern of the list, though larger than 32 KB.
+    form->StopScorePlay();
+    form->Text3->setText(QStringLiteral("JP1KC4TZ"));
+    form->Yuepu_Click(0);
+    EXPECT_EQ(std::tuple(form->Check5->value(), form->VsbVol->listIndex(), form->Label11->caption()),
+              std::tuple(1, 6, QStringLiteral("1★big.bin")));
+}
+
+TEST_F(ScoreCommandsTest, AKeySendsItsNoteBeforeTheScoreBoxChanges) {
+    form->Text3->setText(QStringLiteral("KC2").repeated(1000));
+    take();
+    bool noteFirst = false;
+    QObject::connect(edit(), &QPlainTextEdit::textChanged, [&] {
+        for (uint32_t m : devices.mapper->messages) noteFirst = noteFirst || (m & 0xF0) == 0x90;
+    });
+    key(kH);
+    EXPECT_TRUE(noteFirst);
+    EXPECT_TRUE(form->Text3->text().endsWith(QStringLiteral("2KD")));
+}
+
+// The dialog closes by events queued as it returns: "打开" starts the play's
+// clock only after them, so the first tick keeps its whole length.
+TEST_F(ScoreCommandsTest, OpenStartsTheClockOnceTheDialogIsGone) {
+    struct ClosingDialogs : testing_support::TestDialogs {
+        qint64 closedNs = -1;
+        plat::FileDialogResult fileDialog(QWidget* w, const plat::FileDialogRequest& r) override {
+            QMetaObject::invokeMethod(qApp, [this] { closedNs = ui::Timer::nowNs(); }, Qt::QueuedConnection);
+            return TestDialogs::fileDialog(w, r);
+        }
+    };
+    folder.write(QStringLiteral("演奏记录/a.txt"), "KC4TZ\r\n");
+    qint64 closedNs = -1;
+    {
+        ClosingDialogs closing;
+        closing.fileAnswers.push_back(folder.file(QStringLiteral("演奏记录/a.txt")));
+        form->Yuepu_Click(2);
+        QCoreApplication::sendPostedEvents();
+        closedNs = closing.closedNs;
+    }
+    plat::setDialogs(&dialogs);
+    ASSERT_GT(closedNs, 0);
+    EXPECT_GE(form->Timer3->nextDeadlineNs(), closedNs + qint64(form->Timer3->interval()) * 1000000);
+}
+
+class ScoreBoxTest : public Form1Test {
+protected:
+    void TearDown() override {
+        delete YYLR::Instance;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        Form1Test::TearDown();
+    }
+    void openFile(const QString& path) {
+        dialogs.fileAnswers.push_back(path);
+        form->Yuepu_Click(2);
+    }
+    // Ticks the score clock until the play stops; the number of ticks.
+    int playToEnd() {
+        int t = 0;
+        for (; form->Timer3->enabled() && t < 20000; ++t) form->Timer3->tick();
+        take();
+        return t;
+    }
+};
+
+TEST_F(ScoreBoxTest, OpenPlaysTheLinesOfAFileJoined) {
+    folder.write(QStringLiteral("演奏记录/三行.txt"), plat::toGbk(QStringLiteral("VS5KC2\r\nKD2\nXZ2\rTZ\r\n")));
+    form->Text3->setText(QStringLiteral("KC4TZ"));
+    G.ScoreText = QStringLiteral("KC4TZ");
+
+    // Cancel: the box and the score stay.
+    form->Yuepu_Click(2);
+    ASSERT_EQ(dialogs.fileRequests.size(), 1);
+    EXPECT_EQ(std::tuple(dialogs.fileRequests[0].initDir, form->Text3->text(), G.ScoreText),
+              std::tuple(folder.path() + QStringLiteral("演奏记录/"), QStringLiteral("KC4TZ"), QStringLiteral("KC4TZ")));
+
+    // A name that exists in another case.
+    openFile(record(QStringLiteral("三行.TXT")));
+    EXPECT_EQ(std::tuple(form->Text3->text(), G.ScoreText, form->Yuepu[0]->text()),
+              std::tuple(QStringLiteral("VS5KC2KD2XZ2TZ"), QStringLiteral("VS5KC2KD2XZ2TZ"), QStringLiteral("停止")));
+    EXPECT_EQ(playToEnd(), 6);
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    // A file's text plays as it is: lower case is an error in it.
+    folder.write(QStringLiteral("演奏记录/小写.txt"), "KC2kd2TZ\r\n");
+    openFile(record(QStringLiteral("小写.txt")));
+    playToEnd();
+    EXPECT_EQ(dialogs.messages, QStringList{kScoreError});
+
+    // A missing file changes nothing.
+    openFile(record(QStringLiteral("没有.txt")));
+    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC2kd2TZ"));
+    EXPECT_FALSE(form->Timer3->enabled());
+}
+
+TEST_F(ScoreBoxTest, SaveWritesOneGbkLineAndDeleteRemovesTheLastFile) {
+    form->Text3->setText(QStringLiteral("KC4歌TZ"));
+    form->Yuepu_Click(0);  // a play with an error in it is stopped by the save
+    dialogs.messages.clear();
+    folder.write(QStringLiteral("演奏记录/Old.TXT"), "KD2TZ\r\n");
+    answer(QStringLiteral("old.txt"));
+    form->Yuepu_Click(4);
+    EXPECT_EQ(folder.read(QStringLiteral("演奏记录/Old.TXT")), plat::toGbk(QStringLiteral("KC4歌TZ\r\n")))
+        << "the file of the same name in another case is replaced";
+    EXPECT_FALSE(QFile::exists(record(QStringLiteral("old.txt"))));
+    EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("成功保存乐谱。。。"));
+    EXPECT_EQ(QDir(folder.file(QStringLiteral("演奏记录"))).entryList(QDir::Files | QDir::Hidden).size(), 1)
+        << "no temporary file is left";
+
+    // A file that cannot be written: said so, the score kept in the box.
+    form->FJWZ->setCaption(QString());
+    dialogs.fileAnswers.push_back(folder.file(QStringLiteral("没有的文件夹/a.txt")));
+    form->Yuepu_Click(4);
+    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("保存乐谱文件出错，请检查文件夹是否可写！")});
+    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC4歌TZ"));
+    EXPECT_TRUE(form->FJWZ->caption().isEmpty());
+    dialogs.messages.clear();
+
+    // An empty box: the dialog, the path remembered, nothing written.
+    form->Text3->setText(QString());
+    form->FJWZ->setCaption(QString());
+    answer(QStringLiteral("空.txt"));
+    form->Yuepu_Click(4);
+    EXPECT_FALSE(QFile::exists(record(QStringLiteral("空.txt"))));
+    EXPECT_EQ(form->LastOpenedFile, record(QStringLiteral("空.txt")));
+    EXPECT_TRUE(form->FJWZ->caption().isEmpty());
+
+    // A file that cannot be deleted, and one that is not there, keep the box and say so.
+    form->LastOpenedFile = QStringLiteral("/proc/version");
+    form->Yuepu_Click(1);
+    EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("删除文件失败。。。"));
+    form->LastOpenedFile = record(QStringLiteral("空.txt"));
+    form->Text3->setText(QStringLiteral("KC4TZ"));
+    form->Yuepu_Click(1);
+    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC4TZ"));
+    EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("没有可删除的文件。。。"));
+    form->LastOpenedFile = record(QStringLiteral("old.txt"));
+    G.ScoreText = QStringLiteral("KC4TZ");
+    form->Yuepu_Click(1);
+    EXPECT_FALSE(QFile::exists(record(QStringLiteral("Old.TXT"))));
+    EXPECT_TRUE(form->Text3->text().isEmpty());
+    EXPECT_TRUE(G.ScoreText.isEmpty());
+    EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("成功删除文件。。。"));
+}
+
+TEST_F(ScoreBoxTest, ClearDuringAPlayEndsItAtTheNextRead) {
+    key(kG);
+    form->Text3->setText(QStringLiteral("KC2KD2TZ"));
+    form->Yuepu_Click(0);
+    form->Yuepu_Click(3);
+    EXPECT_TRUE(form->Text3->text().isEmpty());
+    EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("成功清空乐谱。。。"));
+    EXPECT_TRUE(form->Timer3->enabled()) << "the clock is not touched";
+    playToEnd();
+    EXPECT_EQ(dialogs.messages, QStringList{kScoreError});
+    EXPECT_FALSE(form->AutoPlayRunning);
+}
+
+TEST_F(ScoreBoxTest, ScoreEntryWindowSavesAndOpensAndHandsBackTheMainWindow) {
+    form->Text3->setText(QStringLiteral("KC8TZ"));  // typed, never played
+    form->XINJIAN_Click();
+    YYLR* entry = YYLR::Instance;
+    ASSERT_NE(entry, nullptr);
+    EXPECT_TRUE(entry->isVisible());
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(entry->Text1->text().isEmpty());
+
+    // Saving an empty score writes nothing; the dialogs start in the record folder.
+    answer(QStringLiteral("空.txt"));
+    entry->Command1->click();
+    EXPECT_FALSE(QFile::exists(record(QStringLiteral("空.txt"))));
+    entry->DKYP->click();
+    ASSERT_EQ(dialogs.fileRequests.size(), 2);
+    for (const auto& r : dialogs.fileRequests) EXPECT_EQ(r.initDir, folder.path() + QStringLiteral("演奏记录/"));
+    EXPECT_TRUE(dialogs.fileRequests[0].save && !dialogs.fileRequests[1].save) << "a save, then an open dialog";
+
+    // Two lines round trip; the song name box shows the file title.
+    folder.write(QStringLiteral("演奏记录/两行.txt"), "KC8KD\r\nKE4TZ\r\n");
+    answer(QStringLiteral("两行.txt"));
+    entry->DKYP->click();
+    EXPECT_EQ(entry->Text1->text(), QStringLiteral("KC8KD\r\nKE4TZ\r\n"));
+    EXPECT_EQ(entry->WJMC->text(), QStringLiteral("两行.txt"));
+    answer(QStringLiteral("副本.txt"));
+    entry->Command1->click();
+    EXPECT_EQ(folder.read(QStringLiteral("演奏记录/副本.txt")), QByteArray("KC8KD\r\nKE4TZ\r\n"));
+    // Back: the main window shows again with what its box held.
+    entry->FANHUI->click();
+    EXPECT_EQ(YYLR::Instance, nullptr);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC8TZ"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    // The main window plays the saved file as one score.
+    openFile(record(QStringLiteral("副本.txt")));
+    EXPECT_EQ(G.ScoreText, QStringLiteral("KC8KDKE4TZ"));
+    EXPECT_EQ(playToEnd(), 20);
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    // Closing the window is leaving it too; it comes back fresh.
+    form->XINJIAN_Click();
+    YYLR::Instance->Text1->setText(QStringLiteral("KC"));
+    YYLR::Instance->close();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(YYLR::Instance, nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    form->XINJIAN_Click();
+    EXPECT_TRUE(YYLR::Instance->Text1->text().isEmpty());
 }
