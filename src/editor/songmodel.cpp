@@ -14,7 +14,7 @@ const QString kHit = QStringLiteral("O");
 
 }  // namespace
 
-Song::Song() { EditorPitchGrid.fill(kPitchHold); }
+Song::Song() : EditorPitchGrid(kPitchHold) {}
 
 int32_t Song::position(int32_t bar, int step) const {
     long long p = static_cast<long long>(bar) * stepsPerBar() + step;
@@ -27,14 +27,15 @@ QString Song::settingsLine(int32_t bar) const {
 }
 
 void Song::QKYP() {
-    EditorMarkGrid.fill(QString());
-    EditorTextGrid.fill(QString());
-    EditorPitchGrid.fill(kPitchHold);
-    BarHeaderTexts.fill(QString());
-    BarEffectFlags.fill(QString());
-    BarDepthTexts.fill(QString());
-    BarKeyTexts.fill(QString());
-    BarTempoTexts.fill(QString());
+    // Each table rewrites only the blocks written since it was last blank.
+    EditorMarkGrid.clear();
+    EditorTextGrid.clear();
+    EditorPitchGrid.clear();
+    BarHeaderTexts.clear();
+    BarEffectFlags.clear();
+    BarDepthTexts.clear();
+    BarKeyTexts.clear();
+    BarTempoTexts.clear();
     for (int r = 0; r < 5; ++r)
         for (int p = 0; p < kPositions; ++p) midi::G.RhythmPattern(r, p).Enabled = midi::False;
     EditorBarCount = 0;

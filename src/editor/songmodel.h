@@ -36,6 +36,8 @@
 #include "runtime/runtime.h"
 
 #include <QString>
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -52,30 +54,67 @@ constexpr int kBars = 10000;        // bars 0..9999 of the per-bar tables
 inline bool isMelodicTrack(int track) { return track >= 0 && track < kMelodicTracks; }
 
 // Fixed-bound one-dimensional table 0..N-1 on the heap; an index outside is a
-// run-time subscript error, never a resize.
+// run-time subscript error, never a resize. A table starts out holding its
+// blank value; every writable access marks the block of 64 cells it falls in,
+// so that clear() (back to blank everywhere) rewrites only the blocks that
+// may have changed: a song uses few of its 10,000 positions and bars, and
+// each open clears them all.
 template <typename T, std::size_t N>
 class HeapArray {
 public:
-    HeapArray() : data_(N) {}
-    T& operator()(long long i) { return data_[check(i)]; }
+    explicit HeapArray(const T& blank = T()) : data_(N, blank), blank_(blank) {}
+    T& operator()(long long i) { return touch(check(i)); }
     const T& operator()(long long i) const { return data_[check(i)]; }
-    T& operator[](long long i) { return data_[check(i)]; }
+    T& operator[](long long i) { return touch(check(i)); }
     const T& operator[](long long i) const { return data_[check(i)]; }
     static constexpr std::size_t size() { return N; }
-    void fill(const T& v) { std::fill(data_.begin(), data_.end(), v); }
-    bool operator==(const HeapArray&) const = default;
+    void clear() {
+        for (std::size_t b = 0; b < kBlocks; ++b) {
+            if (!dirty_[b]) continue;
+            const auto first = data_.begin() + static_cast<std::ptrdiff_t>(b * kBlock);
+            std::fill(first, first + static_cast<std::ptrdiff_t>(std::min(kBlock, N - b * kBlock)), blank_);
+            dirty_[b] = false;
+        }
+    }
+    bool operator==(const HeapArray& o) const { return data_ == o.data_; }
 
 private:
+    static constexpr std::size_t kBlock = 64;
+    static constexpr std::size_t kBlocks = (N + kBlock - 1) / kBlock;
     static std::size_t check(long long i) {
         if (i < 0 || i >= static_cast<long long>(N)) rt::raise(rt::kErrSubscript);
         return static_cast<std::size_t>(i);
     }
+    T& touch(std::size_t i) {
+        dirty_[i / kBlock] = true;
+        return data_[i];
+    }
     std::vector<T> data_;
+    T blank_;
+    std::array<bool, kBlocks> dirty_{};
 };
 
-// Fixed-bound two-dimensional table R x C on the heap.
+// Fixed-bound two-dimensional table R x C on the heap, row after row, with
+// the blank value and clear() of HeapArray.
 template <typename T, std::size_t R, std::size_t C>
-using Grid = rt::FixedArray2<T, R, C>;
+class HeapGrid {
+public:
+    explicit HeapGrid(const T& blank = T()) : cells_(blank) {}
+    T& operator()(long long r, long long c) { return cells_(index(r, c)); }
+    const T& operator()(long long r, long long c) const { return cells_(index(r, c)); }
+    void clear() { cells_.clear(); }
+    bool operator==(const HeapGrid&) const = default;
+
+private:
+    static long long index(long long r, long long c) {
+        if (r < 0 || r >= static_cast<long long>(R) || c < 0 || c >= static_cast<long long>(C)) rt::raise(rt::kErrSubscript);
+        return r * static_cast<long long>(C) + c;
+    }
+    HeapArray<T, R * C> cells_;
+};
+
+template <typename T, std::size_t R, std::size_t C>
+using Grid = HeapGrid<T, R, C>;
 
 class Song {
 public:

@@ -12,9 +12,35 @@
 namespace plat {
 namespace {
 
-QByteArray convert(const char* to, const char* from, const QByteArray& in, const char* replacement) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+// An iconv converter kept for the thread: opening one costs far more than
+// converting a line, and the file readers convert one line at a time.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Converter() {
+        if (ok()) iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    // The converter in its initial state (an earlier use may have stopped
+    // anywhere).
+    iconv_t fresh() {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        return cd_;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+bool isAscii(const char* d, qsizetype n) {
+    return std::all_of(d, d + n, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+QByteArray convert(Converter& conv, const QByteArray& in, const char* replacement) {
+    if (!conv.ok()) return {};
+    iconv_t cd = conv.fresh();
     QByteArray out;
     std::vector<char> buf(in.size() * 4 + 16);
     char* inPtr = const_cast<char*>(in.constData());
@@ -32,7 +58,6 @@ QByteArray convert(const char* to, const char* from, const QByteArray& in, const
             --inLeft;
         }
     }
-    iconv_close(cd);
     return out;
 }
 
@@ -43,8 +68,11 @@ QByteArray convert(const char* to, const char* from, const QByteArray& in, const
 // units in a box, two '?'; a lone half of a pair one), and a line keeps the
 // width the box gave it.
 QByteArray toGbk(const QString& text) {
-    iconv_t cd = iconv_open("GBK", Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? "UTF-16LE" : "UTF-16BE");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+    // ASCII is the same in GBK.
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; })) return text.toLatin1();
+    thread_local Converter conv("GBK", Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? "UTF-16LE" : "UTF-16BE");
+    if (!conv.ok()) return {};
+    iconv_t cd = conv.fresh();
     QByteArray out;
     out.reserve(text.size() * 2);
     std::vector<char> buf(static_cast<size_t>(text.size()) * 2 + 16);
@@ -69,16 +97,14 @@ QByteArray toGbk(const QString& text) {
         pos += n;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
     }
-    iconv_close(cd);
     return out;
 }
 
 QString fromGbk(const QByteArray& bytes) {
     // ASCII is the same in GBK (a score file is nothing else).
-    const char* d = bytes.constData();
-    if (std::all_of(d, d + bytes.size(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-        return QString::fromLatin1(bytes);
-    return QString::fromUtf8(convert("UTF-8", "GBK", bytes, "\xEF\xBF\xBD"));
+    if (isAscii(bytes.constData(), bytes.size())) return QString::fromLatin1(bytes);
+    thread_local Converter conv("UTF-8", "GBK");
+    return QString::fromUtf8(convert(conv, bytes, "\xEF\xBF\xBD"));
 }
 
 std::string utf8ToGbk(const std::string& utf8) { return toGbk(QString::fromStdString(utf8)).toStdString(); }
