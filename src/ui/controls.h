@@ -160,7 +160,8 @@ public:
     void select(int start, int length);
     void setMaxLength(int n);
     int maxLength() const { return maxLength_; }
-    void setLocked(bool locked);
+    void setLocked(bool locked);  // the program refuses typing (a play runs); a long text's display also refuses it until the user takes the box
+    bool locked() const { return locked_; }
     // Multi-line: wrap lines at any character, not only between words (a
     // score has no words: wrapping it by words costs time that grows with
     // the square of its length).
