@@ -93,7 +93,7 @@ TEST_F(EditorTest, FileButtonsSaveOpenAndImportThroughTheWindow) {
     dialogs.fileAnswers = {path};
     w->BCBJ->click();
     ASSERT_TRUE(QFile::exists(path));
-    EXPECT_EQ(dialogs.fileRequests[0].flags, 2) << "the save asks before replacing a file";
+    EXPECT_TRUE(dialogs.fileRequests[0].save && dialogs.fileRequests[0].flags == 2) << "a save dialog asks before replacing a file";
     EXPECT_EQ(dialogs.fileRequests[0].initDir, folder.file(QStringLiteral("演奏记录/")));
     dialogs.fileAnswers = {folder.file(QStringLiteral("没有/歌.lnk"))};
     w->BCBJ->click();
@@ -109,14 +109,19 @@ TEST_F(EditorTest, FileButtonsSaveOpenAndImportThroughTheWindow) {
 
     dialogs.fileAnswers = {path};
     w->DkBianji->click();
+    EXPECT_FALSE(dialogs.fileRequests.back().save);
     EXPECT_TRUE(w->JPFL[1]->value());
     EXPECT_EQ(w->YF1[0]->text().left(6), QStringLiteral("KCKDKE"));
     EXPECT_EQ(w->DJY[2][23]->value(), 1);
     EXPECT_EQ(w->DQYD->listIndex(), 7) << "bar 0's settings applied";
     EXPECT_TRUE(dialogs.messages.isEmpty());
 
-    w->DRYP->click();  // a cancelled import says nothing
+    w->DRYP->click();  // a cancelled import says nothing; a missing file is said
     EXPECT_TRUE(dialogs.messages.isEmpty());
+    dialogs.fileAnswers = {folder.file(QStringLiteral("演奏记录/无.txt"))};
+    w->DRYP->click();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    dialogs.messages.clear();
     folder.write(QStringLiteral("演奏记录/谱.txt"), QByteArray("KC04KD04XZ04"));
     dialogs.fileAnswers = {folder.file(QStringLiteral("演奏记录/谱.txt"))};
     w->DRYP->click();
