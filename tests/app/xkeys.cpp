@@ -15,8 +15,6 @@ std::vector<int> keysHeldDown(const char* display) {
         if (map[i / 8] & (1 << (i % 8))) down.push_back(i);
     return down;
 }
-bool canQueryKeys() { return true; }
 #else
 std::vector<int> keysHeldDown(const char*) { return {}; }
-bool canQueryKeys() { return false; }
 #endif

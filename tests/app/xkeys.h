@@ -5,6 +5,5 @@
 #include <vector>
 
 // X key codes held down on the display; {-1} when the display cannot be
-// opened; empty also when the test was built without Xlib (nothing to check).
+// opened; empty when the test was built without Xlib (nothing to check).
 std::vector<int> keysHeldDown(const char* display);
-bool canQueryKeys();

@@ -1,48 +1,8 @@
-// The percussion grid and meter, and bar editing: note boxes, the bar scroll
-// bar, "插入", "清空" and the bar count, with their limits.
+// Bar editing: note boxes, the bar scroll bar, "插入", "清空" and the bar
+// count with their limits, a meter change, and where bar settings are kept.
 #include "editorfixture.h"
 
-#include <QFontMetrics>
-
 using namespace midi;
-
-// Every step box can be clicked (no control lies over it), is coloured by its
-// group of four and lines up with the note boxes, at every meter (2/4 as shown).
-TEST_F(EditorTest, EveryStepBoxIsUncoveredAndColouredByItsGroup) {
-    const QColor colours[4] = {ui::paletteColor(13), ui::paletteColor(10), ui::paletteColor(9), ui::paletteColor(14)};
-    for (int meter : {0, 1, 2}) {
-        if (meter > 0) w->JPFL[meter]->setValue(true);
-        ASSERT_EQ(static_cast<int>(w->DJY[4].size()), w->BarLastStep + 1);
-        EXPECT_EQ(w->Picture1->findChildren<ui::CheckBox*>().size(), 5 * (w->BarLastStep + 1)) << "no stale column";
-        // The note boxes end with the bar's last column.
-        EXPECT_NEAR(w->YF1[6]->geometry().right(), w->DJY[4].back()->geometry().right(), 3) << meter;
-        for (int r = 0; r < 5; ++r) {
-            for (int s = 0; s <= w->BarLastStep; ++s) {
-                ui::CheckBox* box = w->DJY[r][s];
-                const QRect area = box->rect().adjusted(1, 1, -1, -1);
-                for (QPoint p : {area.topLeft(), area.topRight(), area.center(), area.bottomLeft(), area.bottomRight()}) {
-                    p = box->mapTo(w.get(), p);
-                    QWidget* top = w->childAt(p);
-                    EXPECT_TRUE(w->rect().contains(p) && (top == box || box->isAncestorOf(top)))
-                        << meter << " row " << r << " step " << s;
-                }
-                EXPECT_EQ(box->palette().color(QPalette::Window), colours[(s / 4) % 4]) << s;
-            }
-        }
-    }
-}
-
-// A whole bar of the widest notes shows in its box at every meter.
-TEST_F(EditorTest, AFullBarOfNotesFitsItsBox) {
-    for (int meter : {0, 1, 2}) {
-        w->JPFL[meter]->setValue(true);
-        for (int k = 0; k < 7; ++k) {
-            QWidget* box = w->YF1[k]->editor();
-            const QString bar(w->YF1[k]->maxLength(), u'M');
-            EXPECT_LE(QFontMetrics(box->font()).horizontalAdvance(bar), box->contentsRect().width() - 4) << meter;
-        }
-    }
-}
 
 // Ticks and note boxes write the bar shown; showing a bar brings its cells back.
 TEST_F(EditorTest, BoxesWriteTheBarShownAndShowingABarRestoresThem) {
@@ -139,4 +99,49 @@ TEST_F(EditorTest, BarCountHasOneLimitForSetInsertAndMeter) {
     EXPECT_EQ(w->HScroll1->max(), 311);
     EXPECT_EQ(w->CurrentBar, 311);
     EXPECT_EQ(w->PlayEndStep, 9983);
+}
+
+// 2/4 bars 0 and 1 typed, then 4/4: bar 0 now holds both, and leaving its
+// boxes writes nothing over the cells of the old bar 1.
+TEST_F(EditorTest, AMeterChangeShowsTheBarsCellsAtTheNewWidth) {
+    type(0, QStringLiteral("KCKD"));
+    w->CHARU_Click();
+    type(0, QStringLiteral("HCHD"));
+    tickDrum(1, 3);
+    w->HScroll1->setValue(1);
+    w->HScroll1->setValue(0);
+    w->JPFL[2]->setValue(true);
+    const QString both = QStringLiteral("KCKD") + QString(28, u'-') + QStringLiteral("HCHD") + QString(28, u'-');
+    EXPECT_EQ(w->YF1[0]->text(), both);
+    EXPECT_TRUE(w->YF1[2]->text().isEmpty());
+    EXPECT_EQ(w->DJY[1][19]->value(), 1) << "a new column shows the hit of its cell";
+    w->YF1_LostFocus(0);
+    w->YF1_LostFocus(2);
+    EXPECT_EQ(song().EditorMarkGrid(0, 16), QStringLiteral("HC"));
+    EXPECT_EQ(song().EditorMarkGrid(8, 19), QStringLiteral("O"));
+    // Back at 2/4 bar 0 shows its own 16 cells again.
+    w->JPFL[0]->setValue(true);
+    EXPECT_EQ(w->YF1[0]->text(), both.left(32));
+    EXPECT_EQ(w->DJY[1][3]->value(), 0);
+}
+
+// "保存" on bar 256 or later says why nothing is kept; a line there (from a
+// file) is not applied.
+TEST_F(EditorTest, BarSettingsAreKeptOnlyOnBars0To255) {
+    song().setBarCount(300);
+    w->HScroll1->setMax(300);
+    w->HScroll1->setValue(255);
+    w->BCBXJ->click();
+    EXPECT_TRUE(song().hasSettings(255));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    w->HScroll1->setValue(256);
+    w->BCBXJ->click();
+    EXPECT_FALSE(song().hasSettings(256));
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0], QStringLiteral("只有第0到第255小节可以保存乐器、音量等设置，第256小节的设置没有保存！"));
+
+    song().BarHeaderTexts(257) = song().BarHeaderTexts(255);
+    song().BarHeaderTexts(257).replace(56, 2, QStringLiteral("07"));
+    w->HScroll1->setValue(257);
+    EXPECT_EQ(w->DQYD->listIndex(), 0);
 }

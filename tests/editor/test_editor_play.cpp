@@ -31,7 +31,7 @@ TEST_F(EditorTest, BarPlaySendsEachStepAndEndsWithTheNoteOffs) {
 
 TEST_F(EditorTest, DecrescendoFallsThroughEachBarsSecondHalfAndCrescendoRisesOnce) {
     w->CHARU->click();
-    w->HScroll3->setValue(-10);
+    w->HScroll3->setValue(-20);  // down to silence, held there
     w->Check1[1]->setValue(1);
     take();
     w->ST2->setValue(1);
@@ -40,7 +40,7 @@ TEST_F(EditorTest, DecrescendoFallsThroughEachBarsSecondHalfAndCrescendoRisesOnc
     std::vector<int> expected;
     for (int bar = 0; bar < 2; ++bar) {
         for (int s = 0; s < 8; ++s) expected.push_back(120);
-        for (int s = 8; s < 16; ++s) expected.push_back(120 - 10 * (s - 7));
+        for (int s = 8; s < 16; ++s) expected.push_back(std::max(0, 120 - 20 * (s - 7)));
     }
     EXPECT_EQ(levels, expected);
     w->ST2->setValue(0);

@@ -108,6 +108,13 @@ TEST_F(EditorRecorderTest, ARunningTakeIsNeverClosedUnsaved) {
     EXPECT_EQ(mode(), "recording");
     render(0.3);
 
+    // A name holding a double quote is refused before the take is touched.
+    dialogs.fileAnswers.push_back(folder.file(QStringLiteral("演奏记录/a\"b.wav")));
+    click(3);
+    EXPECT_TRUE(sent().empty());
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages.takeFirst().contains(QStringLiteral("双引号")));
+
     // A folder that does not exist: said, and the take can go elsewhere.
     const QString nowhere = folder.file(QStringLiteral("没有/x.wav"));
     dialogs.fileAnswers.push_back(nowhere);
@@ -138,6 +145,14 @@ TEST_F(EditorRecorderTest, PlayAndRecordHandTheDeviceOverAndTheClockCounts) {
     click(0);
     EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("无法播放文件“坏.wav”！")});
     sent();
+    // A name holding a double quote is refused as well.
+    const QString quoted = folder.file(QStringLiteral("演奏记录/a\"b.wav"));
+    writeTone(quoted, 0.2);
+    dialogs.fileAnswers.push_back(quoted);
+    click(0);
+    EXPECT_TRUE(sent().empty());
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_TRUE(dialogs.messages[1].contains(QStringLiteral("双引号")));
 
     const QString song = folder.file(QStringLiteral("演奏记录/一 首.WAV"));
     writeTone(song, 0.5);

@@ -1,17 +1,13 @@
 // The editor window's life: start-up defaults, one activation per showing,
-// help, closing with its note-offs and restoring controllers, and the round
-// trip from the main window's "编辑" and back.
+// help, closing with its note-offs and restoring controllers, and the
+// file buttons.
 #include "editorfixture.h"
-#include "keyboard/mainwindowfixture.h"
 
 #include <QFile>
 
 using namespace midi;
 
 TEST_F(EditorTest, FirstActivationSetsTheDefaultsAndSendsThePrograms) {
-    EXPECT_EQ(G.BeatInterval, 188);
-    for (int k = 0; k < 12; ++k) EXPECT_EQ(G.ChannelVelocity(k), 70);
-    EXPECT_EQ(w->DQSUDU->text(), QStringLiteral("80"));
     EXPECT_EQ(w->SYYQ[0]->text(), QStringLiteral("2.电钢琴 "));
     EXPECT_EQ(w->SYYQ[10]->text(), QStringLiteral("木鱼-高音"));
     EXPECT_EQ(w->SYYQ[6]->listCount(), 129);   // "无声" and the 128 programs
@@ -85,47 +81,6 @@ TEST_F(EditorTest, ClosingSilencesTheTracksAndRestoresTheControllers) {
     EXPECT_EQ(shown, 2);
 }
 
-// The main window's "编辑" hides it and opens the editor; closing the editor
-// brings the main window back, and its keys sound at full expression.
-class EditorFromMainWindow : public Form1Test {};
-
-TEST_F(EditorFromMainWindow, EditorButtonRoundTripLeavesTheKeyboardSounding) {
-    std::unique_ptr<YYBJ> editorWindow;
-    Hooks.OpenEditor = [&] {
-        if (!editorWindow) editorWindow = std::make_unique<YYBJ>();
-        editorWindow->Show();
-    };
-    Hooks.ShowMainWindow = [&] { form->Show(); };
-    form->show();
-    form->BzQd->setValue(1);  // rhythm audition running
-    take();
-    form->BJCK->click();
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_FALSE(form->Timer2->enabled());
-    ASSERT_TRUE(editorWindow && editorWindow->isVisible());
-
-    // Play a decrescendo bar so that the expression ends low, then leave.
-    editorWindow->HScroll3->setValue(-20);
-    editorWindow->Check1[1]->setValue(1);
-    editorWindow->YF1[0]->setText(QStringLiteral("KCKCKCKCKCKCKCKCKCKCKCKCKCKCKCKC"));
-    editorWindow->YF1[0]->onLostFocus();
-    editorWindow->ST1->setValue(true);
-    for (int i = 0; i < 16; ++i) editorWindow->YYDS->tick();
-    take();
-    editorWindow->TUICHU->click();
-    const Msgs closing = only(take(), 0xB0, 0xB6);
-    for (int c = 0; c <= 6; ++c) EXPECT_TRUE(contains(closing, msg(0xB0 + c, 11, 127))) << c;
-    // Nothing after the restore turned channel 0's expression down again.
-    const auto last11 = std::find_if(closing.rbegin(), closing.rend(),
-                                     [](uint32_t m) { return (m & 0xFFFF) == 0x0BB0; });
-    ASSERT_NE(last11, closing.rend());
-    EXPECT_EQ(*last11, msg(0xB0, 11, 127));
-    EXPECT_TRUE(form->isVisible());
-    EXPECT_TRUE(form->Timer2->enabled());
-    key(kG);
-    EXPECT_TRUE(contains(take(), msg(0x90, 60, 85)));
-}
-
 // "保存编辑" then "打开编辑文件": the song comes back at its meter, bar 0 shown
 // with its settings; "导入记录乐谱" shows the imported melody.
 TEST_F(EditorTest, FileButtonsSaveOpenAndImportThroughTheWindow) {
@@ -138,7 +93,7 @@ TEST_F(EditorTest, FileButtonsSaveOpenAndImportThroughTheWindow) {
     dialogs.fileAnswers = {path};
     w->BCBJ->click();
     ASSERT_TRUE(QFile::exists(path));
-    EXPECT_EQ(dialogs.fileRequests[0].flags, 2) << "the save asks before replacing a file";
+    EXPECT_TRUE(dialogs.fileRequests[0].save && dialogs.fileRequests[0].flags == 2) << "a save dialog asks before replacing a file";
     EXPECT_EQ(dialogs.fileRequests[0].initDir, folder.file(QStringLiteral("演奏记录/")));
     dialogs.fileAnswers = {folder.file(QStringLiteral("没有/歌.lnk"))};
     w->BCBJ->click();
@@ -154,14 +109,19 @@ TEST_F(EditorTest, FileButtonsSaveOpenAndImportThroughTheWindow) {
 
     dialogs.fileAnswers = {path};
     w->DkBianji->click();
+    EXPECT_FALSE(dialogs.fileRequests.back().save);
     EXPECT_TRUE(w->JPFL[1]->value());
     EXPECT_EQ(w->YF1[0]->text().left(6), QStringLiteral("KCKDKE"));
     EXPECT_EQ(w->DJY[2][23]->value(), 1);
     EXPECT_EQ(w->DQYD->listIndex(), 7) << "bar 0's settings applied";
     EXPECT_TRUE(dialogs.messages.isEmpty());
 
-    w->DRYP->click();  // a cancelled import says nothing
+    w->DRYP->click();  // a cancelled import says nothing; a missing file is said
     EXPECT_TRUE(dialogs.messages.isEmpty());
+    dialogs.fileAnswers = {folder.file(QStringLiteral("演奏记录/无.txt"))};
+    w->DRYP->click();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    dialogs.messages.clear();
     folder.write(QStringLiteral("演奏记录/谱.txt"), QByteArray("KC04KD04XZ04"));
     dialogs.fileAnswers = {folder.file(QStringLiteral("演奏记录/谱.txt"))};
     w->DRYP->click();

@@ -1,5 +1,5 @@
-// Takes across the two windows: a live take and the score box through the
-// editor's round trip, the shared recorder's "保存", recordings that cannot be
+// The two windows together: the round trip through "编辑" with a live take
+// and the score box, the shared recorder's "保存", recordings that cannot be
 // written (a file size limit in a child process stands for a full disk), and
 // the live clock's count after a halt.
 #include "editorfixture.h"
@@ -8,6 +8,9 @@
 #include "support/soundsupport.h"
 
 #include <QDir>
+#include <QLineEdit>
+
+#include <functional>
 
 #include <chrono>
 #include <thread>
@@ -71,10 +74,18 @@ TEST_F(TakeTest, EditorButtonClosesTheLiveTakeSilencesItAndKeepsTheBox) {
         handedOver = take();
         open();
     };
+    form->BzQd->setValue(1);  // rhythm audition running
     form->BJCK->click();
     EXPECT_EQ(only(handedOver, 0x80, 0x82), (Msgs{msg(0x80, 64, 0), msg(0x81, 64, 0), msg(0x82, 64, 0), msg(0x82, 52, 0)}));
+    EXPECT_FALSE(form->isVisible() || form->Timer2->enabled());
+    ASSERT_TRUE(editor->isVisible());
     editor->TUICHU->click();
     EXPECT_EQ(form->Text3->text(), QStringLiteral("WC2KC2KD2KE2TZ"));
+    // Back in the main window, the audition runs again and the keys sound.
+    EXPECT_TRUE(form->isVisible() && form->Timer2->enabled());
+    take();
+    key(kG);
+    EXPECT_TRUE(contains(take(), msg(0x90, 60, 85)));
 }
 
 TEST_F(TakeTest, MainRecorderSaveFollowsWhatTheEditorDidWithTheTake) {
@@ -164,4 +175,37 @@ TEST_F(Form1Test, NumpadPlusAfterAHaltCountsTheNoteOn) {
     tick(14);
     key(kH);
     EXPECT_EQ(form->Text3->text(), QStringLiteral("KC24KD"));
+}
+
+// Typing any number into a volume or velocity box, key by key, holds the
+// value to the MIDI range and shows no run-time error, in both windows.
+class NumberBoxes : public Form1Test {};
+
+TEST_F(NumberBoxes, OutOfRangeTypingIsHeldAndRaisesNoError) {
+    YYBJ editor;
+    editor.Show();
+    dialogs.messages.clear();
+    struct Box {
+        ui::ComboBox* box;
+        std::function<int()> value;  // what the box sets
+        int expected;                // after "99999"
+    };
+    const std::vector<Box> boxes = {
+        {form->Zxlyl[0], [] { return G.PartVelocity(0); }, 127},
+        {form->Zxlyl[2], [] { return G.PartVelocity(2); }, 127},
+        {form->HxYL, [] { return G.PartVelocity(3); }, 127},
+        {form->VsbVol, [] { return G.RhythmPattern(0, 0).Message >> 16; }, 127},
+        {editor.YQYL[0], [] { return G.ChannelVelocity(0); }, 127},
+        {editor.YQYL[11], [] { return G.ChannelVelocity(11); }, 127},
+        {editor.DQSUDU, [] { return G.BeatInterval; }, 15000 / 99},  // "99" taken, no tempo past 255
+    };
+    for (const Box& b : boxes) {
+        QLineEdit* edit = b.box->lineEdit();
+        edit->selectAll();
+        for (char c : std::string("99999")) edit->insert(QString(QChar::fromLatin1(c)));
+        EXPECT_EQ(b.value(), b.expected) << b.box->objectName().toStdString() << b.box->text().toStdString();
+    }
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join(u'\n').toStdString();
+    form->Zxlyl[1]->setText(QStringLiteral("0"));
+    EXPECT_EQ(G.PartVelocity(1), 1) << "a melody velocity of 0 would end its notes";
 }
