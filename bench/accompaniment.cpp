@@ -57,7 +57,7 @@ constexpr int kTicks = 5000;
 
 
 // The grid and boxes for the heaviest tick.
-void prepareHeaviestStep(Form1& form) {
+void prepareHeaviestStep(MainWindow& form) {
     const QString chords = QStringLiteral("CC").repeated(16);
     form.Text4->setText(chords);
     form.Text5->setText(chords);
@@ -77,7 +77,7 @@ void prepareHeaviestStep(Form1& form) {
 }
 
 // Puts the counters at a bar start with chords sounding on both tracks.
-void rewindToBarStart(Form1& form) {
+void rewindToBarStart(MainWindow& form) {
     form.AccompTick = 0;
     midi::G.RhythmStep = 0;
     midi::G.DrumStep = 0;
@@ -86,7 +86,7 @@ void rewindToBarStart(Form1& form) {
 }
 
 // The audition with drums on every row and both chord tracks, in 4/4.
-void startAccompaniment(Form1& form) {
+void startAccompaniment(MainWindow& form) {
     form.Option1[2]->setValue(true);
     for (int r = 0; r < 3; ++r) {
         form.LblInst[r]->setListIndex(r == 0 ? 0 : r == 1 ? 3 : 7);
@@ -107,11 +107,11 @@ void playThroughServer(int seconds) {
     plat::resetMidiDeviceTable();
     const bench::ProgramFolder folder(true);
     keyboard::SetProgramFolder(folder.path());
-    DZQQD::OtherInstanceRunning = [] { return false; };
-    auto* splash = new DZQQD();
+    StartupWindow::OtherInstanceRunning = [] { return false; };
+    auto* splash = new StartupWindow();
     splash->Show();
     splash->Command1_Click();
-    Form1* form = midi::G.Form1Instance;
+    MainWindow* form = midi::G.Form1Instance;
     if (!form) return;
     plat::AudioEngine& engine = plat::AudioEngine::instance();
     if (!engine.running()) engine.start(plat::AudioEngine::Output::Auto);
@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
     const bench::ProgramFolder folder(true);
     keyboard::SetProgramFolder(folder.path());
 
-    auto form = std::make_unique<Form1>();
+    auto form = std::make_unique<MainWindow>();
     midi::G.Form1Instance = form.get();
     form->Show();
     prepareHeaviestStep(*form);

@@ -77,7 +77,7 @@ void fillSong(editor::Song& song) {
     }
 }
 
-void stepCost(YYBJ& w, plat::CaptureMidiDevice& device) {
+void stepCost(EditorWindow& w, plat::CaptureMidiDevice& device) {
     std::vector<double> times;
     size_t maxMessages = 0;
     w.ST2->setValue(1);
@@ -98,7 +98,7 @@ void stepCost(YYBJ& w, plat::CaptureMidiDevice& device) {
     std::printf("step_us_max: %.3f\n", times.empty() ? -1.0 : *std::max_element(times.begin(), times.end()));
 }
 
-void realTimePlay(YYBJ& w, int intervalMs) {
+void realTimePlay(EditorWindow& w, int intervalMs) {
     constexpr int kSteps = 2000;
     editor::Song& song = editor::song();
     song.setBarCount(kSteps / 16 - 1);
@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
         auto device = std::make_shared<plat::CaptureMidiDevice>("基准设备");
         plat::setMidiDeviceTable(device, {device});
         midi::OpenMidiOut(-1);  // as the main window leaves it
-        auto w = std::make_unique<YYBJ>();
+        auto w = std::make_unique<EditorWindow>();
         w->Show();
         fillSong(editor::song());
         w->HScroll1->setMax(editor::song().EditorBarCount);
@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::seconds(3));
     midi::OpenMidiOut(-1);
     {
-        auto w = std::make_unique<YYBJ>();
+        auto w = std::make_unique<EditorWindow>();
         w->Show();
         fillSong(editor::song());
         realTimePlay(*w, intervalMs);

@@ -113,13 +113,13 @@ bool waitFor(Pred pred, std::chrono::milliseconds limit) {
 
 // Shows the main window as the program does at start, the splash dismissed
 // at once; returns the window.
-Form1* startProgram(const Clock::time_point& t0, std::vector<Figure>& figures, const QString& folder) {
+MainWindow* startProgram(const Clock::time_point& t0, std::vector<Figure>& figures, const QString& folder) {
     keyboard::SetProgramFolder(folder);
-    DZQQD::OtherInstanceRunning = [] { return false; };
-    auto* splash = new DZQQD();
+    StartupWindow::OtherInstanceRunning = [] { return false; };
+    auto* splash = new StartupWindow();
     splash->Show();
     splash->Command1_Click();
-    Form1* form = midi::G.Form1Instance;
+    MainWindow* form = midi::G.Form1Instance;
     QCoreApplication::processEvents();
     if (form && form->isVisible()) {
         figures.push_back({"startup_ms", std::chrono::duration<double, std::milli>(Clock::now() - t0).count()});
@@ -180,7 +180,7 @@ void drySound(plat::MidiOutHandleValue h) {
 
 std::vector<double> deviceLatencies;  // of the last keyLatencies run
 
-std::vector<double> keyLatencies(Form1* form, int notes) {
+std::vector<double> keyLatencies(MainWindow* form, int notes) {
     plat::AudioEngine& engine = plat::AudioEngine::instance();
     OnsetTap tap;
     int tapId = engine.addTap([&tap](const float* f, int n) { tap(f, n); }, plat::AudioEngine::TapKind::WhileSounding);
@@ -223,7 +223,7 @@ std::vector<double> keyLatencies(Form1* form, int notes) {
     return latencies;
 }
 
-std::vector<Figure> keyLatencyFigures(Form1* form) {
+std::vector<Figure> keyLatencyFigures(MainWindow* form) {
     std::vector<double> latencies = keyLatencies(form, kNotes);
     std::vector<Figure> figures = {
         {"key_to_frame_ms_median", median(latencies)},
@@ -313,7 +313,7 @@ int main(int argc, char** argv) {
     auto add = [&figures](std::vector<Figure> more) {
         figures.insert(figures.end(), more.begin(), more.end());
     };
-    Form1* form = startProgram(t0, figures, folder.path());
+    MainWindow* form = startProgram(t0, figures, folder.path());
     std::printf("output: %s\n", plat::AudioEngine::instance().outputName().c_str());
     if (form && idleSeconds > 0) add(idleCpuFigures(idleSeconds, server));
     add(noteLatencyFigures());

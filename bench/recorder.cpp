@@ -61,7 +61,7 @@ void writeLoopWave(const QString& path) {
 }
 
 // The audition with drums on every row and both chord tracks, in 4/4.
-void startAccompaniment(Form1& form) {
+void startAccompaniment(MainWindow& form) {
     form.Option1[2]->setValue(true);
     for (int r = 0; r < 3; ++r) {
         form.LblInst[r]->setListIndex(r == 0 ? 0 : r == 1 ? 3 : 7);
@@ -86,11 +86,11 @@ int main(int argc, char** argv) {
     if (ini.open(QIODevice::WriteOnly)) ini.write(plat::toGbk(keyboard::DefaultSettingsText() + QStringLiteral("\r\n")));
     ini.close();
     keyboard::SetProgramFolder(folder.path());
-    DZQQD::OtherInstanceRunning = [] { return false; };
-    auto* splash = new DZQQD();
+    StartupWindow::OtherInstanceRunning = [] { return false; };
+    auto* splash = new StartupWindow();
     splash->Show();
     splash->Command1_Click();
-    Form1* form = midi::G.Form1Instance;
+    MainWindow* form = midi::G.Form1Instance;
     if (!form) return 1;
     plat::AudioEngine& engine = plat::AudioEngine::instance();
     if (!engine.running()) engine.start(plat::AudioEngine::Output::Auto);

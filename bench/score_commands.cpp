@@ -84,7 +84,7 @@ QString longScore(int chars) {
 }
 
 struct Bench {
-    Form1& form;
+    MainWindow& form;
     StampDevice& device;
     AnsweringDialogs& dialogs;
     const bench::ProgramFolder& folder;
@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
     plat::setMidiDeviceTable(device, {device});
     const bench::ProgramFolder folder(true);
     keyboard::SetProgramFolder(folder.path());
-    auto form = std::make_unique<Form1>();
+    auto form = std::make_unique<MainWindow>();
     midi::G.Form1Instance = form.get();
     form->Show();
     QApplication::setActiveWindow(form.get());

@@ -93,7 +93,7 @@ struct Result {
 using bench::percentile;
 
 // Plays `notes` notes of `length` ticks each and measures them.
-Result play(Form1& form, TimingSynth& synth, int notes, int length, const QString& prefix) {
+Result play(MainWindow& form, TimingSynth& synth, int notes, int length, const QString& prefix) {
     static const char* tokens[] = {"KC", "KD", "KE", "KF", "KG", "KA", "KB", "HC"};
     QString score = prefix + QStringLiteral("VS19");
     for (int i = 0; i < notes; ++i) {
@@ -184,7 +184,7 @@ int main(int argc, char** argv) {
     folder.write(QStringLiteral("演奏记录/bench.bin"), rhythmFile());
     keyboard::SetProgramFolder(folder.path());
 
-    auto form = std::make_unique<Form1>();
+    auto form = std::make_unique<MainWindow>();
     midi::G.Form1Instance = form.get();
     form->Show();
     // Note when each tick of the score clock starts.

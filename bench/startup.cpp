@@ -52,8 +52,8 @@ int child(const std::string& mode, Clock::time_point t0, int argc, char** argv) 
         plat::loadChineseQtTranslations();
         const bench::ProgramFolder folder(false);
         keyboard::SetProgramFolder(folder.path());
-        DZQQD::OtherInstanceRunning = [] { return false; };
-        auto* splash = new DZQQD();
+        StartupWindow::OtherInstanceRunning = [] { return false; };
+        auto* splash = new StartupWindow();
         splash->Show();
         if (mode == "program") {
             ms = untilExposed(splash, t0);

@@ -13,19 +13,19 @@ void silenceBeforeEnd() { plat::AudioEngine::instance().stop(); }
 
 // The music editor window; a closed one is replaced by a fresh one at the
 // next opening, which loads it again from its defaults.
-YYBJ* editorWindow = nullptr;
+EditorWindow* editorWindow = nullptr;
 
 void openEditor() {
     if (editorWindow && !editorWindow->loaded()) {
         delete editorWindow;
         editorWindow = nullptr;
     }
-    if (!editorWindow) editorWindow = new YYBJ();
+    if (!editorWindow) editorWindow = new EditorWindow();
     editorWindow->Show();
 }
 
 void showMainWindow() {
-    if (!midi::G.Form1Instance) midi::G.Form1Instance = new Form1();
+    if (!midi::G.Form1Instance) midi::G.Form1Instance = new MainWindow();
     midi::G.Form1Instance->Show();
 }
 }  // namespace
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     midi::Hooks.OpenEditor = openEditor;
     midi::Hooks.ShowMainWindow = showMainWindow;
 
-    auto* splash = new DZQQD();
+    auto* splash = new StartupWindow();
     splash->Show();
     return app.exec();
 }

@@ -66,10 +66,10 @@ void reportCramped(const QString& name, QWidget* window) {
 // The music editor opened through the main window's "编辑" button, with a
 // few notes and drum hits typed in, at 2/4 and at 4/4, and its recorder row
 // as it looks while recording (drawn from the state alone: nothing records).
-void snapEditor(QApplication& app, Form1* form, const QString& out) {
-    YYBJ* editor = nullptr;
+void snapEditor(QApplication& app, MainWindow* form, const QString& out) {
+    EditorWindow* editor = nullptr;
     midi::Hooks.OpenEditor = [&editor] {
-        if (!editor) editor = new YYBJ();
+        if (!editor) editor = new EditorWindow();
         editor->Show();
     };
     form->BJCK_Click();
@@ -134,14 +134,14 @@ int main(int argc, char** argv) {
     plat::setDialogs(&dialogs);
     auto capture = std::make_shared<plat::CaptureMidiDevice>("Snapshot");
     plat::setMidiDeviceTable(capture, {capture});
-    DZQQD::OtherInstanceRunning = [] { return false; };
+    StartupWindow::OtherInstanceRunning = [] { return false; };
 
-    auto* splash = new DZQQD();
+    auto* splash = new StartupWindow();
     splash->Show();
     splash->grab().save(out + QStringLiteral("/splash.png"));
     reportCramped(QStringLiteral("splash"), splash);
     splash->Command1_Click();
-    Form1* form = midi::G.Form1Instance;
+    MainWindow* form = midi::G.Form1Instance;
     for (int page : {0, 1, 2, 4, 5}) {
         form->Xxk[page]->setValue(true);
         app.processEvents();
@@ -166,11 +166,11 @@ int main(int argc, char** argv) {
     form->Yuepu_Click(0);
     form->XINJIAN_Click();
     app.processEvents();
-    YYLR::Instance->grab().save(out + QStringLiteral("/score-entry.png"));
-    reportCramped(QStringLiteral("score-entry"), YYLR::Instance);
-    YYLR::Instance->FANHUI_Click();
+    ScoreEntryWindow::Instance->grab().save(out + QStringLiteral("/score-entry.png"));
+    reportCramped(QStringLiteral("score-entry"), ScoreEntryWindow::Instance);
+    ScoreEntryWindow::Instance->FANHUI_Click();
     snapEditor(app, form, out);
-    Form3 bye;
+    GoodbyeWindow bye;
     bye.Form_Load();
     QImage shape(bye.size(), QImage::Format_RGB32);
     shape.fill(Qt::white);

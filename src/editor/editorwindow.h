@@ -21,13 +21,13 @@
 #include <vector>
 
 // The music editor window (the form the other windows know as YYBJ).
-class YYBJ : public QWidget {
+class EditorWindow : public QWidget {
     Q_OBJECT
 public:
     using i16 = int16_t;
 
-    explicit YYBJ(QWidget* parent = nullptr);
-    ~YYBJ() override;
+    explicit EditorWindow(QWidget* parent = nullptr);
+    ~EditorWindow() override;
 
     // ---- Life cycle
     void Show();         // load on the first showing, then the activation (once per showing)

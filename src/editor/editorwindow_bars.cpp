@@ -9,14 +9,14 @@
 
 using namespace midi;
 
-void YYBJ::SYYPSB() { G.EditorNoteSemitone = editor::SYYPSB(NoteToken); }
+void EditorWindow::SYYPSB() { G.EditorNoteSemitone = editor::SYYPSB(NoteToken); }
 
-void YYBJ::YF1_LostFocus(int index) {
+void EditorWindow::YF1_LostFocus(int index) {
     if (BarStart(CurrentBar) < 0) return;
     YF1[index]->setText(editor::song().commitTrackText(index, CurrentBar, YF1[index]->text()));
 }
 
-void YYBJ::HScroll1_Change() {
+void EditorWindow::HScroll1_Change() {
     CurrentBar = HScroll1->value();
     XJZS->setText(QString::number(CurrentBar));
     XJXSS->setCaption(QStringLiteral("实际小节数是(%1-%2)小节").arg(2 * CurrentBar + 1).arg(2 * CurrentBar + 2));
@@ -29,7 +29,7 @@ void YYBJ::HScroll1_Change() {
 // meter in force: after a meter change the bar covers other positions, and a
 // box left holding the old bar's text would write it over them. A bar past
 // the tables shows empty (it cannot be edited).
-void YYBJ::ShowBarCells() {
+void EditorWindow::ShowBarCells() {
     auto& song = editor::song();
     const bool inSong = BarStart(CurrentBar) >= 0;
     for (int i = 0; i <= 6; ++i) YF1[i]->setText(inSong ? song.shownTrackText(i, CurrentBar) : QString());
@@ -43,12 +43,12 @@ void YYBJ::ShowBarCells() {
 
 // The bar count as the song now has it: the end of a song play and the bar
 // scroll bar's range (a lower maximum shows the last bar).
-void YYBJ::ShowBarCount() {
+void EditorWindow::ShowBarCount() {
     PlayEndStep = editor::song().songEndStep();
     HScroll1->setMax(EditorBarCount);
 }
 
-void YYBJ::CHARU_Click() {
+void EditorWindow::CHARU_Click() {
     auto& song = editor::song();
     const int32_t next = song.insertBar(CurrentBar);
     if (next < 0) {
@@ -70,7 +70,7 @@ void YYBJ::CHARU_Click() {
     ShowBarCount();
 }
 
-void YYBJ::QinKong_Click() {
+void EditorWindow::QinKong_Click() {
     if (BarStart(CurrentBar) < 0) return;
     editor::song().clearBar(CurrentBar);
     for (int t = 0; t <= 6; ++t) YF1[t]->setText(QString());
@@ -79,7 +79,7 @@ void YYBJ::QinKong_Click() {
     }
 }
 
-void YYBJ::ZDXJZS_Click() {
+void EditorWindow::ZDXJZS_Click() {
     QString answer;
     if (!plat::dialogs().inputBox(this,
                                   QStringLiteral("请输入音乐需要的小节总数\r\n     （音乐每两小节为软件的一小节）"),

@@ -24,7 +24,7 @@ QString askFile(QWidget* parent, bool save, const QString& filter, int flags, co
 
 }  // namespace
 
-void YYBJ::BCBJ_Click() {
+void EditorWindow::BCBJ_Click() {
     auto& song = editor::song();
     editor::prepareSongForSave(song);
     const QString path = askFile(this, true, QStringLiteral("乐谱编辑|*.lnk"), 2, DialogFolder);
@@ -34,7 +34,7 @@ void YYBJ::BCBJ_Click() {
     if (!r.ok) plat::msgBox(r.message);
 }
 
-void YYBJ::DkBianji_Click() {
+void EditorWindow::DkBianji_Click() {
     // The dialog comes first: a cancelled open leaves the song as it was.
     const QString path = askFile(this, false, QStringLiteral("编辑记录|*.lnk"), 16, DialogFolder);
     if (path.isEmpty()) return;
@@ -48,7 +48,7 @@ void YYBJ::DkBianji_Click() {
     ShowFirstBarOfNewSong();
 }
 
-void YYBJ::DRYP_Click() {
+void EditorWindow::DRYP_Click() {
     const QString path = askFile(this, false, QStringLiteral("编辑记录txt|*.txt"), 16, DialogFolder);
     if (path.isEmpty()) return;
     EditorFileName = path;
@@ -62,7 +62,7 @@ void YYBJ::DRYP_Click() {
 }
 
 // A song that replaced the old one is shown from its first bar.
-void YYBJ::ShowFirstBarOfNewSong() {
+void EditorWindow::ShowFirstBarOfNewSong() {
     for (int i = 0; i <= 6; ++i) YF1[i]->setText(QString());
     HScroll1->setMax(EditorBarCount);
     if (HScroll1->value() != 0) HScroll1->setValue(0);

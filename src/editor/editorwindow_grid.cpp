@@ -32,12 +32,12 @@ constexpr int kWindowHeight = 598;
 
 }  // namespace
 
-long long YYBJ::BarStart(int32_t bar) const {
+long long EditorWindow::BarStart(int32_t bar) const {
     if (bar < 0 || bar > editor::song().lastBarLimit()) return -1;
     return static_cast<long long>(bar) * (BarLastStep + 1);
 }
 
-void YYBJ::JZXSGC() {
+void EditorWindow::JZXSGC() {
     for (int i = 1; i <= BarLastStep; ++i) {
         for (int r = 0; r < 5; ++r) {
             ui::CheckBox* box = NewStepBox(r, i);
@@ -50,13 +50,13 @@ void YYBJ::JZXSGC() {
     LoadedLastStep = BarLastStep;
 }
 
-void YYBJ::DJY_Click(int row, int index) {
+void EditorWindow::DJY_Click(int row, int index) {
     if (BarStart(CurrentBar) < 0) return;
     editor::song().setDrumHit(7 + row, CurrentBar, index, DJY[row][index]->value() == 1);
 }
 
 // Sizes of note boxes, grid, volume panel and window for a meter.
-void YYBJ::ApplyMeterLayout(int index) {
+void EditorWindow::ApplyMeterLayout(int index) {
     const MeterLayout& m = kMeters[index];
     for (int k = 0; k < 7; ++k) {
         YF1[k]->resize(m.noteBoxWidth, YF1[k]->height());
@@ -71,7 +71,7 @@ void YYBJ::ApplyMeterLayout(int index) {
 }
 
 // Removes the columns after the first, last one first.
-void YYBJ::RemoveColumns() {
+void EditorWindow::RemoveColumns() {
     for (int r = 0; r < 5; ++r) {
         while (DJY[r].size() > 1) {
             delete DJY[r].back();
@@ -81,7 +81,7 @@ void YYBJ::RemoveColumns() {
     LoadedLastStep = 0;
 }
 
-void YYBJ::JPFL_Click(int index) {
+void EditorWindow::JPFL_Click(int index) {
     if (index < 0 || index > 2) rt::raise(rt::kErrSubscript);
     // A longer bar leaves fewer bars in the tables: the song is held to the
     // last bar that fits.

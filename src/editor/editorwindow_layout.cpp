@@ -31,19 +31,19 @@ const char* const kLabel9 =
 
 }  // namespace
 
-YYBJ::YYBJ(QWidget* parent)
+EditorWindow::EditorWindow(QWidget* parent)
     : QWidget(parent), BarLastStep(editor::song().BarLastStep), EditorBarCount(editor::song().EditorBarCount) {
     setWindowTitle(QStringLiteral("YYBJ"));
     buildControls();
     wireHandlers();
 }
 
-YYBJ::~YYBJ() {
+EditorWindow::~EditorWindow() {
     if (YYDS) YYDS->setEnabled(false);
     if (Lyjsj) Lyjsj->setEnabled(false);
 }
 
-void YYBJ::buildControls() {
+void EditorWindow::buildControls() {
     QFont base = font();
     base.setPointSizeF(9);
     setFont(base);
@@ -158,7 +158,7 @@ void YYBJ::buildControls() {
     ApplyMeterLayout(0);
 }
 
-ui::CheckBox* YYBJ::NewStepBox(int row, int index) {
+ui::CheckBox* EditorWindow::NewStepBox(int row, int index) {
     auto* box = new ui::CheckBox(QString(), Picture1);
     box->setGeometry(20 * index + index / 4, 224 + 32 * row, 20, 20);
     box->onClick = [this, row, index] { DJY_Click(row, index); };
@@ -166,7 +166,7 @@ ui::CheckBox* YYBJ::NewStepBox(int row, int index) {
     return box;
 }
 
-void YYBJ::wireHandlers() {
+void EditorWindow::wireHandlers() {
     for (int i = 0; i < 3; ++i) JPFL[i]->onClick = [this, i] { JPFL_Click(i); };
     for (int k = 0; k < 7; ++k) YF1[k]->onLostFocus = [this, k] { YF1_LostFocus(k); };
     for (int k = 0; k < 12; ++k) {
@@ -198,7 +198,7 @@ void YYBJ::wireHandlers() {
 
 // ---- Life cycle
 
-void YYBJ::Show() {
+void EditorWindow::Show() {
     if (!loaded_) {
         loaded_ = true;
         unloading_ = false;
@@ -216,7 +216,7 @@ void YYBJ::Show() {
     }
 }
 
-void YYBJ::Form_Load() {
+void EditorWindow::Form_Load() {
     // A window loaded again starts from its design state: 2/4, one column.
     if (!JPFL[0]->value()) {
         ui::Handler h = std::move(JPFL[0]->onClick);
@@ -236,7 +236,7 @@ void YYBJ::Form_Load() {
     ImportNoteLength = 0;
 }
 
-void YYBJ::Form_Activate() {
+void EditorWindow::Form_Activate() {
     if (!EditorActivated) {
         CurrentBar = 0;
         BarLastStep = 15;
@@ -256,7 +256,7 @@ void YYBJ::Form_Activate() {
     EditorActivated = true;
 }
 
-void YYBJ::BJQD() {
+void EditorWindow::BJQD() {
     BarLastStep = 15;
     for (int k = 0; k < 7; ++k) {
         YF1[k]->setMaxLength((BarLastStep + 1) * 2);
@@ -287,20 +287,20 @@ void YYBJ::BJQD() {
     for (int k = 0; k <= 6; ++k) ProgramChange(static_cast<i16>(k), 0, static_cast<i16>(SYYQ[k]->listIndex() - 1));
 }
 
-void YYBJ::closeEvent(QCloseEvent* e) {
+void EditorWindow::closeEvent(QCloseEvent* e) {
     e->ignore();
     rt::guard([this] { Unload(); });
 }
 
-void YYBJ::TUICHU_Click() { Unload(); }
+void EditorWindow::TUICHU_Click() { Unload(); }
 
-void YYBJ::Unload() {
+void EditorWindow::Unload() {
     if (unloading_ || !loaded_) return;
     unloading_ = true;
     Form_Unload();
 }
 
-void YYBJ::Form_Unload() {
+void EditorWindow::Form_Unload() {
     // A play still running stops with the window (one sweep below silences it).
     YYDS->setEnabled(false);
     ST1->setValue(false);
@@ -324,4 +324,4 @@ void YYBJ::Form_Unload() {
     if (Hooks.ShowMainWindow) Hooks.ShowMainWindow();
 }
 
-void YYBJ::BZWJ_Click() { plat::msgBox(plat::LoadResString(99), plat::kOkOnly); }
+void EditorWindow::BZWJ_Click() { plat::msgBox(plat::LoadResString(99), plat::kOkOnly); }

@@ -19,9 +19,9 @@ bool validTempo(double v) { return v >= editor::kMinTempo && v <= editor::kMaxTe
 
 }  // namespace
 
-YYBJ::i16 YYBJ::VolumeOf(const QString& text) { return editor::clampVolume(rt::Val(text)); }
+EditorWindow::i16 EditorWindow::VolumeOf(const QString& text) { return editor::clampVolume(rt::Val(text)); }
 
-void YYBJ::BCXJ() {
+void EditorWindow::BCXJ() {
     auto& song = editor::song();
     if (CurrentBar < 0) return;
     if (CurrentBar > editor::kLastSettingsBar) {
@@ -59,7 +59,7 @@ void YYBJ::BCXJ() {
 
 // A line on a bar past kLastSettingsBar (only a file from elsewhere holds
 // one) is not applied.
-void YYBJ::CXTSB() {
+void EditorWindow::CXTSB() {
     if (CurrentBar < 0 || CurrentBar > editor::kLastSettingsBar) return;
     auto& song = editor::song();
     // Fields that cannot be read, or lie outside what their control holds,
@@ -96,7 +96,7 @@ void YYBJ::CXTSB() {
     if (validTempo(tempo)) G.BeatInterval = intervalOf(tempo);
 }
 
-void YYBJ::Check1_Click() {
+void EditorWindow::Check1_Click() {
     const int v0 = Check1[0]->value(), v1 = Check1[1]->value();
     if (v0 > 1 || v1 > 1) return;
     if (CurrentBar < 0 || CurrentBar > 1999) return;
@@ -106,7 +106,7 @@ void YYBJ::Check1_Click() {
     SendShortMessage(0xB0, 11, ExpressionLevel);
 }
 
-void YYBJ::ComDevies_Click() {
+void EditorWindow::ComDevies_Click() {
     if (ComDevies->listIndex() < 0) return;
     OpenMidiOut(static_cast<i16>(ComDevies->itemData(ComDevies->listIndex())));
     for (int i = 0; i <= 6; ++i) {
@@ -116,12 +116,12 @@ void YYBJ::ComDevies_Click() {
 
 // Only a tempo of 50..255 is applied while it is typed ("3" on the way to
 // "300" must not set 5-second steps, "20000" must not stop the clock).
-void YYBJ::DQSUDU_Change() {
+void EditorWindow::DQSUDU_Change() {
     const double v = rt::Val(DQSUDU->text());
     if (validTempo(v)) G.BeatInterval = intervalOf(v);
 }
 
-void YYBJ::DQSUDU_LostFocus() {
+void EditorWindow::DQSUDU_LostFocus() {
     const double v = rt::Val(DQSUDU->text());
     if (!validTempo(v)) {
         DQSUDU->setText(QString::number(15000 / G.BeatInterval));
@@ -130,15 +130,15 @@ void YYBJ::DQSUDU_LostFocus() {
     }
 }
 
-void YYBJ::DQYD_Click() { G.BaseNote = static_cast<i16>(DQYD->listIndex() + 36); }
+void EditorWindow::DQYD_Click() { G.BaseNote = static_cast<i16>(DQYD->listIndex() + 36); }
 
-void YYBJ::HScroll3_Change() {
+void EditorWindow::HScroll3_Change() {
     CrescendoRate = static_cast<i16>(HScroll3->value());
     ExpressionLevel = CrescendoRate > 0 ? 0 : 120;
     Label7->setCaption(QStringLiteral("深度(%1)").arg(HScroll3->value()));
 }
 
-void YYBJ::SYYQ_Click(int index) {
+void EditorWindow::SYYQ_Click(int index) {
     const int pos = SYYQ[index]->listIndex();
     if (index <= 6) {
         if (pos >= 1) ProgramChange(static_cast<i16>(index), 0, static_cast<i16>(pos - 1));
@@ -158,7 +158,7 @@ void YYBJ::SYYQ_Click(int index) {
     }
 }
 
-void YYBJ::YQYL_Change(int index) {
+void EditorWindow::YQYL_Change(int index) {
     G.ChannelVelocity(index) = VolumeOf(YQYL[index]->text());
     ExpressionLevel = CrescendoRate > 0 ? 0 : 120;
     SendShortMessage(0xB0, 11, ExpressionLevel);

@@ -36,7 +36,7 @@ void release(int channel, int note) {
 
 }  // namespace
 
-void YYBJ::ConvertSong() {
+void EditorWindow::ConvertSong() {
     auto& song = editor::song();
     for (int t = 0; t <= 11; ++t) {
         for (int32_t b = 0; b <= EditorBarCount; ++b) {
@@ -61,7 +61,7 @@ void YYBJ::ConvertSong() {
 
 // ---- Starting and stopping
 
-void YYBJ::ST1_Click() {
+void EditorWindow::ST1_Click() {
     if (!ST1->value()) {
         StopPlay(false);
         return;
@@ -87,7 +87,7 @@ void YYBJ::ST1_Click() {
     YYDS_Step();
 }
 
-void YYBJ::ST2_Click() {
+void EditorWindow::ST2_Click() {
     PlayEndStep = EditorBarCount * (BarLastStep + 1) + BarLastStep;
     if (ST2->value() != 1) {
         StopPlay(true);
@@ -110,7 +110,7 @@ void YYBJ::ST2_Click() {
     YYDS_Step();
 }
 
-void YYBJ::StopPlay(bool fromSongBox) {
+void EditorWindow::StopPlay(bool fromSongBox) {
     SilenceTracks();
     ST2->setEnabled(true);
     ST1->setValue(false);
@@ -124,13 +124,13 @@ void YYBJ::StopPlay(bool fromSongBox) {
 
 // ---- The clock
 
-void YYBJ::YYDS_Timer() {
+void EditorWindow::YYDS_Timer() {
     if (!YYDS_Step()) return;
     G.EditorCountdown -= 1;
     if (G.EditorCountdown < 1) ShowPlayEnded();
 }
 
-void YYBJ::ShowPlayEnded() {
+void EditorWindow::ShowPlayEnded() {
     ST1->setEnabled(true);
     ST2->setEnabled(true);
     ST1->setValue(false);
@@ -141,7 +141,7 @@ void YYBJ::ShowPlayEnded() {
 
 // One step under the play's error trap: a failing step silences the tracks
 // and stops the play without a message. False when it failed.
-bool YYBJ::YYDS_Step() {
+bool EditorWindow::YYDS_Step() {
     try {
         YYSB();
         return true;
@@ -153,7 +153,7 @@ bool YYBJ::YYDS_Step() {
     }
 }
 
-void YYBJ::YYSB() {
+void EditorWindow::YYSB() {
     const int steps = BarLastStep + 1;
     const int32_t barStart = CurrentBar * steps;
     if (Check1[1]->value() == 1 && CrescendoRate > 0) {
@@ -196,7 +196,7 @@ void YYBJ::YYSB() {
 
 // ---- Sounding one position
 
-void YYBJ::ReleaseTrack(int t) {
+void EditorWindow::ReleaseTrack(int t) {
     const i16 code = TrackSoundingNote(t);
     std::vector<i16>& struck = StruckNotes[t];
     if (code >= 65 && code <= 79) {
@@ -212,7 +212,7 @@ void YYBJ::ReleaseTrack(int t) {
     struck.clear();
 }
 
-void YYBJ::SilenceTracks() {
+void EditorWindow::SilenceTracks() {
     for (int c = 0; c <= 6; ++c)
         for (int j = 0; j <= 64; ++j) release(c, G.BaseNote + j);
     for (int c = 0; c <= 6; ++c) {
@@ -222,7 +222,7 @@ void YYBJ::SilenceTracks() {
     }
 }
 
-void YYBJ::XJFS() {
+void EditorWindow::XJFS() {
     auto& song = editor::song();
     const i16 p = G.RhythmStep;
     PlayRhythmStep();

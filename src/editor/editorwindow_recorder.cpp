@@ -24,7 +24,7 @@ const Quality kQualities[3] = {{"CD音质", "16", "44100"}, {"好音质", "8", "
 
 }  // namespace
 
-void YYBJ::buildRecorder(int top) {
+void EditorWindow::buildRecorder(int top) {
     auto* title = new ui::Label(this);
     title->setCaption(QStringLiteral("录音机"));
     title->setGeometry(8, top + 4, 44, 20);
@@ -56,7 +56,7 @@ void YYBJ::buildRecorder(int top) {
     Lyjsj->onTimer = [this] { Lyjsj_Timer(); };
 }
 
-void YYBJ::yinzi_Click() {
+void EditorWindow::yinzi_Click() {
     const int i = yinzi->listIndex();
     if (i < 0 || i > 2) return;
     RecBitsPerSample = QString::fromLatin1(kQualities[i].bits);
@@ -64,19 +64,19 @@ void YYBJ::yinzi_Click() {
 }
 
 // Options 0, 2 and 3 unselected: the recorder is idle or stopped.
-void YYBJ::UnselectRecorderOptions() {
+void EditorWindow::UnselectRecorderOptions() {
     for (int i : {kPlay, kRecord, kSave}) LUYINJI[i]->setValue(false);
 }
 
 // Clock off and back at zero.
-void YYBJ::ResetRecorderClock() {
+void EditorWindow::ResetRecorderClock() {
     Lyjsj->setEnabled(false);
     LYSJ->setCaption(QStringLiteral("当前: 00:00"));
     RecMinutes = 0;
     RecSeconds = 0;
 }
 
-void YYBJ::LUYINJI_Click(int index) {
+void EditorWindow::LUYINJI_Click(int index) {
     switch (index) {
     case kRecord: RecordTake(); break;
     case kStop:
@@ -90,7 +90,7 @@ void YYBJ::LUYINJI_Click(int index) {
     }
 }
 
-void YYBJ::RecordTake() {
+void EditorWindow::RecordTake() {
     // A second record would close the take being recorded.
     if (Recording) return;
     if (!recorder::startTake(RecBitsPerSample, RecSampleRate)) {
@@ -105,7 +105,7 @@ void YYBJ::RecordTake() {
     Lyjsj->setEnabled(true);
 }
 
-void YYBJ::PlayFile() {
+void EditorWindow::PlayFile() {
     // Playing would close the take being recorded unsaved: refused, as in the
     // main window; the record option stays selected.
     if (Recording) {
@@ -132,7 +132,7 @@ void YYBJ::PlayFile() {
     Lyjsj->setEnabled(true);
 }
 
-void YYBJ::SaveTake() {
+void EditorWindow::SaveTake() {
     const QString path = recorder::askFileToSave(this, DialogFolder);
     if (path.isEmpty()) {
         // The take stays open and a running recording goes on.
@@ -148,7 +148,7 @@ void YYBJ::SaveTake() {
     if (!saved) recorder::reportUnsaved();
 }
 
-void YYBJ::Lyjsj_Timer() {
+void EditorWindow::Lyjsj_Timer() {
     LYSJ->setCaption(QStringLiteral("当前: ") + QString::number(RecMinutes) + u':' + QString::number(RecSeconds));
     const recorder::Poll found = recorder::poll();
     if (found != recorder::Poll::Running) {
@@ -169,7 +169,7 @@ void YYBJ::Lyjsj_Timer() {
 // Closing the editor: a recording or a playback started here stops with it,
 // since nothing else would show its clock. The device stays open, so a
 // stopped take can still be saved when the editor opens again.
-void YYBJ::StopRecorder() {
+void EditorWindow::StopRecorder() {
     if (Lyjsj->enabled()) recorder::stop();
     Recording = false;
     ResetRecorderClock();

@@ -30,7 +30,7 @@ QFont kaiFont(double points) {
 
 }  // namespace
 
-Form3::Form3(QWidget* parent) : QWidget(parent) {
+GoodbyeWindow::GoodbyeWindow(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Morvela"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     // 7485 x 3795 twips: 499 x 253 pixels.
@@ -39,7 +39,7 @@ Form3::Form3(QWidget* parent) : QWidget(parent) {
     Timer1->onTimer = [this] { Timer1_Timer(); };
 }
 
-QRegion Form3::TextRegion(const QString& text, const QFont& font, const QSize& area) {
+QRegion GoodbyeWindow::TextRegion(const QString& text, const QFont& font, const QSize& area) {
     QPainterPath path;
     QFontMetricsF fm(font);
     path.addText(0, fm.ascent(), font, text);
@@ -52,7 +52,7 @@ QRegion Form3::TextRegion(const QString& text, const QFont& font, const QSize& a
     return QRegion(mask);
 }
 
-void Form3::Show() {
+void GoodbyeWindow::Show() {
     if (!loaded_) {
         loaded_ = true;
         Form_Load();
@@ -65,7 +65,7 @@ void Form3::Show() {
     raise();
 }
 
-void Form3::Form_Load() {
+void GoodbyeWindow::Form_Load() {
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(128, 128, 128));
     setPalette(pal);
@@ -77,22 +77,22 @@ void Form3::Form_Load() {
     Timer1->setEnabled(true);
 }
 
-void Form3::paintEvent(QPaintEvent*) {
+void GoodbyeWindow::paintEvent(QPaintEvent*) {
     // Nothing but the back colour: the shape is the whole picture.
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Window));
 }
 
-void Form3::Form_Click() { plat::endProgram(0); }
-void Form3::Timer1_Timer() { plat::endProgram(0); }
+void GoodbyeWindow::Form_Click() { plat::endProgram(0); }
+void GoodbyeWindow::Timer1_Timer() { plat::endProgram(0); }
 
 // Closing the goodbye window by the window system ends the program too.
-void Form3::closeEvent(QCloseEvent* e) {
+void GoodbyeWindow::closeEvent(QCloseEvent* e) {
     e->ignore();
     rt::guard([] { plat::endProgram(0); });
 }
 
-void Form3::mousePressEvent(QMouseEvent* e) {
+void GoodbyeWindow::mousePressEvent(QMouseEvent* e) {
     QWidget::mousePressEvent(e);
     rt::guard([this] { Form_Click(); });
 }

@@ -8,10 +8,10 @@
 #include <QWidget>
 
 // The goodbye window (the form the other windows know as Form3).
-class Form3 : public QWidget {
+class GoodbyeWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit Form3(QWidget* parent = nullptr);
+    explicit GoodbyeWindow(QWidget* parent = nullptr);
     void Show();
     void Form_Load();  // grey back colour, the window shaped as "再 见" in a large Kai face, the 4 s clock started
     void Form_Click();  // a click anywhere on the window: ends the program

@@ -30,13 +30,13 @@ class KeyboardButton;
 class KeyStrip;
 
 // The main window (the form the other windows know as Form1).
-class Form1 : public QWidget {
+class MainWindow : public QWidget {
     Q_OBJECT
 public:
     using i16 = int16_t;
 
-    explicit Form1(QWidget* parent = nullptr);
-    ~Form1() override;
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Window life (load runs from the constructor's caller through Show()).
     void Show();              // shows the window: load on first show, then activation

@@ -96,7 +96,7 @@ constexpr int kModelLineBytes = 1024;
 // at most to the table's end; onEveryLine (if given) sees every line of the
 // file, also those past the table, one at a time. False when the file cannot
 // be read.
-bool readModelFile(const QString& path, Form1& f, const std::function<void(const QString&)>& onEveryLine = {}) {
+bool readModelFile(const QString& path, MainWindow& f, const std::function<void(const QString&)>& onEveryLine = {}) {
     plat::GbkLineReader reader(kModelLineBytes);
     if (!reader.open(path)) return false;
     QString line;
@@ -120,14 +120,14 @@ void reportModelSaveFailed() {
 // has no instrument and nothing selected has none either: no message then.
 void chordProgram(int channel, int listPosition) {
     if (listPosition < 1) return;
-    ProgramChange(static_cast<Form1::i16>(channel), 0, static_cast<Form1::i16>(listPosition - 1));
+    ProgramChange(static_cast<MainWindow::i16>(channel), 0, static_cast<MainWindow::i16>(listPosition - 1));
 }
 
 }  // namespace
 
 // ---- Chord order and models
 
-void Form1::CSHX() {
+void MainWindow::CSHX() {
     static const char* const kOrders[] = {"145", "1645", "1625", "125", "13625", "1365"};
     for (int i = 1; i <= 6; ++i) ChordProgressions(i) = QString::fromLatin1(kOrders[i - 1]);
     const int n = drawIndex(6 * Rnd());  // order 1 with 1/4, 2..5 with 1/6, 6 with 1/12
@@ -142,9 +142,9 @@ void Form1::CSHX() {
     ZDHXSC();
 }
 
-void Form1::Command3_Click() { CSHX(); }
+void MainWindow::Command3_Click() { CSHX(); }
 
-void Form1::HXCSH() {
+void MainWindow::HXCSH() {
     const QString path = modelFilePath();
     const QString found = plat::resolvePath(path);
     if (found.isEmpty()) {
@@ -172,12 +172,12 @@ void Form1::HXCSH() {
     if (Check4->value() != 1) Text5->setText(ChordModelCount > 0 ? ChordModelLines(k) : QString());
 }
 
-void Form1::HXYPSB() {
+void MainWindow::HXYPSB() {
     const QString s = Text4->text() + Text5->text();
     for (int k = 0; k < kPatternCells; ++k) ChordPatternGrid(1, k) = pitchCode(s.mid(2 * k, 2));
 }
 
-void Form1::ZDHXSC() {
+void MainWindow::ZDHXSC() {
     // Semitones from a C or G tone, and from an E tone, to the matching tone
     // of chords 2..6.
     static const int kFromCG[7] = {0, 0, 2, 4, 5, 7, 9};
@@ -196,16 +196,16 @@ void Form1::ZDHXSC() {
     }
 }
 
-void Form1::Text4_LostFocus() {
+void MainWindow::Text4_LostFocus() {
     Text4->setText(normalisePattern(Text4->text()));
     Text2->setText(Text4->text());
 }
 
-void Form1::Text5_LostFocus() { Text5->setText(normalisePattern(Text5->text())); }
+void MainWindow::Text5_LostFocus() { Text5->setText(normalisePattern(Text5->text())); }
 
-void Form1::Text6_GotFocus() { ChordOrderBackup = Text6->text(); }
+void MainWindow::Text6_GotFocus() { ChordOrderBackup = Text6->text(); }
 
-void Form1::Text6_LostFocus() {
+void MainWindow::Text6_LostFocus() {
     const QString order = Text6->text();
     for (QChar c : order) {
         if (c < u'1' || c > u'6') {
@@ -221,7 +221,7 @@ void Form1::Text6_LostFocus() {
     ZDHXSC();
 }
 
-void Form1::Command4_Click() {
+void MainWindow::Command4_Click() {
     ChordWorkIndex = 1;
     const QString found = plat::resolvePath(modelFilePath());
     if (found.isEmpty()) return;
@@ -251,7 +251,7 @@ void Form1::Command4_Click() {
 
 // ---- Chord tracks
 
-void Form1::BZHX() {
+void MainWindow::BZHX() {
     G.ChordChannel = 3;
     G.ChannelVelocity(3) = G.PartVelocity(3);
     const int32_t c = ChordPatternGrid(G.ChordSequence(G.ChordIndex), G.RhythmStep);
@@ -268,7 +268,7 @@ void Form1::BZHX() {
     }
 }
 
-void Form1::BZHX2() {
+void MainWindow::BZHX2() {
     G.ChordChannel = 4;
     G.ChannelVelocity(4) = G.PartVelocity(3);
     const int32_t c = ChordPatternGrid(G.ChordSequence(G.ChordIndex), rt::add16(G.RhythmStep, 16));
@@ -289,7 +289,7 @@ void Form1::BZHX2() {
     }
 }
 
-void Form1::HX1K() {
+void MainWindow::HX1K() {
     const i16 t = G.AccompToken(1);
     if (t >= 65 && t <= 70) {
         for (int i = 0; i <= 64; ++i) NoteOff(3, rt::add16(G.BaseNote, i));
@@ -298,7 +298,7 @@ void Form1::HX1K() {
     }
 }
 
-void Form1::HX2K() {
+void MainWindow::HX2K() {
     const i16 t = G.AccompToken(2);
     if (t >= 65 && t <= 70) {
         // A chord of track 2 also ends what track 1 sounds on channel 3.
@@ -312,7 +312,7 @@ void Form1::HX2K() {
     }
 }
 
-void Form1::ZNHX() {
+void MainWindow::ZNHX() {
     // Every bar start silences channel 5, also a chord effect still sounding.
     Timer4->setEnabled(false);
     for (int i = 0; i <= 63; ++i) NoteOff(5, rt::add16(G.BaseNote, i));
@@ -330,7 +330,7 @@ void Form1::ZNHX() {
     Timer4->setEnabled(true);  // at the interval Timer4 already has
 }
 
-void Form1::Timer4_Timer() {
+void MainWindow::Timer4_Timer() {
     rt::DoEvents();
     if (!Timer4->enabled()) return;  // stopped while the pending events ran
     if (G.EffectFadeTicks <= 32) {
@@ -346,7 +346,7 @@ void Form1::Timer4_Timer() {
 
 // ---- Chord audition
 
-void Form1::Check6_Click() {
+void MainWindow::Check6_Click() {
     ResetSteps();
     HXYPSB();
     ZDHXSC();
@@ -362,7 +362,7 @@ void Form1::Check6_Click() {
     }
 }
 
-void Form1::HXYS_Timer() {
+void MainWindow::HXYS_Timer() {
     if (xuanyue->listIndex() >= 1) BZHX();
     if (xuanyue->listIndex() >= 1) BZHX2();
     G.RhythmStep = rt::add16(G.RhythmStep, 1);
@@ -385,27 +385,27 @@ void Form1::HXYS_Timer() {
 
 // ---- Chord settings
 
-void Form1::HxYL_Click() {
+void MainWindow::HxYL_Click() {
     HxYL_Change();
     YXYZ();
 }
 
 // Typing keeps the focus in the box ("100" is three keys); the keyboard goes
 // back to the player when an entry is chosen.
-void Form1::HxYL_Change() { G.PartVelocity(3) = TypedVelocity(HxYL->text()); }
+void MainWindow::HxYL_Change() { G.PartVelocity(3) = TypedVelocity(HxYL->text()); }
 
-void Form1::Combo1_Click() {
+void MainWindow::Combo1_Click() {
     chordProgram(4, Combo1->listIndex());
     chordProgram(5, Combo1->listIndex());
 }
 
-void Form1::Combo3_Click() {
+void MainWindow::Combo3_Click() {
     chordProgram(3, Combo3->listIndex());
     xuanyue->setListIndex(Combo3->listIndex());
     YXYZ();
 }
 
-void Form1::xuanyue_Click() {
+void MainWindow::xuanyue_Click() {
     chordProgram(3, xuanyue->listIndex());
     chordProgram(4, xuanyue->listIndex());
     Combo1->setListIndex(xuanyue->listIndex());

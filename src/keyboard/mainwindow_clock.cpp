@@ -13,7 +13,7 @@
 using namespace midi;
 using rt::add16;
 
-void Form1::Timer1_Timer() {
+void MainWindow::Timer1_Timer() {
     rt::DoEvents();
     // A key handled while yielding may have stopped the clock.
     if (!Timer1->enabled()) return;
@@ -44,13 +44,13 @@ void Form1::Timer1_Timer() {
     if (AccompTick > 2 * G.RhythmLastStep + 1) AccompTick = 0;
 }
 
-void Form1::BarChord() {
+void MainWindow::BarChord() {
     ZNHX();
     ChordPos = add16(ChordPos, 1);
     if (ChordPos > Text6->text().size()) ChordPos = 1;
 }
 
-void Form1::AccompanimentStep() {
+void MainWindow::AccompanimentStep() {
     if (xuanyue->listIndex() > 0) BZHX();
     if (xuanyue->listIndex() > 0) BZHX2();
     if (G.RhythmStep % 2 == 0) {
@@ -68,7 +68,7 @@ void Form1::AccompanimentStep() {
     }
 }
 
-Form1::i16 Form1::DrumAccent() const {
+MainWindow::i16 MainWindow::DrumAccent() const {
     const bool twoFour = Option1[0]->value();
     const bool threeFour = Option1[1]->value();
     const bool fourFour = Option1[2]->value();

@@ -15,7 +15,7 @@
 
 using namespace midi;
 
-void Form1::QDCSH() {
+void MainWindow::QDCSH() {
     G.RhythmLastStep = 15;
 
     // Step boxes 1..16 of the three rows.

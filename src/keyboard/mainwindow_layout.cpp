@@ -50,7 +50,7 @@ private:
 
 }  // namespace
 
-Form1::Form1(QWidget* parent) : QWidget(parent) {
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Morvela"));
     // 14820 x 5160 twips of client area: 988 x 344 pixels.
     setFixedSize(988, 344);
@@ -59,11 +59,11 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     wireHandlers();
 }
 
-Form1::~Form1() {
+MainWindow::~MainWindow() {
     if (midi::Main.XSWB == XSWB) midi::Main = midi::MainWindowLinks{};
 }
 
-void Form1::buildControls() {
+void MainWindow::buildControls() {
     QFont base = font();
     base.setPointSizeF(9);
     setFont(base);
@@ -158,7 +158,7 @@ void Form1::buildControls() {
     midi::Main.Check2 = Check2;
 }
 
-void Form1::buildScoreArea() {
+void MainWindow::buildScoreArea() {
     // Score box and its buttons.
     Text3 = place(new ui::TextBox(true, this), 408, 6, 574, 86);
     Text3->setWrapAnywhere();
@@ -202,7 +202,7 @@ void Form1::buildScoreArea() {
     ui::setForeColor(Label8, ui::paletteColor(8));
 }
 
-void Form1::buildMelodyPage(QWidget* page) {
+void MainWindow::buildMelodyPage(QWidget* page) {
     static const char* velocities[7] = {"25", "40", "55", "70", "85", "100", "120"};
     for (int j = 0; j < 3; ++j) {
         int y = 6 + 30 * j;
@@ -232,7 +232,7 @@ void Form1::buildMelodyPage(QWidget* page) {
     ComDevies = place(new ui::ComboBox(ui::ComboBox::PickList, page), 48, 122, 314, 22);
 }
 
-void Form1::buildChordPage(QWidget* page) {
+void MainWindow::buildChordPage(QWidget* page) {
     Check6 = place(new ui::CheckBox(QStringLiteral("启 动"), page), 6, 4, 64, 20);
     Check6->setToolTip(QStringLiteral("启动或停止和弦试听！"));
     label(page, QStringLiteral("伴奏1"), 74, 6, 36, 18);
@@ -271,7 +271,7 @@ void Form1::buildChordPage(QWidget* page) {
     Command4->setToolTip(QStringLiteral("把当前的和弦模板保存到模板库中！"));
 }
 
-void Form1::buildRhythmPage(QWidget* page) {
+void MainWindow::buildRhythmPage(QWidget* page) {
     label(page, QStringLiteral("和弦乐器"), 6, 6, 52, 18);
     xuanyue = place(new ui::ComboBox(ui::ComboBox::PickList, page), 58, 3, 114, 22);
     label(page, QStringLiteral("音量"), 175, 6, 26, 18);
@@ -316,7 +316,7 @@ void Form1::buildRhythmPage(QWidget* page) {
     page->setMouseTracking(true);
 }
 
-ui::CheckBox* Form1::NewStepBox(int row, int index) {
+ui::CheckBox* MainWindow::NewStepBox(int row, int index) {
     auto* box = new ui::CheckBox(QString(), PicTrack[row]);
     place(box, 13 * index, 0, 13, 17);
     ui::setBackColor(box, QColor(255, 0, 0));
@@ -329,14 +329,14 @@ ui::CheckBox* Form1::NewStepBox(int row, int index) {
     return box;
 }
 
-std::vector<ui::CheckBox*>& Form1::StepRow(int row) {
+std::vector<ui::CheckBox*>& MainWindow::StepRow(int row) {
     if (row == 0) return BZA;
     if (row == 1) return BZB;
     if (row == 2) return BZC;
     rt::raise(rt::kErrSubscript);
 }
 
-void Form1::buildHelpPage(QWidget* page) {
+void MainWindow::buildHelpPage(QWidget* page) {
     const char* topics[7] = {"软件简介", "演奏旋律", "自动演奏", "节奏设置", "和弦设置", "迷你窗口", "录音重放"};
     for (int i = 0; i < 7; ++i) {
         Option2[i] = place(new ui::OptionButton(QString::fromUtf8(topics[i]), page), 4, 2 + 20 * i, 84, 20);
@@ -345,7 +345,7 @@ void Form1::buildHelpPage(QWidget* page) {
     Text1->setLocked(true);
 }
 
-void Form1::wireHandlers() {
+void MainWindow::wireHandlers() {
     for (int i = 0; i < 6; ++i) {
         if (!Xxk[i]) continue;
         Xxk[i]->onClick = [this, i] { Xxk_Click(i); };
@@ -415,13 +415,13 @@ void Form1::wireHandlers() {
     xuanyue->onClick = [this] { xuanyue_Click(); };
 }
 
-void Form1::closeEvent(QCloseEvent* e) {
+void MainWindow::closeEvent(QCloseEvent* e) {
     // The close box unloads the window like the exit button.
     e->ignore();
     rt::guard([this] { Unload(); });
 }
 
-void Form1::mousePressEvent(QMouseEvent* e) {
+void MainWindow::mousePressEvent(QMouseEvent* e) {
     QWidget::mousePressEvent(e);
     if (e->button() == Qt::LeftButton) rt::guard([this] { Form_Click(); });
 }

@@ -45,7 +45,7 @@ bool readFirstLines(const QString& path, int count, QStringList* lines) {
 
 }  // namespace
 
-void Form1::Show() {
+void MainWindow::Show() {
     if (!loaded_) {
         loaded_ = true;
         unloaded_ = false;
@@ -60,9 +60,9 @@ void Form1::Show() {
     Form_Activate();
 }
 
-void Form1::Hide() { hide(); }
+void MainWindow::Hide() { hide(); }
 
-void Form1::Form_Load() {
+void MainWindow::Form_Load() {
     G.AppPath = keyboard::ProgramFolder();
     WasActivated = false;
     plat::waveOutSetVolume(0, 0x90009000u);
@@ -73,7 +73,7 @@ void Form1::Form_Load() {
     for (int c = 0; c < 8; ++c) G.ChannelPan(c) = pans[c];
 }
 
-void Form1::ComDevies_Click() {
+void MainWindow::ComDevies_Click() {
     if (ComDevies->listIndex() < 0) return;
     OpenMidiOut(rt::toI16(ComDevies->itemData(ComDevies->listIndex())));
     for (int ch = 0; ch <= 2; ++ch) {
@@ -82,7 +82,7 @@ void Form1::ComDevies_Click() {
     YXYZ();
 }
 
-void Form1::YXYZ() {
+void MainWindow::YXYZ() {
     SFYXYZ->setEnabled(true);
     BJCK->setEnabled(true);
     if (isVisible()) SFYXYZ->setFocus(Qt::OtherFocusReason);
@@ -90,7 +90,7 @@ void Form1::YXYZ() {
 
 // Reads the 52 meaningful lines of vanto.ini into the presets, pads and
 // effect names. A short or bad file raises a run-time error.
-void Form1::ReadSettingsFile() {
+void MainWindow::ReadSettingsFile() {
     const QString path = G.AppPath + QStringLiteral("vanto.ini");
     const QString found = plat::resolvePath(path);
     if (found.isEmpty() || !QFileInfo(found).isFile()) return;
@@ -101,7 +101,7 @@ void Form1::ReadSettingsFile() {
 
 // The settings could not be read: keep the user's file as vanto.ini.bak,
 // write the defaults, say so, and end. The next start reads the defaults.
-void Form1::SettingsReadError() {
+void MainWindow::SettingsReadError() {
     const QString path = G.AppPath + QStringLiteral("vanto.ini");
     const QString found = plat::resolvePath(path);
     if (!found.isEmpty()) {
@@ -112,7 +112,7 @@ void Form1::SettingsReadError() {
     plat::endProgram(0);
 }
 
-void Form1::Form_Activate() {
+void MainWindow::Form_Activate() {
     try {
         ReadSettingsFile();
         Text3->setText(G.ScoreText);
@@ -134,20 +134,20 @@ void Form1::Form_Activate() {
     }
 }
 
-void Form1::Command1_Click() {
+void MainWindow::Command1_Click() {
     CloseMidiOut();
     Unload();
-    if (!G.Form3Instance) G.Form3Instance = new Form3();
+    if (!G.Form3Instance) G.Form3Instance = new GoodbyeWindow();
     G.Form3Instance->Show();
 }
 
-void Form1::Unload() {
+void MainWindow::Unload() {
     if (unloaded_) return;
     unloaded_ = true;
     Form_Unload();
 }
 
-void Form1::Form_Unload() {
+void MainWindow::Form_Unload() {
     CloseMidiOut();
     char reply[2] = "0";
     plat::mciSendStringA("CLOSE NN", reply, 0, 0);
@@ -156,7 +156,7 @@ void Form1::Form_Unload() {
     Lyjsj->setEnabled(false);
     hide();
     loaded_ = false;
-    if (!G.Form3Instance) G.Form3Instance = new Form3();
+    if (!G.Form3Instance) G.Form3Instance = new GoodbyeWindow();
     G.Form3Instance->Show();
 }
 
@@ -164,7 +164,7 @@ void Form1::Form_Unload() {
 // Nothing of this window may go on sounding or ticking behind it: the
 // auditions stop (with their own note-offs), the looping effect ends and
 // every clock stops; the activation starts the clock label again on return.
-void Form1::BJCK_Click() {
+void MainWindow::BJCK_Click() {
     if (!Hooks.OpenEditor) return;  // a program without the editor keeps this window
     if (BzQd->value() == 1) BzQd->setValue(0);
     if (Check6->value() == 1) Check6->setValue(0);
@@ -194,14 +194,14 @@ void Form1::BJCK_Click() {
     Hide();
 }
 
-void Form1::Form_Click() {
+void MainWindow::Form_Click() {
     MiniWindow = !MiniWindow;
     // 6210 x 3510 twips outside: 414 x 234 pixels; normal 994 x 376 outside.
     if (MiniWindow) setFixedSize(414 - 6, 234 - 32);
     else setFixedSize(988, 344);
 }
 
-void Form1::Xxk_Click(int index) {
+void MainWindow::Xxk_Click(int index) {
     static const char* status[6] = {"旋律调整。。。", "和弦调整。。。", "节奏调整。。。", "", "查看帮助。。。", "键位设置。。。"};
     static const char* hints[6] = {"选择即将使用的乐器以及旋律的音调音量等参数！", "选择即将使用的乐器以及音量等参数！",
                                    "选择即将使用的乐器以及设置节奏类型音量等参数！", "",
@@ -223,9 +223,9 @@ void Form1::Xxk_Click(int index) {
     if (isVisible()) SFYXYZ->setFocus(Qt::OtherFocusReason);
 }
 
-void Form1::Jiezhou_Click(int) { YXYZ(); }
+void MainWindow::Jiezhou_Click(int) { YXYZ(); }
 
-void Form1::Option2_Click(int index) {
+void MainWindow::Option2_Click(int index) {
     if (index < 0 || index > 6) rt::raise(rt::kErrSubscript);
     Text1->setText(plat::LoadResString(500 + index));
     YXYZ();
@@ -233,7 +233,7 @@ void Form1::Option2_Click(int index) {
 
 // The keyboard map: a click enlarges it over the top of the window, the next
 // one puts it back.
-void Form1::Image3_Click() {
+void MainWindow::Image3_Click() {
     if (!KeyMapShown) {
         Picture2->setGeometry(0, 0, 988, 204);
         Picture2->raise();
@@ -245,7 +245,7 @@ void Form1::Image3_Click() {
     KeyMapShown = !KeyMapShown;
 }
 
-void Form1::Timer2_Timer() {
+void MainWindow::Timer2_Timer() {
     SjXs->setCaption(Now().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")));
     SFYXYZ->setEnabled(true);
     BJCK->setEnabled(true);

@@ -73,24 +73,24 @@ void startLengthCount() {
 }
 
 // Puts the caret at the end of the score box and inserts there.
-void appendToScore(Form1& f, const QString& text) {
+void appendToScore(MainWindow& f, const QString& text) {
     f.Text3->setSelStart(f.TextLen);
     f.Text3->setSelText(text);
 }
 
 }  // namespace
 
-void Form1::ShowKeyUp(int offset) {
+void MainWindow::ShowKeyUp(int offset) {
     if (offset < 0 || offset > 64) rt::raise(rt::kErrSubscript);
     Picture1[offset]->setPicture(G.KeyIsWhite(offset) ? KeyWhiteUp : KeyBlackUp);
 }
 
-void Form1::ShowKeyDown(int offset) {
+void MainWindow::ShowKeyDown(int offset) {
     if (offset < 0 || offset > 64) rt::raise(rt::kErrSubscript);
     Picture1[offset]->setPicture(G.KeyIsWhite(offset) ? KeyWhiteDown : KeyBlackDown);
 }
 
-void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
+void MainWindow::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
     G.LastKeyCode = rt::toI16(keyCode);
     const int note = noteKeyIndex(keyCode);
 
@@ -152,7 +152,7 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
             Timer1->setEnabled(false);
             // The stopped clock will not close the take: the melody note
             // is released here, as the stop key does.
-            Form1::ReleaseMelodyNote(G.LastNoteOffset);
+            MainWindow::ReleaseMelodyNote(G.LastNoteOffset);
             HX1K();
             HX2K();
         } else {
@@ -164,7 +164,7 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
         const int16_t L = G.LastNoteOffset;
         G.KeyOffset = K;
         // The note sounds first; the window and the score box follow.
-        Form1::ReleaseMelodyNote(L);
+        MainWindow::ReleaseMelodyNote(L);
         StrikeMelody(K);
         XSWB->setCaption(plat::LoadResString(kHelpFirstId + note));
 
@@ -206,40 +206,40 @@ void Form1::SFYXYZ_KeyDown(int keyCode, int /*shift*/) {
     ScoreBoxFollowsPlay();
 }
 
-void Form1::CloseTake() {
+void MainWindow::CloseTake() {
     if (!Text3->text().isEmpty()) appendToScore(*this, lengthDigits() + QStringLiteral("TZ"));
     ShowKeyUp(G.LastNoteOffset);
     G.ScoreText = Text3->text();
 }
 
-void Form1::SFYXYZ_Click() {
+void MainWindow::SFYXYZ_Click() {
     SFYXYZ->setEnabled(true);
     FJWZ->setCaption(QStringLiteral("现在允许演奏。。。"));
     if (isVisible()) SFYXYZ->setFocus(Qt::OtherFocusReason);
     ResetSteps();
 }
 
-void Form1::SFYXYZ_GotFocus() {
+void MainWindow::SFYXYZ_GotFocus() {
     for (ui::PictureBox* key : Picture1) key->setEnabled(true);
     Label1->show();
     ResetSteps();
 }
 
-void Form1::SFYXYZ_LostFocus() {
+void MainWindow::SFYXYZ_LostFocus() {
     for (ui::PictureBox* key : Picture1) key->setEnabled(false);
     Label1->hide();
 }
 
-void Form1::Text3_Change() {
+void MainWindow::Text3_Change() {
     TextLen = static_cast<int32_t>(Text3->text().size());
     File1->hide();
 }
 
-void Form1::Picture1_DragOver(int index) {
+void MainWindow::Picture1_DragOver(int index) {
     if (index < 0 || index > 64) rt::raise(rt::kErrSubscript);
     const int16_t K = static_cast<int16_t>(index);
     const int16_t L = G.LastNoteOffset;
-    Form1::ReleaseMelodyNote(L);
+    MainWindow::ReleaseMelodyNote(L);
     HX1K();
     HX2K();
     StrikeMelody(K);
@@ -248,13 +248,13 @@ void Form1::Picture1_DragOver(int index) {
     G.LastNoteOffset = K;
 }
 
-void Form1::Label1_MouseMove() {
+void MainWindow::Label1_MouseMove() {
     const int16_t L = G.LastNoteOffset;
-    Form1::ReleaseMelodyNote(L);
+    MainWindow::ReleaseMelodyNote(L);
     ShowKeyUp(L);
 }
 
-int Form1::KeyAt(int x, int y) {
+int MainWindow::KeyAt(int x, int y) {
     constexpr int kWhiteWidth = 26, kWhiteHeight = 121, kBlackWidth = 18, kBlackHeight = 69;
     constexpr int kOctaveWidth = 7 * kWhiteWidth;
     constexpr int kWhiteKeys = 38;
@@ -278,7 +278,7 @@ int Form1::KeyAt(int x, int y) {
     return key <= 64 ? key : -1;
 }
 
-void Form1::StrikeMelody(i16 K) {
+void MainWindow::StrikeMelody(i16 K) {
     const int16_t note = add16(G.BaseNote, K);
     for (int16_t j = 0; j <= 2; ++j) {
         if (ComSounds[j]->listIndex() > 0) NoteOn(j, note, sentVelocity(G.PartVelocity(j)));
@@ -286,7 +286,7 @@ void Form1::StrikeMelody(i16 K) {
     if (ComSounds[2]->listIndex() > 0) NoteOn(2, add16(note, -12), sentVelocity(G.PartVelocity(2)));
 }
 
-void Form1::ReleaseMelodyNote(i16 offset) {
+void MainWindow::ReleaseMelodyNote(i16 offset) {
     const int16_t note = add16(G.BaseNote, offset);
     NoteOff(0, note);
     NoteOff(1, note);

@@ -17,7 +17,7 @@ enum RecorderButton { kPlay = 0, kStop = 1, kRecord = 2 };
 
 }  // namespace
 
-void Form1::buildRecorder() {
+void MainWindow::buildRecorder() {
     for (int i = 0; i < 6; ++i) RecorderButtonPictures[i] = plat::LoadResPicture(plat::kResPlayUp + i);
     auto* title = new ui::Label(this);
     title->setCaption(QStringLiteral("录音机"));
@@ -48,12 +48,12 @@ void Form1::buildRecorder() {
     Lyjsj->onTimer = [this] { Lyjsj_Timer(); };
 }
 
-void Form1::ShowRecorderPicture(int button, int resourceId) {
+void MainWindow::ShowRecorderPicture(int button, int resourceId) {
     Image1[button]->setPicture(RecorderButtonPictures[resourceId - plat::kResPlayUp]);
 }
 
 // Back to idle: buttons up, clock stopped at zero.
-void Form1::RecorderIdle(const QString& status) {
+void MainWindow::RecorderIdle(const QString& status) {
     ShowRecorderPicture(kPlay, plat::kResPlayUp);
     ShowRecorderPicture(kRecord, plat::kResRecordUp);
     IsRecording = false;
@@ -65,7 +65,7 @@ void Form1::RecorderIdle(const QString& status) {
     RecorderSeconds = 0;
 }
 
-void Form1::Image1_Click(int index) {
+void MainWindow::Image1_Click(int index) {
     if (index == kRecord) {
         if (IsPlayingBack) {
             ShowRecorderPicture(kRecord, plat::kResRecordUp);
@@ -118,7 +118,7 @@ void Form1::Image1_Click(int index) {
     }
 }
 
-void Form1::BcLY_Click() {
+void MainWindow::BcLY_Click() {
     const QString path = recorder::askFileToSave(this, DialogFolder);
     if (path.isEmpty()) {
         FJWZ->setCaption(QStringLiteral("没有保存录音。。。"));
@@ -134,7 +134,7 @@ void Form1::BcLY_Click() {
     RecorderIdle(QStringLiteral("成功保存录音。。。"));
 }
 
-void Form1::Lyjsj_Timer() {
+void MainWindow::Lyjsj_Timer() {
     Label12->setCaption(QString::number(RecorderMinutes) + u':' + QString::number(RecorderSeconds));
     const recorder::Poll found = recorder::poll();
     if (found != recorder::Poll::Running) {
@@ -150,12 +150,12 @@ void Form1::Lyjsj_Timer() {
     recorder::countSecond(RecorderMinutes, RecorderSeconds);
 }
 
-void Form1::StopRecorder() {
+void MainWindow::StopRecorder() {
     if (unloaded_ || !(IsRecording || IsPlayingBack)) return;
     Image1_Click(kStop);
 }
 
-void Form1::hideEvent(QHideEvent* e) {
+void MainWindow::hideEvent(QHideEvent* e) {
     QWidget::hideEvent(e);
     // Hidden by the program (the music editor opening), not minimised.
     if (!e->spontaneous()) rt::guard([this] { StopRecorder(); });

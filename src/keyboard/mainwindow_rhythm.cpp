@@ -119,13 +119,13 @@ bool readFirstField(const QString& path, QString* text) {
 
 }  // namespace
 
-Form1::i16 Form1::RhythmVelocity(double typed) {
+MainWindow::i16 MainWindow::RhythmVelocity(double typed) {
     if (!(typed > 0)) return 0;  // negative, zero or not a number
     double r = rt::roundHalfEven(typed);
     return static_cast<i16>(r > 127 ? 127 : r);
 }
 
-int32_t Form1::RhythmHitMessage(i16 key, i16 velocity) {
+int32_t MainWindow::RhythmHitMessage(i16 key, i16 velocity) {
     return static_cast<int32_t>(velocity) * 65536 + static_cast<int32_t>(key) * 256 + 0x99;
 }
 
@@ -133,18 +133,18 @@ namespace {
 
 // The percussion key of a row: list position + 35, so a row with no sound
 // chosen (position -1) plays key 34.
-Form1::i16 rowKey(const Form1& f, int row) {
-    return static_cast<Form1::i16>(f.LblInst[row]->listIndex() + 35);
+MainWindow::i16 rowKey(const MainWindow& f, int row) {
+    return static_cast<MainWindow::i16>(f.LblInst[row]->listIndex() + 35);
 }
 
-Form1::i16 gridVelocity(const Form1& f) { return Form1::RhythmVelocity(rt::Val(f.VsbVol->text())); }
+MainWindow::i16 gridVelocity(const MainWindow& f) { return MainWindow::RhythmVelocity(rt::Val(f.VsbVol->text())); }
 
 // The velocity position written to a file: the selected entry, or for typed
 // text the entry nearest to the velocity it plays at.
-int velocityField(const Form1& f) {
+int velocityField(const MainWindow& f) {
     const ui::ComboBox* box = f.VsbVol;
     if (box->listIndex() >= 0) return box->listIndex();
-    const double v = Form1::RhythmVelocity(rt::Val(box->text()));
+    const double v = MainWindow::RhythmVelocity(rt::Val(box->text()));
     int best = 0;
     double bestDistance = -1;
     for (int i = 0; i < box->listCount(); ++i) {
@@ -157,14 +157,14 @@ int velocityField(const Form1& f) {
     return best;
 }
 
-void setColumnsVisible(Form1& f, int first, int last, bool visible) {
+void setColumnsVisible(MainWindow& f, int first, int last, bool visible) {
     for (int r = 0; r < 3; ++r) {
         std::vector<ui::CheckBox*>& row = f.StepRow(r);
         for (int c = first; c <= last && c < static_cast<int>(row.size()); ++c) row[c]->setVisible(visible);
     }
 }
 
-void colourColumns(Form1& f, int first, int last) {
+void colourColumns(MainWindow& f, int first, int last) {
     for (int r = 0; r < 3; ++r) {
         std::vector<ui::CheckBox*>& row = f.StepRow(r);
         for (int c = first; c <= last && c < static_cast<int>(row.size()); ++c) {
@@ -182,7 +182,7 @@ bool boxTicked(const std::vector<ui::CheckBox*>& row, int column) {
 
 // ---- Grid
 
-void Form1::BZXS() {
+void MainWindow::BZXS() {
     if (Option1[0]->value() || Option1[2]->value()) {
         setColumnsVisible(*this, 12, 15, true);
         colourColumns(*this, 1, 15);
@@ -192,19 +192,19 @@ void Form1::BZXS() {
     }
 }
 
-void Form1::BZA_Click(int index) {
+void MainWindow::BZA_Click(int index) {
     G.RhythmPattern(0, index).Enabled = boxTicked(BZA, index) ? True : False;
 }
 
-void Form1::BZB_Click(int index) {
+void MainWindow::BZB_Click(int index) {
     G.RhythmPattern(1, index).Enabled = boxTicked(BZB, index) ? True : False;
 }
 
-void Form1::BZC_Click(int index) {
+void MainWindow::BZC_Click(int index) {
     G.RhythmPattern(2, index).Enabled = boxTicked(BZC, index) ? True : False;
 }
 
-void Form1::LblInst_Click(int index) {
+void MainWindow::LblInst_Click(int index) {
     if (index < 0 || index > 2) rt::raise(rt::kErrSubscript);
     const i16 key = rowKey(*this, index);
     const i16 velocity = gridVelocity(*this);
@@ -218,7 +218,7 @@ void Form1::LblInst_Click(int index) {
 
 // Rows 0..2, steps 0..RhythmLastStep: the velocity of the box, each row
 // with its own sound.
-void Form1::ApplyRhythmVelocity() {
+void MainWindow::ApplyRhythmVelocity() {
     const i16 velocity = gridVelocity(*this);
     for (int r = 0; r <= 2; ++r) {
         const i16 key = rowKey(*this, r);
@@ -230,11 +230,11 @@ void Form1::ApplyRhythmVelocity() {
     }
 }
 
-void Form1::VsbVol_Click() {
+void MainWindow::VsbVol_Click() {
     ApplyRhythmVelocity();
 }
 
-void Form1::Option1_Click(int) {
+void MainWindow::Option1_Click(int) {
     if (Option1[0]->value() || Option1[2]->value()) {
         G.RhythmLastStep = 15;
         setColumnsVisible(*this, 12, 15, true);
@@ -246,7 +246,7 @@ void Form1::Option1_Click(int) {
 
 // ---- Audition
 
-void Form1::BzQd_Click() {
+void MainWindow::BzQd_Click() {
     BZDS->setInterval(rt::mul16(2, G.BeatInterval));
     if (BzQd->value() == 1) {
         ResetSteps();
@@ -262,7 +262,7 @@ void Form1::BzQd_Click() {
     YXYZ();
 }
 
-void Form1::BZDS_Timer() {
+void MainWindow::BZDS_Timer() {
     rt::DoEvents();
     if (!BZDS->enabled()) return;  // stopped while the pending events ran
 
@@ -275,19 +275,19 @@ void Form1::BZDS_Timer() {
 
 // ---- File list
 
-void Form1::Label11_MouseMove() {
+void MainWindow::Label11_MouseMove() {
     File1->refresh();
     File1->setVisible(true);
     File1->raise();
 }
 
-void Form1::Jiezhou_MouseMove(int index) {
+void MainWindow::Jiezhou_MouseMove(int index) {
     if (index == 2) File1->setVisible(false);
 }
 
 // ---- Pattern files
 
-void Form1::SaveJZwj() {
+void MainWindow::SaveJZwj() {
     const QString path = LastOpenedFile;
     int meter = 0;
     for (int i = 0; i <= 2; ++i)
@@ -308,7 +308,7 @@ void Form1::SaveJZwj() {
         plat::msgBox(QStringLiteral("保存节奏文件出错，请检查文件夹是否可写！"), plat::kOkOnly | plat::kExclamation);
 }
 
-void Form1::OpenJZwj() {
+void MainWindow::OpenJZwj() {
     const QString text = G.RhythmFileText;
     if (text.size() < kMinLineLength) {
         reportBadRhythmFile();
@@ -350,7 +350,7 @@ void Form1::OpenJZwj() {
     }
 }
 
-void Form1::File1_Click() {
+void MainWindow::File1_Click() {
     G.RhythmFileText.clear();
     const QString name = File1->fileName();
     if (name.isEmpty()) return;
@@ -369,7 +369,7 @@ void Form1::File1_Click() {
     YXYZ();
 }
 
-void Form1::Cmdcill_Click(int index) {
+void MainWindow::Cmdcill_Click(int index) {
     if (index == 0) {
         const QString selected = File1->fileName();
         SelectedRhythmFile = File1->path() + u'/' + selected;

@@ -73,15 +73,15 @@ bool readListedRhythmFile(const QString& path, QString* text) {
 
 }  // namespace
 
-void Form1::StopScoreClock() {
+void MainWindow::StopScoreClock() {
     Timer3->setInterval(0);
     Timer3->setEnabled(false);
     ++scorePlaySerial_;
 }
 
-void Form1::ScoreBoxFollowsPlay() { Text3->setLocked(AutoPlayRunning || Timer3->enabled()); }
+void MainWindow::ScoreBoxFollowsPlay() { Text3->setLocked(AutoPlayRunning || Timer3->enabled()); }
 
-void Form1::ResetSteps() {
+void MainWindow::ResetSteps() {
     G.RhythmStep = 0;
     G.DrumStep = 0;
     TokenTickCount = 0;
@@ -89,7 +89,7 @@ void Form1::ResetSteps() {
     ChordPos = 1;
 }
 
-void Form1::PlayScoreText() {
+void MainWindow::PlayScoreText() {
     // The live clock's close of an idle take would rewrite the score.
     Timer1->setEnabled(false);
     ResetSteps();
@@ -104,7 +104,7 @@ void Form1::PlayScoreText() {
     YSCX();
 }
 
-void Form1::YSCX() {
+void MainWindow::YSCX() {
     int n = 0;
     // The caret shows where the play is: the second character of the token
     // about to be read. A run of commands is read at once, so it is shown
@@ -248,7 +248,7 @@ void Form1::YSCX() {
     ScoreBoxFollowsPlay();
 }
 
-void Form1::Timer3_Timer() {
+void MainWindow::Timer3_Timer() {
     const uint32_t play = scorePlaySerial_;
     rt::DoEvents();
     // A stop (or a new play) handled while yielding: this tick is over.

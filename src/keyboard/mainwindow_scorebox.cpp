@@ -20,15 +20,15 @@ using namespace midi;
 namespace {
 
 // The melody note that sounds and both chord tracks fall silent.
-void scoreNotesOff(Form1& f) {
-    Form1::ReleaseMelodyNote(G.LastNoteOffset);
+void scoreNotesOff(MainWindow& f) {
+    MainWindow::ReleaseMelodyNote(G.LastNoteOffset);
     f.HX1K();
     f.HX2K();
 }
 
 }  // namespace
 
-void Form1::StopScorePlay() {
+void MainWindow::StopScorePlay() {
     StopScoreClock();
     scoreNotesOff(*this);
     Yuepu[0]->setText(QStringLiteral("试听"));
@@ -36,7 +36,7 @@ void Form1::StopScorePlay() {
     ScoreBoxFollowsPlay();
 }
 
-void Form1::Yuepu_MouseDown(int index) {
+void MainWindow::Yuepu_MouseDown(int index) {
     if (index != 0) return;
     // Silence at once, before the click decides whether to stop or start.
     StopScoreClock();
@@ -45,7 +45,7 @@ void Form1::Yuepu_MouseDown(int index) {
     Yuepu[0]->setText(QStringLiteral("试听"));
 }
 
-void Form1::Yuepu_Click(int index) {
+void MainWindow::Yuepu_Click(int index) {
     switch (index) {
     case 0:
         if (!AutoPlayRunning) {
@@ -107,7 +107,7 @@ void Form1::Yuepu_Click(int index) {
             QMetaObject::invokeMethod(
                 this,
                 [this, play, due] {
-                    const QPointer<Form1> self(this);
+                    const QPointer<MainWindow> self(this);
                     rt::DoEvents();
                     if (self && play == scorePlaySerial_ && Timer3->nextDeadlineNs() == due)
                         Timer3->setInterval(Timer3->interval());
@@ -151,11 +151,11 @@ void Form1::Yuepu_Click(int index) {
     }
 }
 
-void Form1::XINJIAN_Click() {
+void MainWindow::XINJIAN_Click() {
     // The activation that brings this window back copies ScoreText into the
     // box: keep what the user typed there.
     if (!AutoPlayRunning && !Timer3->enabled()) G.ScoreText = Text3->text();
-    if (!YYLR::Instance) YYLR::Instance = new YYLR();
-    YYLR::Instance->Show();
+    if (!ScoreEntryWindow::Instance) ScoreEntryWindow::Instance = new ScoreEntryWindow();
+    ScoreEntryWindow::Instance->Show();
     Hide();
 }

@@ -35,7 +35,7 @@ QByteArray gbkPath(const QString& path) { return plat::toGbk(plat::resolvePath(p
 
 }  // namespace
 
-void Form1::buildSettingsPage(QWidget* page) {
+void MainWindow::buildSettingsPage(QWidget* page) {
     // The 28 keys, one option group, five to a row: F1..F12 in three rows,
     // the pads in two, the effect keys in two.
     auto* keys = new QWidget(page);
@@ -102,7 +102,7 @@ void Form1::buildSettingsPage(QWidget* page) {
     BCSZ->onClick = [this] { BCSZ_Click(); };
 }
 
-void Form1::ShowKeySettingsPage() {
+void MainWindow::ShowKeySettingsPage() {
     if (Option3[0]->value()) Option3_Click(0);
     else Option3[0]->setValue(true);
     for (int j = 0; j <= 2; ++j) YQSZ[j]->show();
@@ -116,7 +116,7 @@ void Form1::ShowKeySettingsPage() {
     else File2->refresh();
 }
 
-void Form1::Option3_Click(int index) {
+void MainWindow::Option3_Click(int index) {
     if (index >= 0 && index < kFirstPad) {
         for (int j = 0; j <= 2; ++j) YQSZ[j]->show();
         YQSZ[3]->hide();
@@ -148,7 +148,7 @@ void Form1::Option3_Click(int index) {
     }
 }
 
-void Form1::YQSZ_Click(int index) {
+void MainWindow::YQSZ_Click(int index) {
     const int position = YQSZ[index]->listIndex();
     // An unselected box (a stored value that is no list position) stores nothing.
     if (position >= 0) {
@@ -173,7 +173,7 @@ void Form1::YQSZ_Click(int index) {
     YXYZ();
 }
 
-void Form1::File2_Click() {
+void MainWindow::File2_Click() {
     const QString name = File2->fileName();
     if (!name.isEmpty()) {
         // A name that vanto.ini cannot hold is neither played nor stored.
@@ -192,17 +192,17 @@ void Form1::File2_Click() {
     YXYZ();
 }
 
-void Form1::Check1_Click() {
+void MainWindow::Check1_Click() {
     Check1->setText(Check1->value() == 1 ? QStringLiteral("有声设置") : QStringLiteral("静音设置"));
 }
 
-void Form1::SHUAXIN_Click() {
+void MainWindow::SHUAXIN_Click() {
     plat::sndPlaySoundA(nullptr, 0);
     // "End" and "Pdo" keep their state.
     for (int i = 0; i <= 25; ++i) Option3[i]->setValue(false);
 }
 
-void Form1::BCSZ_Click() {
+void MainWindow::BCSZ_Click() {
     QString text;
     for (int row = 0; row <= 11; ++row)
         for (int voice = 0; voice <= 2; ++voice) text += rt::printNumber(G.InstrumentPresets(row, voice)) + QStringLiteral("\r\n");

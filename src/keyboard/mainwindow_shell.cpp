@@ -12,14 +12,14 @@ constexpr const char* kHomePage = "https://morvela.example.org/";
 
 }  // namespace
 
-void Form1::Command2_Click() {
+void MainWindow::Command2_Click() {
     const intptr_t result = plat::ShellExecuteA(static_cast<uintptr_t>(winId()), "open", kHomePage, "", "", 1);
     // Results 1..31 are the shell's error numbers (as a 16-bit integer).
     const int16_t code = static_cast<int16_t>(static_cast<uint16_t>(result & 0xFFFF));
     if (code >= 1 && code <= 31) plat::msgBox(QStringLiteral("打开网页出错，请检查网络连接！"), plat::kOkOnly);
 }
 
-int32_t Form1::SetWaveVolume(int32_t lVolume, int32_t /*rVolume*/) {
+int32_t MainWindow::SetWaveVolume(int32_t lVolume, int32_t /*rVolume*/) {
     plat::waveOutSetVolume(0, static_cast<uint32_t>(lVolume));
     return 0;
 }

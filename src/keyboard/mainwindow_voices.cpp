@@ -18,7 +18,7 @@ void voiceProgram(int16_t channel, int program) {
 
 }  // namespace
 
-void Form1::ComSounds_Click(int j) {
+void MainWindow::ComSounds_Click(int j) {
     const int position = ComSounds[j]->listIndex();
     if (position > 0) {
         G.ChannelProgram(j) = rt::toI16(position);
@@ -33,14 +33,14 @@ void Form1::ComSounds_Click(int j) {
     YXYZ();
 }
 
-void Form1::ComSounds_Change(int j) {
+void MainWindow::ComSounds_Change(int j) {
     G.ChannelProgram(j) = rt::toI16(ComSounds[j]->listIndex());
     voiceProgram(static_cast<int16_t>(j), G.ChannelProgram(j) - 1);
 }
 
 // A preset that is no list position (a hand-edited settings file) leaves its
 // voice as it is.
-void Form1::SelectInstrumentCombination(int n) {
+void MainWindow::SelectInstrumentCombination(int n) {
     bool valid[3];
     for (int j = 0; j <= 2; ++j) {
         const i16 preset = G.InstrumentPresets(n - 1, j);
@@ -54,20 +54,20 @@ void Form1::SelectInstrumentCombination(int n) {
     }
 }
 
-Form1::i16 Form1::TypedVelocity(const QString& text) {
+MainWindow::i16 MainWindow::TypedVelocity(const QString& text) {
     const double v = rt::roundHalfEven(rt::Val(text));
     if (!(v >= 1)) return 1;
     return static_cast<i16>(v > 127 ? 127 : v);
 }
 
-void Form1::Zxlyl_Click(int j) {
+void MainWindow::Zxlyl_Click(int j) {
     G.PartVelocity(j) = TypedVelocity(Zxlyl[j]->text());
     YXYZ();
 }
 
-void Form1::Zxlyl_Change(int j) { G.PartVelocity(j) = TypedVelocity(Zxlyl[j]->text()); }
+void MainWindow::Zxlyl_Change(int j) { G.PartVelocity(j) = TypedVelocity(Zxlyl[j]->text()); }
 
-void Form1::Check3_Click(int j) {
+void MainWindow::Check3_Click(int j) {
     // Modulation, portamento switch, sostenuto and reverb depth.
     static const int16_t controllers[4] = {1, 65, 66, 91};
     static const int16_t on[4] = {75, 100, 100, 100};
@@ -78,7 +78,7 @@ void Form1::Check3_Click(int j) {
     YXYZ();
 }
 
-void Form1::SD_Click() {
+void MainWindow::SD_Click() {
     // One tick is an eighth of a beat.
     G.BeatInterval = rt::CInt(7500.0 / rt::Val(SD->text()));
     BZDS->setInterval(rt::mul16(2, G.BeatInterval));
@@ -86,7 +86,7 @@ void Form1::SD_Click() {
     YXYZ();
 }
 
-void Form1::SD_LostFocus() {
+void MainWindow::SD_LostFocus() {
     const double t = rt::roundHalfEven(rt::Val(SD->text()));
     if (t >= 40 && t <= 140) {
         SD_Click();
@@ -96,7 +96,7 @@ void Form1::SD_LostFocus() {
     if (G.BeatInterval > 0) SD->setText(QString::number(rt::Int(7500.0 / G.BeatInterval)));
 }
 
-void Form1::YD_Click() {
+void MainWindow::YD_Click() {
     const int16_t baseNote = add16(YD->listIndex(), 36);
     if (WasActivated && baseNote != G.BaseNote) {
         // Later note-offs use the new key: release what sounds in the old
@@ -109,7 +109,7 @@ void Form1::YD_Click() {
     YXYZ();
 }
 
-void Form1::YD_Change() {
+void MainWindow::YD_Change() {
     // A typed key is not taken: the box goes back to its first entry. The
     // box runs this handler again only when its text really changes, so
     // the second run finds "C" and stops.

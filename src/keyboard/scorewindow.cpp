@@ -24,9 +24,9 @@ QByteArray scoreFileBytes(const QString& text) {
 
 }  // namespace
 
-YYLR* YYLR::Instance = nullptr;
+ScoreEntryWindow* ScoreEntryWindow::Instance = nullptr;
 
-YYLR::YYLR(QWidget* parent) : QWidget(parent) {
+ScoreEntryWindow::ScoreEntryWindow(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("乐谱录入 ") + QString::fromLatin1(kProgramVersion));
     setFixedSize(560, 330);
     QFont base = font();
@@ -57,22 +57,22 @@ YYLR::YYLR(QWidget* parent) : QWidget(parent) {
     FANHUI->onClick = [this] { FANHUI_Click(); };
 }
 
-YYLR::~YYLR() {
+ScoreEntryWindow::~ScoreEntryWindow() {
     if (Instance == this) Instance = nullptr;
 }
 
-void YYLR::Show() {
+void ScoreEntryWindow::Show() {
     Form_Load();
     show();
     raise();
     activateWindow();
 }
 
-void YYLR::Form_Load() { DialogFolder = midi::G.AppPath + QStringLiteral("演奏记录/"); }
+void ScoreEntryWindow::Form_Load() { DialogFolder = midi::G.AppPath + QStringLiteral("演奏记录/"); }
 
 // From the dialog on, a failure ends the operation and the boxes keep what
 // they held; a write that fails says so, as the score would be lost.
-void YYLR::Command1_Click() {
+void ScoreEntryWindow::Command1_Click() {
     ScoreEntryText = Text1->text();
     const plat::FileDialogResult chosen = keyboard::AskScoreFile(this, true, DialogFolder);
     if (chosen.cancelled) return;
@@ -82,7 +82,7 @@ void YYLR::Command1_Click() {
     keyboard::WriteScoreFile(ScoreEntryFileName, scoreFileBytes(ScoreEntryText));
 }
 
-void YYLR::DKYP_Click() {
+void ScoreEntryWindow::DKYP_Click() {
     const plat::FileDialogResult chosen = keyboard::AskScoreFile(this, false, DialogFolder);
     if (chosen.cancelled) return;
     ScoreEntryFileName = chosen.fileName;
@@ -94,19 +94,19 @@ void YYLR::DKYP_Click() {
     Text1->setText(ScoreEntryText);
 }
 
-void YYLR::FANHUI_Click() { Form_Unload(); }
+void ScoreEntryWindow::FANHUI_Click() { Form_Unload(); }
 
-void YYLR::Form_Unload() {
+void ScoreEntryWindow::Form_Unload() {
     if (leaving_) return;
     leaving_ = true;
-    if (!midi::G.Form1Instance) midi::G.Form1Instance = new Form1();
+    if (!midi::G.Form1Instance) midi::G.Form1Instance = new MainWindow();
     midi::G.Form1Instance->Show();
     hide();
     if (Instance == this) Instance = nullptr;
     deleteLater();
 }
 
-void YYLR::closeEvent(QCloseEvent* e) {
+void ScoreEntryWindow::closeEvent(QCloseEvent* e) {
     e->ignore();
     rt::guard([this] { Form_Unload(); });
 }

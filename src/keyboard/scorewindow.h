@@ -1,4 +1,4 @@
-// The score entry window YYLR: a score typed by hand in the score notation,
+// The score entry window: a score typed by hand in the score notation,
 // saved as a score text file or opened from one. It shares nothing with the
 // main window in memory: a score reaches the main window as a file. While it
 // is shown the main window is hidden; leaving it brings the main window back.
@@ -9,15 +9,15 @@
 #include <QWidget>
 
 // The score entry window (the form the other windows know as YYLR).
-class YYLR : public QWidget {
+class ScoreEntryWindow : public QWidget {
     Q_OBJECT
 public:
     // The window while it is shown (created on first show, gone once left),
     // so its boxes come back with their design texts each time.
-    static YYLR* Instance;
+    static ScoreEntryWindow* Instance;
 
-    explicit YYLR(QWidget* parent = nullptr);
-    ~YYLR() override;
+    explicit ScoreEntryWindow(QWidget* parent = nullptr);
+    ~ScoreEntryWindow() override;
 
     void Show();
     void Form_Load();       // the dialogs' start folder "演奏记录"

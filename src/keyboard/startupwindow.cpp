@@ -33,16 +33,16 @@ bool lockTaken() {
 
 }  // namespace
 
-std::function<bool()> DZQQD::OtherInstanceRunning = lockTaken;
+std::function<bool()> StartupWindow::OtherInstanceRunning = lockTaken;
 
-QString DZQQD::WelcomeText() {
+QString StartupWindow::WelcomeText() {
     return QStringLiteral(
                "     欢迎使用Tesmir软件,本软件可使用电脑键盘以任意几种乐器进行旋律演奏及节奏伴奏,并新增音乐编辑功能,"
                "可以使用多种乐器演奏旋律和节奏，同时支持各小节各乐器的随意编辑，并由电脑自动演奏，还支持实时演奏和自动演奏的录音和重放！") +
            QStringLiteral("\n            —— Morvela 开发组");
 }
 
-DZQQD::DZQQD(QWidget* parent) : QWidget(parent) {
+StartupWindow::StartupWindow(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Morvela"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
     // 6000 x 4350 twips: 400 x 290 pixels.
@@ -72,7 +72,7 @@ DZQQD::DZQQD(QWidget* parent) : QWidget(parent) {
     Timer1->onTimer = [this] { Timer1_Timer(); };
 }
 
-void DZQQD::Show() {
+void StartupWindow::Show() {
     Form_Load();
     if (QScreen* s = QGuiApplication::primaryScreen()) {
         QRect g = s->availableGeometry();
@@ -82,7 +82,7 @@ void DZQQD::Show() {
     show();
 }
 
-void DZQQD::Form_Load() {
+void StartupWindow::Form_Load() {
     if (OtherInstanceRunning && OtherInstanceRunning()) {
         plat::msgBox(QStringLiteral("你已经运行这个应用程序了！"), plat::kOkOnly);
         plat::endProgram(0);
@@ -102,22 +102,22 @@ void DZQQD::Form_Load() {
     }
 }
 
-void DZQQD::EndSplash() {
+void StartupWindow::EndSplash() {
     if (ended_) return;
     ended_ = true;
     Timer1->setEnabled(false);
-    if (!midi::G.Form1Instance) midi::G.Form1Instance = new Form1();
+    if (!midi::G.Form1Instance) midi::G.Form1Instance = new MainWindow();
     midi::G.Form1Instance->Show();
     hide();
     deleteLater();
 }
 
-void DZQQD::Timer1_Timer() { EndSplash(); }
+void StartupWindow::Timer1_Timer() { EndSplash(); }
 
 // Closing the start-up window is taken as "知道了": the program goes on to its
 // main window rather than running on with no window at all.
-void DZQQD::closeEvent(QCloseEvent* e) {
+void StartupWindow::closeEvent(QCloseEvent* e) {
     e->ignore();
     rt::guard([this] { EndSplash(); });
 }
-void DZQQD::Command1_Click() { EndSplash(); }
+void StartupWindow::Command1_Click() { EndSplash(); }

@@ -9,10 +9,10 @@
 #include <functional>
 
 // The start-up window (the form the other windows know as DZQQD).
-class DZQQD : public QWidget {
+class StartupWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit DZQQD(QWidget* parent = nullptr);
+    explicit StartupWindow(QWidget* parent = nullptr);
     // Loads and shows the window. A second copy of the program ends in the
     // load (under test dialogs the end is thrown as plat::ProgramEnded).
     void Show();

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <functional>
 
-class Form1;
-class Form3;
+class MainWindow;
+class GoodbyeWindow;
 
 namespace midi {
 
@@ -33,8 +33,8 @@ struct RhythmHit {
 
 struct State {
     // Window instances, created on first use and kept for the run.
-    Form1* Form1Instance = nullptr;
-    Form3* Form3Instance = nullptr;
+    MainWindow* Form1Instance = nullptr;
+    GoodbyeWindow* Form3Instance = nullptr;
 
     // Device, paths and texts
     plat::MidiOutHandleValue MidiOutHandle = 0;

@@ -21,7 +21,7 @@ protected:
         midi::resetState();
         editor::song() = editor::Song();
         midi::G.AppPath = folder.path();
-        w = std::make_unique<YYBJ>();
+        w = std::make_unique<EditorWindow>();
         w->Show();
         activation = take();
         dialogs.messages.clear();
@@ -85,6 +85,6 @@ protected:
     testing_support::TestDialogs dialogs;
     testing_support::CaptureDevices devices;
     testing_support::ScratchFolder folder;
-    std::unique_ptr<YYBJ> w;
+    std::unique_ptr<EditorWindow> w;
     Msgs activation;
 };

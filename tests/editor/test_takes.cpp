@@ -40,13 +40,13 @@ bool spoolFails() {
 
 }  // namespace
 
-class TakeTest : public testing_support::ManualSoundTest<Form1Test> {
+class TakeTest : public testing_support::ManualSoundTest<MainWindowTest> {
 protected:
     void SetUp() override {
-        ManualSoundTest<Form1Test>::SetUp();
+        ManualSoundTest<MainWindowTest>::SetUp();
         Hooks.OpenEditor = [this] {
             if (editor && !editor->loaded()) editor.reset();
-            if (!editor) editor = std::make_unique<YYBJ>();
+            if (!editor) editor = std::make_unique<EditorWindow>();
             editor->Show();
         };
         Hooks.ShowMainWindow = [this] { form->Show(); };
@@ -55,11 +55,11 @@ protected:
     void TearDown() override {
         editor.reset();
         Hooks = WindowHooks{};
-        ManualSoundTest<Form1Test>::TearDown();
+        ManualSoundTest<MainWindowTest>::TearDown();
     }
     QString recordFile(const char* name) const { return folder.file(QStringLiteral("演奏记录/") + QString::fromUtf8(name)); }
 
-    std::unique_ptr<YYBJ> editor;
+    std::unique_ptr<EditorWindow> editor;
 };
 
 TEST_F(TakeTest, EditorButtonClosesTheLiveTakeSilencesItAndKeepsTheBox) {
@@ -166,7 +166,7 @@ TEST_F(TakeTest, ATakeThatCannotBeWrittenStopsAndIsSaid) {
 
 // After a halt (numpad "-") numpad "+" counts the note on: 10 ticks before,
 // 14 after.
-TEST_F(Form1Test, NumpadPlusAfterAHaltCountsTheNoteOn) {
+TEST_F(MainWindowTest, NumpadPlusAfterAHaltCountsTheNoteOn) {
     form->Check5->setValue(1);
     key(kG);
     tick(9);
@@ -179,10 +179,10 @@ TEST_F(Form1Test, NumpadPlusAfterAHaltCountsTheNoteOn) {
 
 // Typing any number into a volume or velocity box, key by key, holds the
 // value to the MIDI range and shows no run-time error, in both windows.
-class NumberBoxes : public Form1Test {};
+class NumberBoxes : public MainWindowTest {};
 
 TEST_F(NumberBoxes, OutOfRangeTypingIsHeldAndRaisesNoError) {
-    YYBJ editor;
+    EditorWindow editor;
     editor.Show();
     dialogs.messages.clear();
     struct Box {

@@ -19,7 +19,7 @@ using midi::G;
 
 namespace {
 
-bool isModelLine(Form1& f, const QString& text) {
+bool isModelLine(MainWindow& f, const QString& text) {
     for (int i = 1; i <= f.ChordModelCount; ++i)
         if (f.ChordModelLines(i) == text) return true;
     return false;
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // reader converts each line on its own, so they only cost time).
     if (size == 0 || std::count(data, data + size, '\n') > 120) return 0;
     Program& program = Program::instance();
-    Form1& form = program.window();
+    MainWindow& form = program.window();
     const uint8_t knobs = data[0];
     const QByteArray file(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
     program.folder.write(QStringLiteral("HxJzMx.txt"), file);

@@ -16,7 +16,7 @@ using midi::G;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     Program& program = Program::instance();
-    Form1& form = program.window();
+    MainWindow& form = program.window();
     const QByteArray file(reinterpret_cast<const char*>(data + 1), static_cast<qsizetype>(size - 1));
     program.dialogs.messages.clear();
     const Grid before = snapshot(form);

@@ -25,7 +25,7 @@ constexpr int kTicks = 1000;
 
 // The play button as a user stops a play: the press silences; its click
 // stops a play that is still marked running (else it would start one).
-void stopPlay(Form1& f) {
+void stopPlay(MainWindow& f) {
     if (!f.AutoPlayRunning && !f.Timer3->enabled()) return;
     f.Yuepu_MouseDown(0);
     if (f.AutoPlayRunning) f.Yuepu_Click(0);
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         p.folder.write(QStringLiteral("演奏记录/2.bin"), "ZZ\r\n");
         return p;
     }();
-    Form1& f = program.window();
+    MainWindow& f = program.window();
     if (size > 1024) return 0;
     stopPlay(f);
     program.devices.take();

@@ -41,7 +41,7 @@ Settings current() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Program& program = Program::instance();
-    Form1& form = program.window();
+    MainWindow& form = program.window();
     const QByteArray input(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     program.folder.write(QStringLiteral("vanto.ini"), input);
     QFile::remove(program.folder.file(QStringLiteral("vanto.ini.bak")));

@@ -56,7 +56,7 @@ bool Program::reopen() {
     midi::resetState();
     rt::clearProgramEndRequest();
     dialogs.messages.clear();
-    form_ = std::make_unique<Form1>();
+    form_ = std::make_unique<MainWindow>();
     midi::G.Form1Instance = form_.get();
     form_->Rnd = [] { return 0.5; };
     // Nothing is painted: no invariant looks at pixels, and the players'

@@ -27,7 +27,7 @@ public:
     // Shows a new main window over the folder as it is now, as at a start of
     // the program; true when the program ended during the showing.
     bool reopen();
-    Form1& window() { return *form_; }
+    MainWindow& window() { return *form_; }
 
     testing_support::TestDialogs dialogs;
     testing_support::CaptureDevices devices;
@@ -35,7 +35,7 @@ public:
 
 private:
     Program();
-    std::unique_ptr<Form1> form_;
+    std::unique_ptr<MainWindow> form_;
 };
 
 // The settings file as the program writes it.

@@ -26,7 +26,7 @@ struct Grid {
     bool operator==(const Grid&) const = default;
 };
 
-inline Grid snapshot(Form1& f) {
+inline Grid snapshot(MainWindow& f) {
     Grid g;
     g.volume = f.VsbVol->listIndex();
     for (auto* o : f.Option1) g.meter.push_back(o->value());
@@ -47,7 +47,7 @@ inline Grid snapshot(Form1& f) {
     return g;
 }
 
-inline void checkConsistent(Form1& f, const QString& text) {
+inline void checkConsistent(MainWindow& f, const QString& text) {
     int selected = 0;
     for (auto* o : f.Option1) selected += o->value() ? 1 : 0;
     FUZZ_CHECK(selected == 1);
@@ -72,7 +72,7 @@ inline void checkConsistent(Form1& f, const QString& text) {
             FUZZ_CHECK(h.Enabled == (row[s]->value() == 1 ? midi::True : midi::False));
             FUZZ_CHECK(h.Volume == velocity);
             FUZZ_CHECK(h.DrumNote == sound + 35);
-            FUZZ_CHECK(h.Message == Form1::RhythmHitMessage(static_cast<int16_t>(sound + 35), velocity));
+            FUZZ_CHECK(h.Message == MainWindow::RhythmHitMessage(static_cast<int16_t>(sound + 35), velocity));
         }
     }
     for (int r = 3; r <= 4; ++r)

@@ -22,7 +22,7 @@ inline QByteArray defaultSettingsBytes() {
     return plat::toGbk(keyboard::DefaultSettingsText() + QStringLiteral("\r\n"));
 }
 
-class Form1Test : public ::testing::Test, protected testing_support::MidiMessageAids {
+class MainWindowTest : public ::testing::Test, protected testing_support::MidiMessageAids {
 protected:
     // Key codes the tests press.
     static constexpr int kG = 71, kH = 72, kSpace = 32, kBack = 8, kNumPlus = 107, kNumMinus = 109;
@@ -54,7 +54,7 @@ protected:
         midi::CloseMidiOut();
         midi::resetState();
         dialogs.messages.clear();
-        form = std::make_unique<Form1>();
+        form = std::make_unique<MainWindow>();
         midi::G.Form1Instance = form.get();
         form->Rnd = [this] { return nextRandom; };
         try {
@@ -117,5 +117,5 @@ protected:
     testing_support::TestDialogs dialogs;
     testing_support::CaptureDevices devices;
     testing_support::ScratchFolder folder;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
 };

@@ -12,7 +12,7 @@ using namespace midi;
 
 namespace {
 
-class ChordModels : public Form1Test {
+class ChordModels : public MainWindowTest {
 protected:
     void draws(std::vector<double> values) {
         seq = std::move(values);
@@ -153,10 +153,10 @@ TEST_F(ChordModels, OnlyTheFirstHundredLinesAreRead) {
     EXPECT_EQ(form->Text5->text(), line("L100"));
 }
 
-class ChordPlayback : public Form1Test {
+class ChordPlayback : public MainWindowTest {
 protected:
     void SetUp() override {
-        Form1Test::SetUp();
+        MainWindowTest::SetUp();
         form->Timer4->setInterval(65535);  // the test drives the fade
     }
     void setPatterns(const QString& everyBar, const QString& everyTwoBars, const QString& order = QStringLiteral("1")) {
@@ -166,7 +166,7 @@ protected:
         form->Text6_LostFocus();
         take();
     }
-    Msgs step(void (Form1::*track)(), int rhythmStep) {
+    Msgs step(void (MainWindow::*track)(), int rhythmStep) {
         G.RhythmStep = static_cast<i16>(rhythmStep);
         (form.get()->*track)();
         return take();
@@ -175,7 +175,7 @@ protected:
 
 TEST_F(ChordPlayback, TrackOneNoteHoldRestAndChord) {
     setPatterns(QStringLiteral("KC--XZCCWG"), QString());
-    const auto t1 = &Form1::BZHX;
+    const auto t1 = &MainWindow::BZHX;
     // Pans of channels 3 and 4 come from the pan table: 20 and 108.
     EXPECT_EQ(step(t1, 0), (Msgs{msg(0x83, 36, 0), msg(0xB3, 10, 20), msg(0x93, 60, 55)}));
     EXPECT_EQ(step(t1, 1), Msgs{});  // "--" lets the note ring
@@ -194,7 +194,7 @@ TEST_F(ChordPlayback, TrackTwoSoundsOnChannelsThreeAndFour) {
     setPatterns(QString(), QStringLiteral("WC--AMLC"), QStringLiteral("5"));
     form->HxYL->setText(QStringLiteral("120"));
     take();
-    const auto t2 = &Form1::BZHX2;
+    const auto t2 = &MainWindow::BZHX2;
     // Chord 5 moves C to G: "WC" plays note 36 + 19.
     EXPECT_EQ(step(t2, 0), (Msgs{msg(0x83, 36, 0), msg(0x84, 36, 0), msg(0xB3, 10, 20), msg(0x93, 55, 120),
                                  msg(0xB4, 10, 108), msg(0x94, 55, 120)}));

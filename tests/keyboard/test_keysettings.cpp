@@ -15,7 +15,7 @@ namespace {
 void writeWave(const QString& path, double seconds) { testing_support::writeLevel(path, seconds, 0.3f); }
 }  // namespace
 
-class KeySettingsTest : public testing_support::ManualSoundTest<Form1Test> {
+class KeySettingsTest : public testing_support::ManualSoundTest<MainWindowTest> {
 protected:
     void openPage() { form->Xxk[5]->setValue(true); }
     std::vector<int> lists() const {

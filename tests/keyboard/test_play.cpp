@@ -13,9 +13,9 @@
 
 using namespace midi;
 using testing_support::hexList;
-using PlayTest = Form1Test;
-using ClockTest = Form1Test;
-using VoicesTest = Form1Test;
+using PlayTest = MainWindowTest;
+using ClockTest = MainWindowTest;
+using VoicesTest = MainWindowTest;
 
 TEST_F(PlayTest, NoteKeysPlayTheirOffsetAndRecordTheirToken) {
     key(kG);
@@ -414,7 +414,7 @@ TEST(VirtualKeys, ScanCodesDecideOverQtKeyValues) {
 }
 
 namespace {
-class MouseTest : public Form1Test {
+class MouseTest : public MainWindowTest {
 protected:
     void mouse(QWidget* target, QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons held) {
         QMouseEvent e(type, QPointF(p), QPointF(target->mapToGlobal(p)), button, held, Qt::NoModifier);
@@ -432,7 +432,7 @@ TEST_F(MouseTest, HitTestAgreesWithTheDrawnKeysUpToTheirEdges) {
     // Every key is found at the middle of what is visible of it.
     for (int k = 0; k <= 64; ++k) {
         const QRect r = form->Picture1[k]->geometry();
-        EXPECT_EQ(Form1::KeyAt(r.center().x(), G.KeyIsWhite(k) == True ? 100 : r.center().y()), k) << k;
+        EXPECT_EQ(MainWindow::KeyAt(r.center().x(), G.KeyIsWhite(k) == True ? 100 : r.center().y()), k) << k;
     }
     const int edges[][3] = {
         {13, 10, 0},    {14, 10, 1},    {31, 10, 1},  {32, 10, 2},   // C sharp's edges
@@ -441,7 +441,7 @@ TEST_F(MouseTest, HitTestAgreesWithTheDrawnKeysUpToTheirEdges) {
         {181, 10, 11},  {182, 10, 12},                               // B: no black key to its right
         {987, 10, 64},  {960, 10, 63},                               // no F sharp after the last E
         {-1, 50, -1},   {10, -1, -1},   {10, 121, -1}, {988, 50, -1}};
-    for (const auto& c : edges) EXPECT_EQ(Form1::KeyAt(c[0], c[1]), c[2]) << c[0] << "," << c[1];
+    for (const auto& c : edges) EXPECT_EQ(MainWindow::KeyAt(c[0], c[1]), c[2]) << c[0] << "," << c[1];
 }
 
 TEST_F(MouseTest, PressPlaysAKeyTheMutePadReleasesIt) {

@@ -23,7 +23,7 @@ std::string quotedCommand(const char* verb, const QString& path, const char* tai
 
 }  // namespace
 
-class RecorderTest : public testing_support::RecorderCommandTest<Form1Test> {
+class RecorderTest : public testing_support::RecorderCommandTest<MainWindowTest> {
 protected:
     // Which picture (107..112) a button shows; 0 for none.
     int picture(int button) const {

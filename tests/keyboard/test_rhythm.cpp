@@ -13,10 +13,10 @@ using namespace midi;
 namespace {
 int32_t hit(int key, int velocity) { return 0x99 + key * 256 + velocity * 65536; }
 
-class RhythmGrid : public Form1Test {
+class RhythmGrid : public MainWindowTest {
 protected:
     void SetUp() override {
-        Form1Test::SetUp();
+        MainWindowTest::SetUp();
         G.BeatInterval = 16000;
         form->Timer4->setInterval(65535);
     }
@@ -92,7 +92,7 @@ QString marks(std::initializer_list<int> a, std::initializer_list<int> b, std::i
     return m;
 }
 
-class RhythmFile : public Form1Test {
+class RhythmFile : public MainWindowTest {
 protected:
     void writeRecord(const QString& name, const QString& line) const {
         folder.write(QStringLiteral("演奏记录/") + name, plat::toGbk(line) + "\r\n");

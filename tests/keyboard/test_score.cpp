@@ -24,7 +24,7 @@ QByteArray rhythmFileBytes(const char* name, const char* velocity = "05", const 
 const QString kScoreError = QStringLiteral("乐谱中出现错误，请修改！");
 }  // namespace
 
-class ScoreTest : public Form1Test {
+class ScoreTest : public MainWindowTest {
 protected:
     void PrepareFolder() override {
         folder.write(QStringLiteral("演奏记录/01a.bin"), rhythmFileBytes("01a.bin"));
@@ -325,7 +325,7 @@ TEST_F(ScoreTest, ASaveCancelledDuringAPlayLeavesItStopped) {
     EXPECT_EQ(only(tick3(), 0x90, 0x90), Msgs{msg(0x90, 60, 85)});
 }
 
-class ScoreCommandsTest : public Form1Test {
+class ScoreCommandsTest : public MainWindowTest {
 protected:
     void PrepareFolder() override {  // a pattern line, then more than 32 KB
         folder.write(QStringLiteral("演奏记录/big.bin"), rhythmFileBytes("big.bin", "06", QByteArray(40000, 'x') + "\r\n"));
@@ -387,12 +387,12 @@ TEST_F(ScoreCommandsTest, OpenStartsTheClockOnceTheDialogIsGone) {
     EXPECT_GE(form->Timer3->nextDeadlineNs(), closedNs + qint64(form->Timer3->interval()) * 1000000);
 }
 
-class ScoreBoxTest : public Form1Test {
+class ScoreBoxTest : public MainWindowTest {
 protected:
     void TearDown() override {
-        delete YYLR::Instance;
+        delete ScoreEntryWindow::Instance;
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Form1Test::TearDown();
+        MainWindowTest::TearDown();
     }
     void openFile(const QString& path) {
         dialogs.fileAnswers.push_back(path);
@@ -503,7 +503,7 @@ TEST_F(ScoreBoxTest, ClearDuringAPlayEndsItAtTheNextRead) {
 TEST_F(ScoreBoxTest, ScoreEntryWindowSavesAndOpensAndHandsBackTheMainWindow) {
     form->Text3->setText(QStringLiteral("KC8TZ"));  // typed, never played
     form->XINJIAN_Click();
-    YYLR* entry = YYLR::Instance;
+    ScoreEntryWindow* entry = ScoreEntryWindow::Instance;
     ASSERT_NE(entry, nullptr);
     EXPECT_TRUE(entry->isVisible());
     EXPECT_FALSE(form->isVisible());
@@ -529,7 +529,7 @@ TEST_F(ScoreBoxTest, ScoreEntryWindowSavesAndOpensAndHandsBackTheMainWindow) {
     EXPECT_EQ(folder.read(QStringLiteral("演奏记录/副本.txt")), QByteArray("KC8KD\r\nKE4TZ\r\n"));
     // Back: the main window shows again with what its box held.
     entry->FANHUI->click();
-    EXPECT_EQ(YYLR::Instance, nullptr);
+    EXPECT_EQ(ScoreEntryWindow::Instance, nullptr);
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->Text3->text(), QStringLiteral("KC8TZ"));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -542,11 +542,11 @@ TEST_F(ScoreBoxTest, ScoreEntryWindowSavesAndOpensAndHandsBackTheMainWindow) {
 
     // Closing the window is leaving it too; it comes back fresh.
     form->XINJIAN_Click();
-    YYLR::Instance->Text1->setText(QStringLiteral("KC"));
-    YYLR::Instance->close();
+    ScoreEntryWindow::Instance->Text1->setText(QStringLiteral("KC"));
+    ScoreEntryWindow::Instance->close();
     EXPECT_TRUE(form->isVisible());
-    EXPECT_EQ(YYLR::Instance, nullptr);
+    EXPECT_EQ(ScoreEntryWindow::Instance, nullptr);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     form->XINJIAN_Click();
-    EXPECT_TRUE(YYLR::Instance->Text1->text().isEmpty());
+    EXPECT_TRUE(ScoreEntryWindow::Instance->Text1->text().isEmpty());
 }

@@ -35,27 +35,27 @@ QByteArray settingsBytes(const QStringList& lines, const QString& end = QStringL
 
 }  // namespace
 
-class StartupWindow : public Form1Test {
+class StartupWindowTest : public MainWindowTest {
 protected:
     void SetUp() override {
-        Form1Test::SetUp();
+        MainWindowTest::SetUp();
         form.reset();
         G.Form1Instance = nullptr;
         QFile::remove(folder.file(QStringLiteral("vanto.ini")));
     }
 };
 
-TEST_F(StartupWindow, SecondCopyOnlySaysSoAndEnds) {
-    DZQQD::OtherInstanceRunning = [] { return true; };
-    DZQQD splash;
+TEST_F(StartupWindowTest, SecondCopyOnlySaysSoAndEnds) {
+    StartupWindow::OtherInstanceRunning = [] { return true; };
+    StartupWindow splash;
     EXPECT_THROW(splash.Form_Load(), plat::ProgramEnded);
     EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("你已经运行这个应用程序了！")});
     EXPECT_FALSE(QFile::exists(folder.file(QStringLiteral("vanto.ini"))));
 }
 
-TEST_F(StartupWindow, WritesTheDefaultSettingsAndItsButtonOpensTheMainWindow) {
-    DZQQD::OtherInstanceRunning = [] { return false; };
-    auto* splash = new DZQQD();
+TEST_F(StartupWindowTest, WritesTheDefaultSettingsAndItsButtonOpensTheMainWindow) {
+    StartupWindow::OtherInstanceRunning = [] { return false; };
+    auto* splash = new StartupWindow();
     splash->Show();
     const QByteArray bytes = folder.read(QStringLiteral("vanto.ini"));
     // GBK with CR LF: 52 lines and an empty 53rd.
@@ -73,9 +73,9 @@ TEST_F(StartupWindow, WritesTheDefaultSettingsAndItsButtonOpensTheMainWindow) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-using SettingsFile = Form1Test;
-using MainWindowLoad = Form1Test;
-using MainWindow = Form1Test;
+using SettingsFile = MainWindowTest;
+using MainWindowLoad = MainWindowTest;
+using MainWindowShell = MainWindowTest;
 
 TEST_F(SettingsFile, WrittenFormReadsBackWithAnyLineEndAnyCaseAndExtraLinesIgnored) {
     for (const QString end : {QStringLiteral("\r\n"), QStringLiteral("\n"), QStringLiteral("\r")}) {
@@ -194,11 +194,11 @@ TEST_F(MainWindowLoad, ChangingTheDeviceResendsTheVoicePrograms) {
                                               msg(0xB2, 0, 0), msg(0xC2, 78, 0)}));
 }
 
-TEST_F(MainWindow, ExitButtonAndCloseBoxBothReachTheGoodbyeWindow) {
+TEST_F(MainWindowShell, ExitButtonAndCloseBoxBothReachTheGoodbyeWindow) {
     form->Command1_Click();
     EXPECT_EQ(G.MidiOutHandle, 0u);
     EXPECT_FALSE(form->isVisible());
-    std::unique_ptr<Form3> goodbye(std::exchange(G.Form3Instance, nullptr));
+    std::unique_ptr<GoodbyeWindow> goodbye(std::exchange(G.Form3Instance, nullptr));
     ASSERT_TRUE(goodbye);
     EXPECT_TRUE(goodbye->isVisible());
     EXPECT_TRUE(goodbye->Timer1->enabled());
@@ -217,7 +217,7 @@ TEST_F(MainWindow, ExitButtonAndCloseBoxBothReachTheGoodbyeWindow) {
     goodbye->Timer1->setEnabled(false);
 }
 
-TEST_F(MainWindow, NoTextShowsAnUnfilledPlaceholder) {
+TEST_F(MainWindowShell, NoTextShowsAnUnfilledPlaceholder) {
     for (QWidget* w : form->findChildren<QWidget*>()) {
         EXPECT_FALSE(w->toolTip().contains(QStringLiteral("%1"))) << w->toolTip().toStdString();
         if (auto* b = qobject_cast<QAbstractButton*>(w)) EXPECT_FALSE(b->text().contains(u'%')) << b->text().toStdString();
@@ -238,7 +238,7 @@ public:
 };
 }  // namespace
 
-TEST_F(MainWindow, WebPageButtonOpensTheAddressAndSaysSoOnlyForResultsOneToThirtyOne) {
+TEST_F(MainWindowShell, WebPageButtonOpensTheAddressAndSaysSoOnlyForResultsOneToThirtyOne) {
     FakeShell shell;
     const struct { intptr_t result; bool message; } cases[] = {
         {42, false}, {32, false}, {0, false}, {1, true}, {31, true}, {0x10005, true}, {0x10020, false}};
@@ -252,7 +252,7 @@ TEST_F(MainWindow, WebPageButtonOpensTheAddressAndSaysSoOnlyForResultsOneToThirt
     }
 }
 
-TEST_F(MainWindow, ClockShowsItsTimeSourceAndTheLineScrollsRoundWholeAndWaveVolumeTakesTheLeftArgument) {
+TEST_F(MainWindowShell, ClockShowsItsTimeSourceAndTheLineScrollsRoundWholeAndWaveVolumeTakesTheLeftArgument) {
     QDateTime now(QDate(2011, 12, 30), QTime(23, 59, 59));
     form->Now = [&now] { return now; };
     const QString line = form->Label8->caption();
