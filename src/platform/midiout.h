@@ -121,10 +121,10 @@ void setMidiLogPath(const std::string& path);
 // Microseconds since program start on the clock of the MIDI log.
 uint64_t midiLogMicros();
 
-// When the messages sent now are due. A clock that keeps musical time sets
-// it around its tick: the tick's deadline plus kClockLookAheadNs, so the
-// embedded synthesizer sounds them at that moment to the frame, however late
-// the tick ran (by less than the look-ahead). Outside such a scope messages
+// When the messages sent now are due. A clock that keeps musical time runs
+// its tick kClockLookAheadNs before the tick's deadline and sets this to the
+// deadline around it, so the embedded synthesizer sounds them at that moment
+// to the frame, however late the tick ran (by less than the look-ahead). Outside such a scope messages
 // are due at once (0). Per thread; scopes nest, and a scope of 0 (an event
 // loop run inside a tick: keys pressed meanwhile) goes back to "at once".
 constexpr int64_t kClockLookAheadNs = 20'000'000;

@@ -493,10 +493,13 @@ void Timer::apply(bool restart) {
 
 void Timer::schedule() {
     if (g_timersHeld) return;
-    const qint64 waitNs = deadline_ - nowNs();
+    // The tick runs the look-ahead before its deadline and stamps what it
+    // sends with the deadline itself: a main thread late by less than the
+    // look-ahead changes nothing heard, and a clock started at a key press
+    // keeps its first step as long as the others.
+    const qint64 waitNs = deadline_ - plat::kClockLookAheadNs - nowNs();
     // Qt's timers count whole milliseconds and may wake a little late: wake
-    // one to two milliseconds before the deadline, and fire() sleeps out the
-    // rest, so a tick comes neither early nor late.
+    // one to two milliseconds early, and fire() sleeps out the rest.
     const int waitMs = waitNs <= 0 ? 0 : std::max(0, int(waitNs / 1000000) - 1);
     timer_.setSingleShot(true);
     timer_.start(waitMs);
@@ -515,13 +518,14 @@ void Timer::fire() {
         return;
     }
     qint64 now = nowNs();
-    if (deadline_ - now > kEarlyNs) {
-        // Woken well before the deadline: wait again.
+    const qint64 wake = deadline_ - plat::kClockLookAheadNs;
+    if (wake - now > kEarlyNs) {
+        // Woken well before its time: wait again.
         schedule();
         return;
     }
-    if (deadline_ > now) {
-        std::this_thread::sleep_for(std::chrono::nanoseconds(deadline_ - now));
+    if (wake > now) {
+        std::this_thread::sleep_for(std::chrono::nanoseconds(wake - now));
         now = nowNs();
     }
     // A tick due long ago belongs to a stall: keep time from now.
@@ -530,11 +534,11 @@ void Timer::fire() {
     deadline_ = tickDeadline_ + qint64(interval_) * 1000000;
     firing_ = true;
     {
-        // What the tick sends is due at its deadline (on the steady clock)
-        // plus the look-ahead: the synthesizer sounds it then, to the frame.
+        // What the tick sends is due at its deadline (on the steady clock):
+        // the synthesizer sounds it then, to the frame.
         const qint64 steadyNow = std::chrono::duration_cast<std::chrono::nanoseconds>(
                                      std::chrono::steady_clock::now().time_since_epoch()).count();
-        plat::MidiDueTime due(steadyNow + (tickDeadline_ - nowNs()) + plat::kClockLookAheadNs);
+        plat::MidiDueTime due(steadyNow + (tickDeadline_ - nowNs()));
         tick();
     }
     firing_ = false;
