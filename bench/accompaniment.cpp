@@ -85,19 +85,6 @@ void rewindToBarStart(MainWindow& form) {
     midi::G.AccompToken(2) = 65;
 }
 
-// The audition with drums on every row and both chord tracks, in 4/4.
-void startAccompaniment(MainWindow& form) {
-    form.Option1[2]->setValue(true);
-    for (int r = 0; r < 3; ++r) {
-        form.LblInst[r]->setListIndex(r == 0 ? 0 : r == 1 ? 3 : 7);
-        std::vector<ui::CheckBox*>& row = form.StepRow(r);
-        for (size_t c = 0; c < row.size(); ++c) row[c]->setValue(c % (r + 2) == 0 ? 1 : 0);
-    }
-    form.xuanyue->setListIndex(1);
-    form.Check5->setValue(1);
-    form.Check8->setValue(1);
-    form.BzQd->setValue(1);
-}
 
 // The program as started by a user, playing along for `seconds`.
 void playThroughServer(int seconds) {
@@ -115,7 +102,7 @@ void playThroughServer(int seconds) {
     if (!form) return;
     plat::AudioEngine& engine = plat::AudioEngine::instance();
     if (!engine.running()) engine.start(plat::AudioEngine::Output::Auto);
-    startAccompaniment(*form);
+    bench::startAccompaniment(*form);
     static const int keys[] = {71, 72, 74, 75, 76, 84, 89, 85, 73, 79};
     int strike = 0;
     QTimer melody;

@@ -6,6 +6,7 @@
 
 #include "quietdialogs.h"
 #include "keyboard/appfolder.h"
+#include "keyboard/mainwindow.h"
 #include "platform/textcodec.h"
 
 #include <QApplication>
@@ -89,5 +90,29 @@ public:
 private:
     QTemporaryDir dir_;
 };
+
+// The audition with drums on every row and both chord tracks, in 4/4.
+inline void startAccompaniment(MainWindow& form) {
+    form.Option1[2]->setValue(true);
+    for (int r = 0; r < 3; ++r) {
+        form.LblInst[r]->setListIndex(r == 0 ? 0 : r == 1 ? 3 : 7);
+        std::vector<ui::CheckBox*>& row = form.StepRow(r);
+        for (size_t c = 0; c < row.size(); ++c) row[c]->setValue(c % (r + 2) == 0 ? 1 : 0);
+    }
+    form.xuanyue->setListIndex(1);
+    form.Check5->setValue(1);
+    form.Check8->setValue(1);
+    form.BzQd->setValue(1);
+}
+
+// A recorded score of `chars` characters, as long playing leaves it.
+inline QString longScore(int chars) {
+    static const char* const tokens[] = {"KC", "KD", "KE", "KF", "KG", "KA", "KB", "WG", "HC", "XZ"};
+    QString s;
+    s.reserve(chars + 8);
+    for (int i = 0; s.size() < chars; ++i) s += QString::number(2 + 2 * (i % 4)) + QLatin1String(tokens[i % 10]);
+    s.truncate(chars);
+    return s;
+}
 
 }  // namespace bench

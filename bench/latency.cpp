@@ -127,15 +127,6 @@ MainWindow* startProgram(const Clock::time_point& t0, std::vector<Figure>& figur
     return form;
 }
 
-// A recorded score of `chars` characters, as long playing leaves it.
-QString longScore(int chars) {
-    static const char* const tokens[] = {"KC", "KD", "KE", "KF", "KG", "KA", "KB", "WG", "HC", "XZ"};
-    QString s;
-    s.reserve(chars + 8);
-    for (int i = 0; s.size() < chars; ++i) s += QString::number(2 + 2 * (i % 4)) + QLatin1String(tokens[i % 10]);
-    s.truncate(chars);
-    return s;
-}
 
 double cpuSeconds() {
     rusage u{};
@@ -231,7 +222,7 @@ std::vector<Figure> keyLatencyFigures(MainWindow* form) {
         {"key_event_to_device_ms_median", median(deviceLatencies)},
         {"key_event_to_device_ms_p99", bench::percentile(deviceLatencies, 0.99)},
     };
-    form->Text3->setText(longScore(100000));
+    form->Text3->setText(bench::longScore(100000));
     figures.push_back({"key_to_frame_ms_median_long_score", median(keyLatencies(form, kNotes / 3))});
     form->Text3->setText(QString());
     return figures;

@@ -60,19 +60,6 @@ void writeLoopWave(const QString& path) {
     sf_close(f);
 }
 
-// The audition with drums on every row and both chord tracks, in 4/4.
-void startAccompaniment(MainWindow& form) {
-    form.Option1[2]->setValue(true);
-    for (int r = 0; r < 3; ++r) {
-        form.LblInst[r]->setListIndex(r == 0 ? 0 : r == 1 ? 3 : 7);
-        std::vector<ui::CheckBox*>& row = form.StepRow(r);
-        for (size_t c = 0; c < row.size(); ++c) row[c]->setValue(c % (r + 2) == 0 ? 1 : 0);
-    }
-    form.xuanyue->setListIndex(1);
-    form.Check5->setValue(1);
-    form.Check8->setValue(1);
-    form.BzQd->setValue(1);
-}
 
 }  // namespace
 
@@ -98,7 +85,7 @@ int main(int argc, char** argv) {
     const QString loop = folder.filePath(QStringLiteral("loop.wav"));
     writeLoopWave(loop);
     plat::sndPlaySoundA(plat::toGbk(loop).constData(), plat::kSndAsync | plat::kSndNoDefault | plat::kSndLoop);
-    startAccompaniment(*form);
+    bench::startAccompaniment(*form);
     static const int keys[] = {71, 72, 74, 75, 76, 84, 89, 85, 73, 79};
     int strike = 0;
     QTimer melody;

@@ -73,15 +73,6 @@ public:
 
 void print(const std::string& name, double v) { std::printf("%s: %.3f\n", name.c_str(), v); }
 
-// A recorded score of `chars` characters, as long playing leaves it.
-QString longScore(int chars) {
-    static const char* const tokens[] = {"KC", "KD", "KE", "KF", "KG", "KA", "KB", "WG", "HC", "XZ"};
-    QString s;
-    s.reserve(chars + 8);
-    for (int i = 0; s.size() < chars; ++i) s += QString::number(2 + 2 * (i % 4)) + QLatin1String(tokens[i % 10]);
-    s.truncate(chars);
-    return s;
-}
 
 struct Bench {
     MainWindow& form;
@@ -171,7 +162,7 @@ int main(int argc, char** argv) {
     b.keys("empty", 200);
 
     // A long score put in the box by "打开" (the play stopped at once).
-    folder.write(QStringLiteral("演奏记录/long.txt"), plat::toGbk(longScore(300000)) + "\r\n");
+    folder.write(QStringLiteral("演奏记录/long.txt"), plat::toGbk(bench::longScore(300000)) + "\r\n");
     dialogs.answers.push_back(folder.file(QStringLiteral("演奏记录/long.txt")));
     form->Yuepu_Click(2);
     QCoreApplication::processEvents();
@@ -180,7 +171,7 @@ int main(int argc, char** argv) {
     b.keys("300k", 200);
 
     b.stop();
-    form->Text3->setText(longScore(1000000));
+    form->Text3->setText(bench::longScore(1000000));
     QCoreApplication::processEvents();
     b.keys("1m", 100);
     const auto t0 = Clock::now();

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Morvela needs to build, run and test; only what
-# is missing. Run as root (it uses apt-get).
+# is missing, and any further packages named as arguments. Run as root (it
+# uses apt-get).
 set -euo pipefail
 
 PACKAGES=(
@@ -13,6 +14,7 @@ PACKAGES=(
   xvfb xauth xdotool libx11-dev
   clang libclang-rt-14-dev
   ccache
+  "$@"
 )
 
 missing=()
