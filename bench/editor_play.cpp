@@ -11,7 +11,8 @@
 // messages_per_step_max: short messages the heaviest step sends.
 //
 // note_error_ms_p99, note_error_ms_max: how late each step of a real-time
-// song play is sounded against its due time (start + k x interval), over
+// song play is sent against its due time (start + k x interval, less the
+// clock's look-ahead), over
 // 2000 steps on the embedded synthesizer with the silent (null) output.
 // drift_ms_end: the lateness of the last of those steps (when the tick ran).
 // rendered_grid_error_ms_p50 / _p99 / _max: for every note-on the play clock
@@ -130,7 +131,8 @@ void realTimePlay(EditorWindow& w, int intervalMs) {
     std::vector<double> errors;
     const int n = std::min<int>(static_cast<int>(sounded.size()), kSteps - 1);
     for (int k = 0; k < n; ++k) {
-        const qint64 due = firstDue + qint64(k) * intervalMs * 1000000;
+        // The clock runs each tick the look-ahead before its deadline.
+        const qint64 due = firstDue + qint64(k) * intervalMs * 1000000 - plat::kClockLookAheadNs;
         errors.push_back((sounded[k] - due) / 1e6);
     }
     std::vector<double> lateness;

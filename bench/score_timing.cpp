@@ -14,7 +14,8 @@
 //             drums and chord tracks play on the same clock);
 //   restart_* the first 300 short notes on a clock that restarts its countdown
 //             at every token, as a plain timer does: the lateness adds up.
-//   note_error_ms_p50 / _p99 / _max: absolute error over short and long;
+//   note_error_ms_p50 / _p99 / _max: absolute error over short and long, of
+//   when each note was sent against its tick's deadline less the look-ahead;
 //   drift_ms_end: the error of the last note (the larger of the two scores).
 //   *_clock_late_ms_p99: how late the ticks that strike the notes started
 //   (the clock's share of the error); *_in_tick_ms_p99: from the start of
@@ -132,7 +133,8 @@ Result play(MainWindow& form, TimingSynth& synth, int notes, int length, const Q
     r.renderedMs = bench::gridErrorsMs(engine.takeNoteOnTrace(), engine.sampleRate());
     r.complete = static_cast<int>(synth.noteOnNs.size()) == notes;
     for (size_t i = 0; i < synth.noteOnNs.size(); ++i) {
-        const qint64 ideal = start + tickNs * qint64(length) * qint64(i);
+        // The clock runs each tick the look-ahead before its deadline.
+        const qint64 ideal = start + tickNs * qint64(length) * qint64(i) - plat::kClockLookAheadNs;
         r.errorsMs.push_back((synth.noteOnNs[i] - ideal) / 1e6);
         r.clockLateMs.push_back((synth.tickOfNoteNs[i] - ideal) / 1e6);
         r.inTickMs.push_back((synth.noteOnNs[i] - synth.tickOfNoteNs[i]) / 1e6);
