@@ -94,14 +94,9 @@ void playThroughServer(int seconds) {
     plat::resetMidiDeviceTable();
     const bench::ProgramFolder folder(true);
     keyboard::SetProgramFolder(folder.path());
-    StartupWindow::OtherInstanceRunning = [] { return false; };
-    auto* splash = new StartupWindow();
-    splash->Show();
-    splash->Command1_Click();
-    MainWindow* form = midi::G.Form1Instance;
+    MainWindow* form = bench::startAsUser();
     if (!form) return;
     plat::AudioEngine& engine = plat::AudioEngine::instance();
-    if (!engine.running()) engine.start(plat::AudioEngine::Output::Auto);
     bench::startAccompaniment(*form);
     static const int keys[] = {71, 72, 74, 75, 76, 84, 89, 85, 73, 79};
     int strike = 0;

@@ -7,6 +7,9 @@
 #include "quietdialogs.h"
 #include "keyboard/appfolder.h"
 #include "keyboard/mainwindow.h"
+#include "keyboard/startupwindow.h"
+#include "midi/state.h"
+#include "platform/audioengine.h"
 #include "platform/textcodec.h"
 
 #include <QApplication>
@@ -90,6 +93,21 @@ public:
 private:
     QTemporaryDir dir_;
 };
+
+// The program started as a user starts it: the start-up window and its
+// button, then the engine on the desktop's output. Null when no main window
+// came up.
+inline MainWindow* startAsUser() {
+    StartupWindow::OtherInstanceRunning = [] { return false; };
+    auto* splash = new StartupWindow();
+    splash->Show();
+    splash->Command1_Click();
+    MainWindow* form = midi::G.Form1Instance;
+    if (!form) return nullptr;
+    plat::AudioEngine& engine = plat::AudioEngine::instance();
+    if (!engine.running()) engine.start(plat::AudioEngine::Output::Auto);
+    return form;
+}
 
 // The audition with drums on every row and both chord tracks, in 4/4.
 inline void startAccompaniment(MainWindow& form) {

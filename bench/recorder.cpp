@@ -73,14 +73,9 @@ int main(int argc, char** argv) {
     if (ini.open(QIODevice::WriteOnly)) ini.write(plat::toGbk(keyboard::DefaultSettingsText() + QStringLiteral("\r\n")));
     ini.close();
     keyboard::SetProgramFolder(folder.path());
-    StartupWindow::OtherInstanceRunning = [] { return false; };
-    auto* splash = new StartupWindow();
-    splash->Show();
-    splash->Command1_Click();
-    MainWindow* form = midi::G.Form1Instance;
+    MainWindow* form = bench::startAsUser();
     if (!form) return 1;
     plat::AudioEngine& engine = plat::AudioEngine::instance();
-    if (!engine.running()) engine.start(plat::AudioEngine::Output::Auto);
 
     const QString loop = folder.filePath(QStringLiteral("loop.wav"));
     writeLoopWave(loop);
