@@ -140,6 +140,7 @@ void EditorWindow::buildControls() {
     BCBJ = place(new ui::CommandButton(QStringLiteral("保存编辑"), this), 336, y3, 76, 26);
     BCBJ->setToolTip(QStringLiteral("保存正在编辑的音乐编辑，以备再次修改编辑！"));
     DRYP = place(new ui::CommandButton(QStringLiteral("导入记录乐谱"), this), 416, y3, 96, 26);
+    DRYP->setToolTip(QStringLiteral("导入用电子琴演奏或编辑的乐谱进行全新编辑！"));
     BZWJ = place(new ui::CommandButton(QStringLiteral("帮  助"), this), 560, y3, 76, 26);
     TUICHU = place(new ui::CommandButton(QStringLiteral("退出窗口"), this), 640, y3, 98, 26);
     TUICHU->setToolTip(QStringLiteral("退出编辑窗口返回主电子琴界面！"));
