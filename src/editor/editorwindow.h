@@ -48,7 +48,12 @@ public:
 
     // ---- Bar editing and navigation
     void YF1_LostFocus(int index);       // note box of melodic track index left: its text becomes the bar's cells (upper case, padded with "-")
-    void HScroll1_Change();              // bar scroll bar: shows that bar (its stored settings, note boxes and step boxes)
+    // Before anything changes the bar the note boxes show (or the song they
+    // belong to): each box typed into since it was last shown or committed
+    // is committed into the current bar as leaving it would. The focus need
+    // not have moved: the bar scroll bar, for one, never takes it.
+    void CommitNoteBoxes();
+    void HScroll1_Change();              // bar scroll bar: commits the boxes typed into, then shows that bar (its stored settings, note boxes and step boxes)
     void ShowBarCells();                 // note boxes and step boxes from the song's cells at the current meter
     void CHARU_Click();                  // "插入": goes on to a fresh bar after the shown one
     void QinKong_Click();                // "清空": empties the shown bar
@@ -176,6 +181,7 @@ private:
     void ReleaseTrack(int t);
     void ApplyMeterLayout(int index);
     void ShowBarCount();
+    void SetNoteBox(int k, const QString& text);  // the program's text in a note box: nothing typed left to commit
     void ShowFirstBarOfNewSong();
     void buildRecorder(int top);
     void RecordTake();
@@ -186,4 +192,6 @@ private:
     bool loaded_ = false;
     bool activatedThisShow_ = false;
     bool unloading_ = false;
+    // Note boxes typed into since the program last set their text.
+    std::array<bool, 7> noteBoxTyped_{};
 };

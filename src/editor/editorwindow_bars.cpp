@@ -13,10 +13,22 @@ void EditorWindow::SYYPSB() { G.EditorNoteSemitone = editor::SYYPSB(NoteToken); 
 
 void EditorWindow::YF1_LostFocus(int index) {
     if (BarStart(CurrentBar) < 0) return;
-    YF1[index]->setText(editor::song().commitTrackText(index, CurrentBar, YF1[index]->text()));
+    SetNoteBox(index, editor::song().commitTrackText(index, CurrentBar, YF1[index]->text()));
+}
+
+void EditorWindow::SetNoteBox(int k, const QString& text) {
+    YF1[k]->setText(text);
+    noteBoxTyped_[k] = false;
+}
+
+void EditorWindow::CommitNoteBoxes() {
+    for (int k = 0; k <= 6; ++k)
+        if (noteBoxTyped_[k]) YF1_LostFocus(k);
 }
 
 void EditorWindow::HScroll1_Change() {
+    // The scroll bar's value has moved on; CurrentBar is still the bar the boxes hold.
+    CommitNoteBoxes();
     CurrentBar = HScroll1->value();
     XJZS->setText(QString::number(CurrentBar));
     XJXSS->setCaption(QStringLiteral("实际小节数是(%1-%2)小节").arg(2 * CurrentBar + 1).arg(2 * CurrentBar + 2));
@@ -32,7 +44,7 @@ void EditorWindow::HScroll1_Change() {
 void EditorWindow::ShowBarCells() {
     auto& song = editor::song();
     const bool inSong = BarStart(CurrentBar) >= 0;
-    for (int i = 0; i <= 6; ++i) YF1[i]->setText(inSong ? song.shownTrackText(i, CurrentBar) : QString());
+    for (int i = 0; i <= 6; ++i) SetNoteBox(i, inSong ? song.shownTrackText(i, CurrentBar) : QString());
     for (int s = 0; s <= BarLastStep; ++s) {
         for (int r = 0; r < 5; ++r) {
             const bool hit = inSong && song.EditorMarkGrid(7 + r, song.position(CurrentBar, s)) == QStringLiteral("O");
@@ -49,6 +61,7 @@ void EditorWindow::ShowBarCount() {
 }
 
 void EditorWindow::CHARU_Click() {
+    CommitNoteBoxes();
     auto& song = editor::song();
     const int32_t next = song.insertBar(CurrentBar);
     if (next < 0) {
@@ -56,7 +69,7 @@ void EditorWindow::CHARU_Click() {
                          .arg(song.lastBarLimit()));
         return;
     }
-    for (int i = 0; i <= 6; ++i) YF1[i]->setText(QString());
+    for (int i = 0; i <= 6; ++i) SetNoteBox(i, QString());
     // The boxes are emptied for the new bar: the bar being left keeps its hits.
     for (int r = 0; r < 5; ++r) {
         for (int s = 0; s <= BarLastStep; ++s) {
@@ -73,7 +86,7 @@ void EditorWindow::CHARU_Click() {
 void EditorWindow::QinKong_Click() {
     if (BarStart(CurrentBar) < 0) return;
     editor::song().clearBar(CurrentBar);
-    for (int t = 0; t <= 6; ++t) YF1[t]->setText(QString());
+    for (int t = 0; t <= 6; ++t) SetNoteBox(t, QString());
     for (int s = 0; s <= BarLastStep; ++s) {
         for (int r = 0; r < 5; ++r) DJY[r][s]->setValue(0);
     }

@@ -35,6 +35,9 @@ void EditorWindow::BCBJ_Click() {
 }
 
 void EditorWindow::DkBianji_Click() {
+    // What was typed belongs to the song being left: committed now, it cannot
+    // be written into the song that replaces it.
+    CommitNoteBoxes();
     // The dialog comes first: a cancelled open leaves the song as it was.
     const QString path = askFile(this, false, QStringLiteral("编辑记录|*.lnk"), 16, DialogFolder);
     if (path.isEmpty()) return;
@@ -49,6 +52,7 @@ void EditorWindow::DkBianji_Click() {
 }
 
 void EditorWindow::DRYP_Click() {
+    CommitNoteBoxes();
     const QString path = askFile(this, false, QStringLiteral("编辑记录txt|*.txt"), 16, DialogFolder);
     if (path.isEmpty()) return;
     EditorFileName = path;
@@ -63,7 +67,7 @@ void EditorWindow::DRYP_Click() {
 
 // A song that replaced the old one is shown from its first bar.
 void EditorWindow::ShowFirstBarOfNewSong() {
-    for (int i = 0; i <= 6; ++i) YF1[i]->setText(QString());
+    for (int i = 0; i <= 6; ++i) SetNoteBox(i, QString());
     HScroll1->setMax(EditorBarCount);
     if (HScroll1->value() != 0) HScroll1->setValue(0);
     else HScroll1_Change();

@@ -83,6 +83,8 @@ void EditorWindow::RemoveColumns() {
 
 void EditorWindow::JPFL_Click(int index) {
     if (index < 0 || index > 2) rt::raise(rt::kErrSubscript);
+    // Typed text is committed at the meter it was typed for.
+    CommitNoteBoxes();
     // A longer bar leaves fewer bars in the tables: the song is held to the
     // last bar that fits.
     const int32_t countBefore = EditorBarCount;

@@ -169,7 +169,10 @@ ui::CheckBox* EditorWindow::NewStepBox(int row, int index) {
 
 void EditorWindow::wireHandlers() {
     for (int i = 0; i < 3; ++i) JPFL[i]->onClick = [this, i] { JPFL_Click(i); };
-    for (int k = 0; k < 7; ++k) YF1[k]->onLostFocus = [this, k] { YF1_LostFocus(k); };
+    for (int k = 0; k < 7; ++k) {
+        YF1[k]->onLostFocus = [this, k] { YF1_LostFocus(k); };
+        YF1[k]->onChange = [this, k] { noteBoxTyped_[k] = true; };
+    }
     for (int k = 0; k < 12; ++k) {
         SYYQ[k]->onClick = [this, k] { SYYQ_Click(k); };
         YQYL[k]->onClick = [this, k] { YQYL_Change(k); };

@@ -66,6 +66,7 @@ void EditorWindow::ST1_Click() {
         StopPlay(false);
         return;
     }
+    CommitNoteBoxes();
     // Only a bar of the song can be played: a typed number beyond it would
     // read past the song or the tables.
     const double typed = rt::roundHalfEven(rt::Val(XJZS->text()));
@@ -93,6 +94,7 @@ void EditorWindow::ST2_Click() {
         StopPlay(true);
         return;
     }
+    CommitNoteBoxes();
     CurrentBar = 0;
     G.RhythmStep = 0;
     ConvertSong();
@@ -178,7 +180,10 @@ void EditorWindow::YYSB() {
         return;
     }
     auto& song = editor::song();
-    CurrentBar = G.RhythmStep / steps;
+    // A play moving on to the next bar leaves the bar shown as the scroll bar does.
+    const int32_t bar = G.RhythmStep / steps;
+    if (bar != CurrentBar) CommitNoteBoxes();
+    CurrentBar = bar;
     if (song.BarHeaderTexts(CurrentBar).size() > 4 && LastPlayedBar != CurrentBar) CXTSB();
     XJZS->setText(QString::number(CurrentBar));
     HScroll1->setValue(CurrentBar);
