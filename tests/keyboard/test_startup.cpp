@@ -73,6 +73,18 @@ TEST_F(StartupWindowTest, WritesTheDefaultSettingsAndItsButtonOpensTheMainWindow
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// The welcome text stands at its place on the splash, shown whole above the
+// button; the window and the button keep their sizes.
+TEST_F(StartupWindowTest, TheWelcomeTextStandsWholeAboveTheButton) {
+    StartupWindow splash;
+    const std::pair<QWidget*, QRect> places[] = {{&splash, QRect(0, 0, 400, 290)},
+                                                 {splash.Label1, QRect(8, 16, 257, 150)},
+                                                 {splash.Command1, QRect(248, 248, 57, 25)}};
+    for (const auto& [widget, place] : places) EXPECT_EQ(QRect(widget->pos(), widget->size()), place) << place.y();
+    EXPECT_LE(splash.Label1->heightForWidth(257), splash.Label1->height()) << "the credits line is cut";
+    EXPECT_EQ(splash.Label1->caption(), StartupWindow::WelcomeText());
+}
+
 using SettingsFile = MainWindowTest;
 using MainWindowLoad = MainWindowTest;
 using MainWindowShell = MainWindowTest;
