@@ -296,7 +296,7 @@ TEST_F(PlayTest, EffectKeysNameTheirEffectOnTheHintLine) {
     for (const auto& [code, hint] : cases) {
         form->XSWB->setCaption(QString());
         key(code);
-        EXPECT_EQ(form->XSWB->caption(), hint) << code;
+        EXPECT_EQ(form->XSWB->caption().toStdString(), hint.toStdString()) << code;
     }
 }
 
@@ -338,7 +338,8 @@ TEST_F(VoicesTest, AVelocityChosenFromTheListIsTheVelocityOfThatVoicesNotes) {
             key(kG);
             Msgs want{msg(0x90 + j, 60, velocities[p])};
             if (j == 2) want.push_back(msg(0x92, 48, velocities[p]));
-            EXPECT_EQ(only(take(), 0x90 + j, 0x90 + j), want) << "voice " << j << ", entry " << p;
+            const Msgs got = only(take(), 0x90 + j, 0x90 + j);
+            EXPECT_EQ(got, want) << "voice " << j << ", entry " << p << ": " << hexList(got);
         }
     }
 }

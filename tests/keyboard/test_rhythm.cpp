@@ -260,10 +260,10 @@ TEST_F(RhythmFile, ATypedVelocityReopensAsTheNearestEntry) {
     for (const auto& c : cases) {
         form->VsbVol->setText(QString::fromLatin1(c.typed));
         save(record(QStringLiteral("v.bin")));
-        EXPECT_EQ(folder.read(QStringLiteral("演奏记录/v.bin")).left(2), c.field) << c.typed;
+        EXPECT_EQ(folder.read(QStringLiteral("演奏记录/v.bin")).left(2).toStdString(), c.field) << c.typed;
         form->VsbVol->setListIndex(form->VsbVol->list(3) == QString::fromLatin1(c.reopened) ? 4 : 3);
         load(QStringLiteral("v.bin"));
-        EXPECT_EQ(form->VsbVol->text(), QString::fromLatin1(c.reopened)) << c.typed;
+        EXPECT_EQ(form->VsbVol->text().toStdString(), c.reopened) << c.typed;
     }
 }
 

@@ -104,8 +104,8 @@ TEST(RealDialogs, TheBoxShowsItsTextTitleAndIcon) {
             box->defaultButton() ? box->defaultButton()->click() : box->buttons().first()->click();
         });
         plat::msgBox(S::fromUtf8(c.text), c.style, S::fromUtf8(c.title));
-        EXPECT_EQ(shown, S::fromUtf8(c.text)) << c.text;
-        EXPECT_EQ(title, S::fromUtf8(c.shownTitle)) << c.text;
+        EXPECT_EQ(shown.toStdString(), c.text);
+        EXPECT_EQ(title.toStdString(), c.shownTitle) << c.text;
         EXPECT_EQ(icon, c.icon) << c.text;
     }
 }
