@@ -261,7 +261,7 @@ TEST_F(RhythmFile, ATypedVelocityReopensAsTheNearestEntry) {
         form->VsbVol->setText(QString::fromLatin1(c.typed));
         save(record(QStringLiteral("v.bin")));
         EXPECT_EQ(folder.read(QStringLiteral("演奏记录/v.bin")).left(2).toStdString(), c.field) << c.typed;
-        form->VsbVol->setListIndex(form->VsbVol->list(3) == QString::fromLatin1(c.reopened) ? 4 : 3);
+        form->VsbVol->setListIndex(3);  // "80", none of the answers
         load(QStringLiteral("v.bin"));
         EXPECT_EQ(form->VsbVol->text().toStdString(), c.reopened) << c.typed;
     }
