@@ -282,6 +282,24 @@ TEST_F(PlayTest, EveryChoiceGivesTheKeyboardBack) {
     }
 }
 
+// The chord-effect, rhythm-instrument and sound-effect keys name what they
+// did on the hint line.
+TEST_F(PlayTest, EffectKeysNameTheirEffectOnTheHintLine) {
+    const QString chord = QStringLiteral("和弦音效\r\n         "), drum = QStringLiteral("节奏乐器\r\n         ");
+    const std::pair<int, QString> cases[] = {
+        {'R', chord + "1.3.5"},          {'D', chord + "2.4.6"},         {'E', chord + "3.5.7"},
+        {'F', chord + "4.6.1"},          {'C', chord + "5.7.2"},         {'X', chord + "6.1.3"},
+        {'A', drum + "温暖音"},          {'Q', drum + "人声"},           {'S', drum + "电颤琴"},
+        {'W', drum + "钢琴"},            {'Z', drum + "架子鼓"},         {45, QStringLiteral("玻璃1.wav_音效")},
+        {36, QStringLiteral("雷声3.WAV_音效")}, {33, QStringLiteral("刹车2.wav_音效")}, {46, QStringLiteral("瓦碎.wav_音效")},
+        {35, QStringLiteral("开门声.wav_音效")}, {34, QStringLiteral("关门声1.wav_音效")}};
+    for (const auto& [code, hint] : cases) {
+        form->XSWB->setCaption(QString());
+        key(code);
+        EXPECT_EQ(form->XSWB->caption().toStdString(), hint.toStdString()) << code;
+    }
+}
+
 // Vibrato's four controllers; real programs only; the silent entry stops its voice.
 TEST_F(VoicesTest, VibratoProgramsAndTheSilentEntry) {
     form->Check3[1]->setValue(1);
@@ -307,6 +325,23 @@ TEST_F(VoicesTest, VibratoProgramsAndTheSilentEntry) {
     EXPECT_TRUE(only(take(), 0x91, 0x91).empty());
     form->ComSounds[2]->setListIndex(0);  // voice 2 with its octave below
     EXPECT_EQ(take(), (Msgs{msg(0x82, 62, 0), msg(0x82, 50, 0)}));
+}
+
+// Each voice's notes go out with the velocity chosen from its own list; the
+// third voice's octave below with it too.
+TEST_F(VoicesTest, AVelocityChosenFromTheListIsTheVelocityOfThatVoicesNotes) {
+    const int velocities[] = {25, 40, 55, 70, 85, 100, 120};
+    for (int j = 0; j <= 2; ++j) {
+        for (int p = 0; p < 7; ++p) {
+            emit form->Zxlyl[j]->activated(p);
+            take();
+            key(kG);
+            Msgs want{msg(0x90 + j, 60, velocities[p])};
+            if (j == 2) want.push_back(msg(0x92, 48, velocities[p]));
+            const Msgs got = only(take(), 0x90 + j, 0x90 + j);
+            EXPECT_EQ(got, want) << "voice " << j << ", entry " << p << ": " << hexList(got);
+        }
+    }
 }
 
 TEST_F(VoicesTest, VelocityOutsideTheMidiRangeIsSentClamped) {

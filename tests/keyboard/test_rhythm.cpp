@@ -228,18 +228,43 @@ TEST_F(RhythmFile, ListClickReadsTheFirstField) {
 }
 
 // A click hides the list while it has the focus: the keyboard goes back to
-// the player. Names are listed whatever their case.
+// the player, also after a file that cannot be read. Names are listed
+// whatever their case.
 TEST_F(RhythmFile, ListClickGivesTheKeyboardBack) {
-    writeRecord(QStringLiteral("A.BIN"), QStringLiteral("050201030700") + marks({0}, {}, {}) + QStringLiteral("A.BIN"));
+    for (const char* name : {"A.BIN", "gone.bin"})
+        writeRecord(QString::fromLatin1(name), QStringLiteral("050201030700") + marks({0}, {}, {}) + QStringLiteral("A.BIN"));
     QApplication::setActiveWindow(form.get());
     form->Xxk[2]->setValue(true);
-    form->Label11_MouseMove();
-    form->File1->setFocus(Qt::MouseFocusReason);
-    ASSERT_TRUE(form->File1->hasFocus());
-    load(QStringLiteral("A.BIN"));
+    for (const auto& [name, readable] : {std::pair{"A.BIN", true}, {"gone.bin", false}}) {
+        dialogs.messages.clear();
+        form->Label11_MouseMove();
+        form->File1->setFocus(Qt::MouseFocusReason);
+        ASSERT_TRUE(form->File1->hasFocus()) << name;
+        const int row = form->File1->list(0) == QString::fromLatin1(name) ? 0 : 1;
+        if (!readable) QFile::remove(record(QString::fromLatin1(name)));  // gone by the click
+        form->File1->setListIndex(row);
+        EXPECT_EQ(dialogs.messages, readable ? QStringList() : QStringList{kBadFile}) << name;
+        EXPECT_TRUE(form->File1->isHidden()) << name;
+        EXPECT_TRUE(form->SFYXYZ->hasFocus()) << name;
+    }
     EXPECT_EQ(form->Option1[2]->value(), true);
-    EXPECT_TRUE(form->File1->isHidden());
-    EXPECT_TRUE(form->SFYXYZ->hasFocus());
+}
+
+// A typed velocity is saved as the entry nearest to the velocity it plays at
+// (the lower of two as near) and reopens as that entry.
+TEST_F(RhythmFile, ATypedVelocityReopensAsTheNearestEntry) {
+    const struct { const char *typed, *field, *reopened; } cases[] = {
+        {"abc", "00", "50"}, {"0", "00", "50"},   {"1", "00", "50"},    {"50", "00", "50"},
+        {"54", "00", "50"},  {"54.5", "00", "50"}, {"55", "00", "50"},  {"55.5", "01", "60"},
+        {"56", "01", "60"},  {"97", "05", "100"},  {"115", "06", "110"}, {"300", "07", "120"}};
+    for (const auto& c : cases) {
+        form->VsbVol->setText(QString::fromLatin1(c.typed));
+        save(record(QStringLiteral("v.bin")));
+        EXPECT_EQ(folder.read(QStringLiteral("演奏记录/v.bin")).left(2).toStdString(), c.field) << c.typed;
+        form->VsbVol->setListIndex(3);  // "80", none of the answers
+        load(QStringLiteral("v.bin"));
+        EXPECT_EQ(form->VsbVol->text().toStdString(), c.reopened) << c.typed;
+    }
 }
 
 TEST_F(RhythmFile, DeleteRemovesTheSelectedFileAndLoadsTheFirst) {

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextLayout>
 
 #include <functional>
 
@@ -498,6 +500,30 @@ TEST_F(ScoreBoxTest, ClearDuringAPlayEndsItAtTheNextRead) {
     playToEnd();
     EXPECT_EQ(dialogs.messages, QStringList{kScoreError});
     EXPECT_FALSE(form->AutoPlayRunning);
+}
+
+// A score typed with blanks wraps at any character, not only at the blanks:
+// the first line of the box is filled.
+TEST_F(ScoreBoxTest, AScoreWithBlanksWrapsAtAnyCharacter) {
+    auto* editor = qobject_cast<QPlainTextEdit*>(form->Text3->editor());
+    ASSERT_TRUE(editor);
+    for (const QString& head : {QStringLiteral("KC "), QStringLiteral("KC8 KD4 KE ")}) {
+        form->Text3->setText(head + QStringLiteral("KF").repeated(100));
+        const QTextBlock block = editor->document()->firstBlock();
+        editor->document()->documentLayout()->blockBoundingRect(block);  // lays the block out
+        ASSERT_GT(block.layout()->lineCount(), 2) << head.toStdString();
+        EXPECT_GT(block.layout()->lineAt(0).textLength(), head.size() + 10) << head.toStdString();
+    }
+}
+
+// The score entry window keeps its size, whatever size it is asked to take.
+TEST_F(ScoreBoxTest, ScoreEntryWindowKeepsItsSize) {
+    form->XINJIAN_Click();
+    ASSERT_TRUE(ScoreEntryWindow::Instance);
+    for (const QSize asked : {QSize(900, 600), QSize(300, 200)}) {
+        ScoreEntryWindow::Instance->resize(asked);
+        EXPECT_EQ(ScoreEntryWindow::Instance->size(), QSize(560, 330)) << asked.width();
+    }
 }
 
 TEST_F(ScoreBoxTest, ScoreEntryWindowSavesAndOpensAndHandsBackTheMainWindow) {

@@ -73,6 +73,19 @@ TEST_F(StartupWindowTest, WritesTheDefaultSettingsAndItsButtonOpensTheMainWindow
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// The welcome text stands at its place on the splash, shown whole above the
+// button; the window and the button keep their sizes.
+TEST_F(StartupWindowTest, TheWelcomeTextStandsWholeAboveTheButton) {
+    StartupWindow splash;
+    const auto place = [](const QWidget* w) { return std::tuple(w->x(), w->y(), w->width(), w->height()); };
+    EXPECT_EQ(std::tuple(place(&splash), place(splash.Label1), place(splash.Command1)),
+              std::tuple(std::tuple(0, 0, 400, 290), std::tuple(8, 16, 257, 150), std::tuple(248, 248, 57, 25)));
+    // The text wraps in the label's width and then needs no more than its height: the credits line is whole.
+    EXPECT_LE(splash.Label1->minimumSizeHint().width(), 257);
+    EXPECT_LE(splash.Label1->heightForWidth(257), splash.Label1->height());
+    EXPECT_EQ(splash.Label1->caption(), StartupWindow::WelcomeText());
+}
+
 using SettingsFile = MainWindowTest;
 using MainWindowLoad = MainWindowTest;
 using MainWindowShell = MainWindowTest;

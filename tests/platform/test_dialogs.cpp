@@ -85,6 +85,31 @@ TEST(RealDialogs, ButtonsOfEachStyleAndTheirAnswersAndTheTypedText) {
     }
 }
 
+// The box a user sees shows the text asked for, under the title asked for or the program's name, with the icon of
+// its style.
+TEST(RealDialogs, TheBoxShowsItsTextTitleAndIcon) {
+    const struct { const char *text, *title; int style; const char* shownTitle; QMessageBox::Icon icon; } cases[] = {
+        {"打开节奏文件出错，请检查！", "", kOkOnly, "Morvela", QMessageBox::NoIcon},
+        {"保存节奏文件出错，\n请检查文件夹是否可写！", "保存", kOkOnly | kExclamation, "保存", QMessageBox::Warning},
+        {"要替换它吗？", "", kYesNo | kQuestion | kDefaultButton2, "Morvela", QMessageBox::Question},
+        {"读取设置文件出错", "", kOkCancel | kCritical, "Morvela", QMessageBox::Critical}};
+    for (const auto& c : cases) {
+        QString shown, title;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        answerModal([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")); label && label->isVisible())
+                shown = label->text();
+            title = box->windowTitle(), icon = box->icon();
+            box->defaultButton() ? box->defaultButton()->click() : box->buttons().first()->click();
+        });
+        plat::msgBox(S::fromUtf8(c.text), c.style, S::fromUtf8(c.title));
+        EXPECT_EQ(shown.toStdString(), c.text);
+        EXPECT_EQ(title.toStdString(), c.shownTitle) << c.text;
+        EXPECT_EQ(icon, c.icon) << c.text;
+    }
+}
+
 // Enter answers "否" and goes back to the dialog, "是" replaces.
 TEST(SaveQuestion, EnterKeepsTheFileAndYesReplacesIt) {
     testing_support::ScratchFolder folder;
