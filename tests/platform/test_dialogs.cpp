@@ -186,6 +186,27 @@ TEST(TypedName, ANameWithDoubleQuotesIsTakenWhole) {
                   std::tuple(folder.file(QString::fromUtf8(c.chosen)), QString::fromUtf8(c.chosen),
                              QString::fromUtf8(c.question)));
     }
+    // A file that is not there: said, and the dialog stays for another name.
+    QStringList seen;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dlg = qobject_cast<QFileDialog*>(modal)) {
+            seen << S("dialog");
+            if (seen.size() > 1) return dlg->reject();
+            dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(S("no \"such\" song.txt"));
+            QMetaObject::invokeMethod(dlg, "accept", Qt::QueuedConnection);
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen << box->text();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    user.start(20);
+    plat::FileDialogRequest open;
+    open.filter = QStringLiteral("乐谱|*.txt");
+    open.initDir = folder.path();
+    EXPECT_TRUE(plat::dialogs().fileDialog(nullptr, open).cancelled);
+    EXPECT_EQ(seen, QStringList({S("dialog"), S("找不到文件“no \"such\" song.txt”，请检查文件名是否正确。"), S("dialog")}));
 }
 
 // What saves cut short (a kill, a power loss) leave: the sweep at start removes the files of writers whose process is
