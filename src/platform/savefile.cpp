@@ -33,12 +33,11 @@ QByteArray tempName(const QByteArray& folder) {
 
 // Makes a rename in the folder last through a power loss: until the folder
 // reaches the disk, the old file is what a crash leaves.
-bool syncFolder(const QByteArray& folder) {
+void syncFolder(const QByteArray& folder) {
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
+    if (fd < 0) return;
+    ::fsync(fd);
     ::close(fd);
-    return ok;
 }
 
 }  // namespace

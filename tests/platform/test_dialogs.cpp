@@ -144,6 +144,15 @@ TEST(SaveFile, ASaveCutShortKeepsTheOldFileAndLeavesNothingBeside) {
               QStringList({"big.src", "keep.wav", "keep.wav.part", "Small.txt"}));
 }
 
+// Types into the name box, which has the focus as while typing (the list's
+// selection, once the folder is read, then leaves the box as it is).
+void type(QFileDialog* dlg, const QString& name) {
+    auto* edit = dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QApplication::setActiveWindow(dlg);
+    edit->setFocus(Qt::OtherFocusReason);
+    edit->setText(name);
+}
+
 // A name typed with double quotes in it is one name, not a list of quoted names: the save writes to it, the replace
 // question names it, the open dialog opens it.
 TEST(TypedName, ANameWithDoubleQuotesIsTakenWhole) {
@@ -171,7 +180,7 @@ TEST(TypedName, ANameWithDoubleQuotesIsTakenWhole) {
         QObject::connect(&user, &QTimer::timeout, [&] {
             QWidget* modal = QApplication::activeModalWidget();
             if (auto* dlg = qobject_cast<QFileDialog*>(modal)) {
-                dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QString::fromUtf8(c.typed));
+                type(dlg, QString::fromUtf8(c.typed));
                 QMetaObject::invokeMethod(dlg, "accept", Qt::QueuedConnection);
             } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                 question = box->text();
@@ -194,7 +203,7 @@ TEST(TypedName, ANameWithDoubleQuotesIsTakenWhole) {
         if (auto* dlg = qobject_cast<QFileDialog*>(modal)) {
             seen << S("dialog");
             if (seen.size() > 1) return dlg->reject();
-            dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(S("no \"such\" song.txt"));
+            type(dlg, S("no \"such\" song.txt"));
             QMetaObject::invokeMethod(dlg, "accept", Qt::QueuedConnection);
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             seen << box->text();
