@@ -4,16 +4,30 @@
 
 #include "midi/state.h"
 #include "platform/resources.h"
+#include "platform/fileutil.h"
 #include "platform/savefile.h"
 #include "platform/textcodec.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 
 namespace keyboard {
 
 namespace {
 QString g_folder;
+
+// The same bytes in both files, read a block at a time.
+bool sameBytes(const QString& a, const QString& b) {
+    QFile fa(a), fb(b);
+    if (!fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly) || fa.size() != fb.size()) return false;
+    for (;;) {
+        const QByteArray x = fa.read(64 * 1024), y = fb.read(64 * 1024);
+        if (x != y) return false;
+        if (x.isEmpty()) return fa.error() == QFileDevice::NoError && fb.error() == QFileDevice::NoError;
+    }
 }
+}  // namespace
 
 QString ProgramFolder() {
     QString f = g_folder.isEmpty() ? QCoreApplication::applicationDirPath() : g_folder;
@@ -27,6 +41,17 @@ QString DefaultSettingsText() { return plat::LoadResString(508); }
 
 bool WriteDefaultSettings(const QString& path) {
     return plat::writeFileAtomic(path, plat::toGbk(DefaultSettingsText() + QStringLiteral("\r\n")));
+}
+
+bool KeepSettingsBackup(const QString& file) {
+    const QString base = QFileInfo(file).absolutePath() + QStringLiteral("/vanto.ini.bak");
+    for (int n = 0; n <= 99; ++n) {
+        const QString name = n == 0 ? base : base + QString::number(n);
+        const QString taken = plat::resolvePath(name);
+        if (taken.isEmpty()) return plat::copyFileAtomic(file, name);
+        if (sameBytes(file, taken)) return true;
+    }
+    return false;
 }
 
 void ApplySettingsLines(const QStringList& lines) {

@@ -16,6 +16,12 @@ QString DefaultSettingsText();
 // keeping nothing of what was there. False when the file cannot be written.
 bool WriteDefaultSettings(const QString& path);
 
+// Keeps the bytes of the settings file `file` whole on disk beside it, as
+// "vanto.ini.bak", or under the first of "vanto.ini.bak1" … "vanto.ini.bak99"
+// not yet taken: an earlier backup is never overwritten (one that already
+// holds these very bytes serves). False when no copy could be made whole.
+bool KeepSettingsBackup(const QString& file);
+
 // Puts the 52 settings lines into the shared state: the instrument presets,
 // the drum pads (with their pad messages) and the sound effect names. Every
 // line is converted before anything changes; a short list, a line that is no

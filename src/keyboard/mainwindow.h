@@ -294,6 +294,7 @@ public:
 
     // ---- Window fields
     bool WasActivated = false;                      // the first activation has run (QDCSH done)
+    bool SettingsNotKept = false;                   // vanto.ini unreadable and not replaceable: defaults this run
     bool MiniWindow = false;                        // shrunk by a background click
     bool KeyMapShown = false;                       // the keyboard map is enlarged
     int32_t TextLen = 0;                            // length of the score box text: where the next recorded token goes
@@ -343,6 +344,7 @@ private:
     void wireHandlers();
     void ReadSettingsFile();
     void SettingsReadError();
+    void ActivateWithSettings();
     ui::CheckBox* NewStepBox(int row, int index);
     void buildRecorder();
     void ShowRecorderPicture(int button, int resourceId);

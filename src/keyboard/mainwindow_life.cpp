@@ -99,38 +99,63 @@ void MainWindow::ReadSettingsFile() {
     keyboard::ApplySettingsLines(lines);
 }
 
-// The settings could not be read: keep the user's file as vanto.ini.bak,
-// write the defaults, say so, and end. The next start reads the defaults.
+// The settings could not be read. Where the folder allows it, the user's
+// file is kept whole on disk under a backup name, the defaults replace it,
+// the user is told and the program ends: the next start reads the defaults.
+// Where it does not (a full disk, a read-only folder), the file stays as it
+// is, this run plays with the defaults in memory, as the message says, and
+// the activation goes on.
 void MainWindow::SettingsReadError() {
     const QString path = G.AppPath + QStringLiteral("vanto.ini");
     const QString found = plat::resolvePath(path);
-    if (!found.isEmpty()) {
-        plat::copyFileAtomic(found, G.AppPath + QStringLiteral("vanto.ini.bak"));
+    // The user's file is replaced only once its copy is whole on disk.
+    if ((found.isEmpty() || keyboard::KeepSettingsBackup(found)) && keyboard::WriteDefaultSettings(path)) {
+        plat::msgBox(QStringLiteral("读取设置文件出错，软件需重新启动!"), plat::kOkOnly);
+        plat::endProgram(0);
     }
-    keyboard::WriteDefaultSettings(path);
-    plat::msgBox(QStringLiteral("读取设置文件出错，软件需重新启动!"), plat::kOkOnly);
-    plat::endProgram(0);
+    keyboard::UseDefaultSettings();
+    SettingsNotKept = true;
+    plat::msgBox(QStringLiteral("读取设置文件出错，且无法在软件所在的文件夹中备份或改写设置文件vanto.ini"
+                                "（磁盘已满或文件夹不允许写入）。\n原设置文件保持不变，本次将使用默认设置，设置无法保存。"),
+                 plat::kOkOnly | plat::kExclamation);
+}
+
+// Everything the activation does once the settings are in.
+void MainWindow::ActivateWithSettings() {
+    Text3->setText(G.ScoreText);
+    // The editor shares the recorder: it may have saved, closed or made a take.
+    BcLY->setEnabled(midi::recorder::takeToSave());
+    if (!WasActivated) QDCSH();
+    if (isVisible()) Text3->focusEditor();
+    SFYXYZ->setEnabled(true);
+    if (isVisible()) SFYXYZ->setFocus(Qt::OtherFocusReason);
+    WasActivated = true;
+    Timer2->setEnabled(true);
+    MiniWindow = false;
+    G.EffectExpression = 127;
 }
 
 void MainWindow::Form_Activate() {
     try {
-        ReadSettingsFile();
-        Text3->setText(G.ScoreText);
-        // The editor shares the recorder: it may have saved, closed or made a take.
-        BcLY->setEnabled(midi::recorder::takeToSave());
-        if (!WasActivated) QDCSH();
-        if (isVisible()) Text3->focusEditor();
-        SFYXYZ->setEnabled(true);
-        if (isVisible()) SFYXYZ->setFocus(Qt::OtherFocusReason);
-        WasActivated = true;
-        Timer2->setEnabled(true);
-        MiniWindow = false;
-        G.EffectExpression = 127;
+        // A file that could not be read nor replaced is not read again:
+        // this run keeps the defaults it was told of.
+        if (!SettingsNotKept) ReadSettingsFile();
+        ActivateWithSettings();
+        return;
     } catch (const plat::ProgramEnded&) {
         throw;
     } catch (...) {
         // One trap over the whole activation, whatever went wrong in it.
         SettingsReadError();
+    }
+    // On the defaults. What fails even so cannot be mended by the settings.
+    try {
+        ActivateWithSettings();
+    } catch (const plat::ProgramEnded&) {
+        throw;
+    } catch (...) {
+        plat::msgBox(QStringLiteral("读取设置文件出错，软件需重新启动!"), plat::kOkOnly);
+        plat::endProgram(0);
     }
 }
 

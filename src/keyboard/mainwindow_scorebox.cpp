@@ -8,9 +8,11 @@
 #include "keyboard/scorefile.h"
 #include "keyboard/scorewindow.h"
 #include "midi/midiout.h"
+#include "platform/dialogs.h"
 #include "platform/fileutil.h"
 #include "platform/textcodec.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
@@ -70,6 +72,14 @@ void MainWindow::Yuepu_Click(int index) {
         const QString found = LastOpenedFile.isEmpty() ? QString() : plat::resolvePath(LastOpenedFile);
         if (found.isEmpty() || !QFileInfo(found).isFile()) {
             FJWZ->setCaption(QStringLiteral("没有可删除的文件。。。"));
+            break;
+        }
+        // The file is the last one chosen in any dialog, a recording included,
+        // and cannot be brought back: the user confirms it by name, and a
+        // stray Enter keeps it.
+        if (plat::msgBox(QStringLiteral("确定要删除文件“%1”吗？\n删除后不可恢复！").arg(QDir::toNativeSeparators(found)),
+                         plat::kYesNo | plat::kQuestion | plat::kDefaultButton2) != plat::kAnsYes) {
+            FJWZ->setCaption(QStringLiteral("已取消删除。。。"));
         } else if (!QFile::remove(found)) {
             FJWZ->setCaption(QStringLiteral("删除文件失败。。。"));
         } else {

@@ -215,6 +215,8 @@ void MainWindow::BCSZ_Click() {
                      plat::kOkOnly | plat::kExclamation);
         return;
     }
+    // The file now holds what is in use: later activations read it again.
+    SettingsNotKept = false;
     FJWZ->setCaption(QStringLiteral("成功保存本次设置"));
     YXYZ();
 }

@@ -8,6 +8,8 @@
 #include "platform/dialogs.h"
 #include "platform/fileutil.h"
 #include "platform/resources.h"
+#include "platform/savefile.h"
+#include "platform/waverecorder.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -87,6 +89,12 @@ void StartupWindow::Form_Load() {
         plat::msgBox(QStringLiteral("你已经运行这个应用程序了！"), plat::kOkOnly);
         plat::endProgram(0);
     }
+    // Only this copy runs now: what saves and takes of earlier runs left
+    // behind when cut short (a power loss, a kill) goes, in the folders the
+    // program saves into and in the temporary folder.
+    plat::removeLeftoverSaves(keyboard::ProgramFolder());
+    plat::removeLeftoverSaves(keyboard::ProgramFolder() + QStringLiteral("演奏记录/"));
+    plat::removeLeftoverTakes();
     Picture->setPicture(plat::LoadResPicture(106));
     Picture->lower();
     const QString path = keyboard::ProgramFolder() + QStringLiteral("vanto.ini");

@@ -6,6 +6,8 @@
 #include "platform/fileutil.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLineEdit>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -35,6 +37,41 @@ QString qtFilter(const QString& filter) {
     }
     return out.join(QStringLiteral(";;"));
 }
+
+// Qt's file dialog reads a typed name holding a double quote as a list of
+// quoted names ("x\"y" gives "y"). This program's dialogs take one file
+// only, so such a name is taken whole, as typed, relative to the folder
+// shown; a name without a quote goes Qt's own way.
+class OneNameFileDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+    QString typedWhole;  // the file chosen by a name taken whole; "" otherwise
+
+    void accept() override {
+        auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const QString typed = edit ? edit->text() : QString();
+        if (!typed.contains(u'"')) {
+            QFileDialog::accept();
+            return;
+        }
+        QString path = QDir::cleanPath(directory().absoluteFilePath(typed));
+        const QFileInfo info(path);
+        if (info.isDir()) {  // a folder is opened, as Qt does
+            setDirectory(path);
+            edit->clear();
+            return;
+        }
+        if (acceptMode() == AcceptSave) {
+            path = withDefaultSuffix(path, defaultSuffix());
+        } else if (!info.isFile()) {
+            msgBox(QStringLiteral("找不到文件“%1”，请检查文件名是否正确。").arg(typed), kOkOnly | kExclamation,
+                   windowTitle());
+            return;
+        }
+        typedWhole = path;
+        done(QDialog::Accepted);
+    }
+};
 
 class RealDialogs : public Dialogs {
 public:
@@ -77,7 +114,7 @@ public:
     }
 
     FileDialogResult fileDialog(QWidget* parent, const FileDialogRequest& r) override {
-        QFileDialog dlg(parent, r.title);
+        OneNameFileDialog dlg(parent, r.title);
         dlg.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dlg.setFileMode(r.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
         // The question before replacing a file is ours (below): Qt's own sees
@@ -103,8 +140,10 @@ public:
         if (!r.fileName.isEmpty()) dlg.selectFile(r.fileName);
         FileDialogResult res;
         for (;;) {
-            if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return res;
-            QString chosen = dlg.selectedFiles().first();
+            dlg.typedWhole.clear();
+            if (dlg.exec() != QDialog::Accepted) return res;
+            if (dlg.typedWhole.isEmpty() && dlg.selectedFiles().isEmpty()) return res;
+            QString chosen = dlg.typedWhole.isEmpty() ? dlg.selectedFiles().first() : dlg.typedWhole;
             if (r.save) chosen = withDefaultSuffix(chosen, dlg.defaultSuffix());
             const QString replaced = r.save ? fileReplacedBySave(chosen) : QString();
             if (!replaced.isEmpty() && (r.flags & 2)) {

@@ -2,11 +2,16 @@
 
 #include "platform/fileutil.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,12 +21,23 @@ namespace {
 
 constexpr qint64 kBlockBytes = 256 * 1024;
 
-// A hidden name of fixed length, whatever the target's name is.
+// A hidden name that carries the writing process's id, so that a run that
+// never finished can be told from one still writing, whatever the target's
+// name is.
 QByteArray tempName(const QByteArray& folder) {
     static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    QByteArray name = folder + "/.morvela-save-";
+    QByteArray name = folder + "/.morvela-save-" + QByteArray::number(::getpid()) + '-';
     for (int i = 0; i < 10; ++i) name += letters[QRandomGenerator::global()->bounded(36)];
     return name;
+}
+
+// Makes a rename in the folder last through a power loss: until the folder
+// reaches the disk, the old file is what a crash leaves.
+void syncFolder(const QByteArray& folder) {
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
 }
 
 }  // namespace
@@ -97,7 +113,9 @@ bool SaveFile::commit() {
         discard();
         return false;
     }
-    // Until the rename reaches the disk, the old file is what a crash leaves.
+    // The new file is in place whatever the folder's sync answers (a file
+    // system that cannot sync folders has nothing more to do).
+    syncFolder(QFile::encodeName(QFileInfo(target_).absolutePath()));
     temp_.clear();
     return true;
 }
@@ -117,6 +135,46 @@ bool writeFileAtomic(const QString& path, const QByteArray& bytes) {
 bool copyFileAtomic(const QString& source, const QString& target) {
     SaveFile f(target);
     return f.open() && f.copyFrom(source) && f.commit();
+}
+
+namespace {
+
+bool leftoverOwnerGone(const QString& name, const QRegularExpression& pattern, qint64 oldSecs, const QString& path) {
+    const QRegularExpressionMatch m = pattern.match(name);
+    if (!m.hasMatch()) return false;
+    const QFileInfo info(path);
+    if (info.isSymLink() || !info.isFile()) return false;
+    const QString pid = m.captured(1);
+    if (pid.isEmpty()) {
+        // Written before the names carried the writer: no save stays
+        // unfinished for so long.
+        return info.lastModified().secsTo(QDateTime::currentDateTime()) > oldSecs;
+    }
+    bool ok = false;
+    const long id = pid.toLong(&ok);
+    if (!ok || id <= 0 || id > INT_MAX) return false;
+    if (id == ::getpid()) return false;
+    // EPERM: a process of another user runs under that id.
+    return ::kill(static_cast<pid_t>(id), 0) != 0 && errno == ESRCH;
+}
+
+}  // namespace
+
+int removeLeftovers(const QString& folder, const QRegularExpression& pattern) {
+    constexpr qint64 kDay = 24 * 3600;
+    int removed = 0;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const QString path = dir.filePath(name);
+        if (leftoverOwnerGone(name, pattern, kDay, path) && ::unlink(QFile::encodeName(path).constData()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
+int removeLeftoverSaves(const QString& folder) {
+    static const QRegularExpression pattern(QStringLiteral("^\\.morvela-save-(?:([0-9]{1,10})-)?[a-z0-9]{10}$"));
+    return removeLeftovers(folder, pattern);
 }
 
 }  // namespace plat

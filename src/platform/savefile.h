@@ -10,6 +10,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QRegularExpression;
+
 namespace plat {
 
 class SaveFile {
@@ -38,6 +40,19 @@ private:
     int fd_ = -1;
     bool failed_ = false;
 };
+
+// The temporary files that saves cut short by a power loss or a kill left in
+// `folder`: removes those whose writing process is gone (a running copy's
+// are left alone) and nothing that is not of the writer's own naming.
+// The number removed.
+int removeLeftoverSaves(const QString& folder);
+
+// Behind removeLeftoverSaves and the same sweep of other writers' scratch
+// files: removes the plain files of `folder` whose whole name matches
+// `pattern` and whose writer is gone. The pattern's first group is the
+// writer's process id; a name without one (an older writer's) is taken as
+// left over once untouched for a day.
+int removeLeftovers(const QString& folder, const QRegularExpression& pattern);
 
 // bytes as the whole new content of path. False on failure.
 bool writeFileAtomic(const QString& path, const QByteArray& bytes);

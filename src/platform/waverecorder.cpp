@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QString>
 #include <QTemporaryFile>
 
@@ -17,6 +18,7 @@
 #include <cctype>
 #include <chrono>
 #include <thread>
+#include <unistd.h>
 
 namespace plat {
 namespace {
@@ -78,7 +80,9 @@ size_t FrameRing::pop(float* out, size_t maxFrames) {
 // ---- The take: scratch file, ring and writer thread
 
 struct WaveRecorder::Take {
-    QTemporaryFile scratch{QDir::tempPath() + QStringLiteral("/morvela-take-XXXXXX.wav")};
+    // The recording process's id in the name tells a take cut short by a
+    // power loss or a kill from one still running (removeLeftoverTakes).
+    QTemporaryFile scratch{QDir::tempPath() + QStringLiteral("/morvela-take-%1-XXXXXX.wav").arg(::getpid())};
     SNDFILE* file = nullptr;
     WaveFormat format;
     FrameRing ring{kRingFrames};
@@ -247,5 +251,10 @@ std::string WaveRecorder::mode() const {
 }
 
 uint64_t WaveRecorder::framesDropped() const { return take_ ? take_->dropped.load() : 0; }
+
+int removeLeftoverTakes() {
+    static const QRegularExpression pattern(QStringLiteral("^morvela-take-(?:([0-9]{1,10})-)?[A-Za-z0-9]{6}\\.wav$"));
+    return removeLeftovers(QDir::tempPath(), pattern);
+}
 
 }  // namespace plat

@@ -78,4 +78,9 @@ private:
     bool recording_ = false;
 };
 
+// The scratch files of takes that a power loss or a kill cut short, in the
+// temporary folder: removes those whose recording process is gone. The
+// number removed.
+int removeLeftoverTakes();
+
 }  // namespace plat

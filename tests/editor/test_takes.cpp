@@ -5,6 +5,7 @@
 #include "editorfixture.h"
 #include "keyboard/mainwindowfixture.h"
 #include "midi/recorder.h"
+#include "platform/waverecorder.h"
 #include "support/soundsupport.h"
 
 #include <QDir>
@@ -14,6 +15,9 @@
 
 #include <chrono>
 #include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace midi;
 
@@ -135,6 +139,31 @@ TEST_F(TakeTest, ARecordingSaveCutShortKeepsTheOldFileAndTheTake) {
     EXPECT_EQ(QDir(folder.file(QStringLiteral("演奏记录"))).entryList(QDir::Files | QDir::Hidden, QDir::Name),
               (QStringList{QStringLiteral("keep.wav"), QStringLiteral("keep.wav.part"), QStringLiteral("new.wav")}));
     EXPECT_EQ(waveFrames(recordFile("new.wav")), 44100);
+}
+
+// A take killed part way leaves its scratch file in the temporary folder; the
+// sweep at start removes it, and leaves the take of this run.
+TEST_F(TakeTest, TheScratchFileOfAKilledTakeIsRemovedAndARunningOneKept) {
+    const auto scratchOf = [](qint64 pid) {
+        return QDir(QDir::tempPath()).entryList({QStringLiteral("morvela-take-%1-*.wav").arg(pid)}, QDir::Files);
+    };
+    std::fflush(nullptr);
+    const pid_t killed = fork();
+    if (killed == 0) {
+        form->Image1_Click(2);
+        render(0.5);
+        _exit(0);  // no destructor runs, as at a kill
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(killed, &status, 0), killed);
+    ASSERT_EQ(scratchOf(killed).size(), 1);
+    form->Image1_Click(2);
+    render(0.2);
+    ASSERT_EQ(scratchOf(getpid()).size(), 1);
+    EXPECT_GE(plat::removeLeftoverTakes(), 1);
+    EXPECT_TRUE(scratchOf(killed).isEmpty());
+    EXPECT_EQ(scratchOf(getpid()).size(), 1);
+    form->Image1_Click(1);
 }
 
 // A take whose scratch file takes no more stops with its clock in either

@@ -473,6 +473,7 @@ TEST_F(ScoreBoxTest, SaveWritesOneGbkLineAndDeleteRemovesTheLastFile) {
 
     // A file that cannot be deleted, and one that is not there, keep the box and say so.
     form->LastOpenedFile = QStringLiteral("/proc/version");
+    dialogs.messageAnswers.push_back(plat::kAnsYes);
     form->Yuepu_Click(1);
     EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("删除文件失败。。。"));
     form->LastOpenedFile = record(QStringLiteral("空.txt"));
@@ -482,11 +483,34 @@ TEST_F(ScoreBoxTest, SaveWritesOneGbkLineAndDeleteRemovesTheLastFile) {
     EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("没有可删除的文件。。。"));
     form->LastOpenedFile = record(QStringLiteral("old.txt"));
     G.ScoreText = QStringLiteral("KC4TZ");
+    dialogs.messageAnswers.push_back(plat::kAnsYes);
     form->Yuepu_Click(1);
     EXPECT_FALSE(QFile::exists(record(QStringLiteral("Old.TXT"))));
     EXPECT_TRUE(form->Text3->text().isEmpty());
     EXPECT_TRUE(G.ScoreText.isEmpty());
     EXPECT_EQ(form->FJWZ->caption(), QStringLiteral("成功删除文件。。。"));
+}
+
+// The last file chosen may be a recording played with the recorder: "删除"
+// names it and asks, "否" (and Enter, the default) keeps the file and the box.
+TEST_F(ScoreBoxTest, DeleteAsksByNameAndKeepsTheFileUnlessTheAnswerIsYes) {
+    const struct { const char* name; int answer; bool deleted; } cases[] = {
+        {"否", plat::kAnsNo, false}, {"closed with no answer", plat::kAnsCancel, false}, {"是", plat::kAnsYes, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        folder.write(QStringLiteral("演奏记录/录音 1.wav"), "RIFF");
+        form->LastOpenedFile = record(QStringLiteral("录音 1.wav"));
+        form->Text3->setText(QStringLiteral("KC4TZ"));
+        dialogs.messages.clear();
+        dialogs.messageStyles.clear();
+        dialogs.messageAnswers.push_back(c.answer);
+        form->Yuepu_Click(1);
+        ASSERT_EQ(dialogs.messages.size(), 1);
+        EXPECT_TRUE(dialogs.messages[0].contains(record(QStringLiteral("录音 1.wav")))) << dialogs.messages[0].toStdString();
+        EXPECT_EQ(dialogs.messageStyles[0], plat::kYesNo | plat::kQuestion | plat::kDefaultButton2);
+        EXPECT_EQ(QFile::exists(record(QStringLiteral("录音 1.wav"))), !c.deleted);
+        EXPECT_EQ(form->Text3->text().isEmpty(), c.deleted);
+    }
 }
 
 TEST_F(ScoreBoxTest, ClearDuringAPlayEndsItAtTheNextRead) {

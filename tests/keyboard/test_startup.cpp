@@ -16,6 +16,9 @@
 
 #include <utility>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace midi;
 using testing_support::hexList;
 
@@ -86,6 +89,22 @@ TEST_F(StartupWindowTest, TheWelcomeTextStandsWholeAboveTheButton) {
     EXPECT_EQ(splash.Label1->caption(), StartupWindow::WelcomeText());
 }
 
+// The start removes what saves of earlier runs cut short left in the folders
+// the program saves into.
+TEST_F(StartupWindowTest, TheStartRemovesLeftoversOfSavesCutShort) {
+    std::fflush(nullptr);
+    const pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    const QString name = QStringLiteral(".morvela-save-%1-abcdefghij").arg(gone);
+    for (const QString& dir : {QString(), QStringLiteral("演奏记录/")}) folder.write(dir + name, "cut short");
+    StartupWindow::OtherInstanceRunning = [] { return false; };
+    StartupWindow splash;
+    splash.Form_Load();
+    EXPECT_FALSE(QFile::exists(folder.file(name)));
+    EXPECT_FALSE(QFile::exists(folder.file(QStringLiteral("演奏记录/") + name)));
+}
+
 using SettingsFile = MainWindowTest;
 using MainWindowLoad = MainWindowTest;
 using MainWindowShell = MainWindowTest;
@@ -127,6 +146,7 @@ TEST_F(SettingsFile, BadFilesAreKeptAsBackupRewrittenAndTheProgramEnds) {
         spoil(lines);
         const QByteArray bad = settingsBytes(lines);
         folder.write(QStringLiteral("vanto.ini"), bad);
+        QFile::remove(folder.file(QStringLiteral("vanto.ini.bak")));
         EXPECT_TRUE(reopen());
         EXPECT_EQ(std::tuple(dialogs.messages, folder.read(QStringLiteral("vanto.ini.bak")),
                              folder.read(QStringLiteral("vanto.ini"))),
@@ -144,6 +164,80 @@ TEST_F(SettingsFile, AnyFailureInTheActivationTakesTheSettingsErrorPath) {
     EXPECT_EQ(std::tuple(dialogs.messages, folder.read(QStringLiteral("vanto.ini")),
                          folder.read(QStringLiteral("vanto.ini.bak"))),
               std::tuple(QStringList{QStringLiteral("读取设置文件出错，软件需重新启动!")}, defaultSettingsBytes(), user));
+}
+
+const QString kSettingsNotKept = QStringLiteral(
+    "读取设置文件出错，且无法在软件所在的文件夹中备份或改写设置文件vanto.ini（磁盘已满或文件夹不允许写入）。\n"
+    "原设置文件保持不变，本次将使用默认设置，设置无法保存。");
+
+// Runs child in a process without the right to write in `folder` (the tests
+// run as root, whom no mode bit stops: the child becomes user nobody).
+int inReadOnlyFolder(const QString& folder, const std::function<int()>& child) {
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                      QFileDevice::ExeOther | QFileDevice::ReadGroup | QFileDevice::ExeGroup);
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) _exit(setgid(65534) == 0 && setuid(65534) == 0 ? child() : 255);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A bad file that cannot be kept whole beside itself (a 7 KB file with 4 KB
+// left on the disk; a folder the program may not write in) stays as it is:
+// the program starts on the defaults, says so once and does not read it again.
+TEST_F(SettingsFile, ABadFileThatCannotBeKeptStaysAndTheProgramRunsOnTheDefaults) {
+    QStringList lines = defaultLines();
+    lines[4] = QStringLiteral("abc");
+    for (int i = 0; i < 70; ++i) lines << QString(100, u'x');
+    const QByteArray bad = settingsBytes(lines);
+    ASSERT_GT(bad.size(), 7000);
+    const QStringList defaults = defaultLines();
+    const struct { const char* name; std::function<int(const std::function<int()>&)> run; } cases[] = {
+        {"full disk", [](const std::function<int()>& c) { return testing_support::withFileSizeLimit(4096, c); }},
+        {"read-only folder", [&](const std::function<int()>& c) { return inReadOnlyFolder(folder.path(), c); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        folder.write(QStringLiteral("vanto.ini"), bad);
+        const int failed = c.run([&] {
+            int wrong = 0;
+            if (reopen()) return 100;
+            if (dialogs.messages != QStringList{kSettingsNotKept}) wrong |= 1;
+            if (G.InstrumentPresets(1, 0) != defaults[3].trimmed().toInt() || G.SoundEffectNames(1) != defaults[47])
+                wrong |= 2;
+            if (!form->WasActivated || !form->Timer2->enabled()) wrong |= 4;
+            form->Form_Activate();  // back from the editor
+            if (dialogs.messages.size() != 1) wrong |= 8;
+            return wrong;
+        });
+        EXPECT_EQ(failed, 0);
+        EXPECT_TRUE(folder.read(QStringLiteral("vanto.ini")) == bad) << "the user's file is byte for byte as it was";
+        EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("vanto*"), QStringLiteral(".*")}, QDir::Files | QDir::Hidden),
+                  QStringList{QStringLiteral("vanto.ini")});
+    }
+}
+
+// A later bad file is kept beside the earlier backups, which stay as they were.
+TEST_F(SettingsFile, EarlierBackupsAreNeverOverwritten) {
+    QStringList lines = defaultLines();
+    lines[0] = QStringLiteral("first");
+    const QByteArray first = settingsBytes(lines);
+    lines[0] = QStringLiteral("second");
+    const QByteArray second = settingsBytes(lines);
+    folder.write(QStringLiteral("VANTO.INI.BAK"), "the user's own");
+    for (const QByteArray& bad : {first, second, first}) {
+        folder.write(QStringLiteral("vanto.ini"), bad);
+        EXPECT_TRUE(reopen());
+        EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("读取设置文件出错，软件需重新启动!")});
+        EXPECT_EQ(folder.read(QStringLiteral("vanto.ini")), defaultSettingsBytes());
+    }
+    EXPECT_EQ(std::tuple(folder.read(QStringLiteral("VANTO.INI.BAK")), folder.read(QStringLiteral("vanto.ini.bak1")),
+                         folder.read(QStringLiteral("vanto.ini.bak2"))),
+              std::tuple(QByteArray("the user's own"), first, second));
+    EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("vanto*")}, QDir::Files | QDir::Hidden).size(), 4)
+        << "the same bytes are kept once";
 }
 
 // Label11 names no file that was never read.

@@ -18,8 +18,9 @@ template <class T> static T next(std::deque<T>& q) {
     return v;
 }
 
-int TestDialogs::messageBox(QWidget*, const QString& text, int, const QString&) {
+int TestDialogs::messageBox(QWidget*, const QString& text, int style, const QString&) {
     messages << text;
+    messageStyles << style;
     if (onMessage) onMessage(text);
     return messageAnswers.empty() ? plat::kAnsOk : next(messageAnswers);
 }

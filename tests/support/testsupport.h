@@ -30,6 +30,7 @@ public:
     [[noreturn]] void endProgram(int exitCode) override { ++ends, throw plat::ProgramEnded(exitCode); }
 
     QStringList messages;                           // texts of the message boxes shown
+    QList<int> messageStyles;                       // their buttons, icon and default button
     std::function<void(const QString&)> onMessage;  // runs while a message box is "open"
     std::deque<int> messageAnswers;
     std::deque<QString> inputAnswers, fileAnswers;  // typed texts, full paths chosen
