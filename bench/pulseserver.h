@@ -22,6 +22,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -54,6 +55,7 @@ public:
         socket_ = dir + "/native";
         pid_ = fork();
         if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);  // a benchmark or test that dies leaves no server behind
             setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
             setenv("PULSE_RUNTIME_PATH", dir.c_str(), 1);
             setenv("HOME", dir.c_str(), 1);

@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl1-mesa-dev qt6-translations-l10n
   libfluidsynth-dev timgm6mb-soundfont
-  libsndfile1-dev libpulse-dev libasound2-dev
+  libsndfile1-dev libpulse-dev libasound2-dev pulseaudio
   googletest libgtest-dev libgmock-dev
   fonts-arphic-ukai fonts-wqy-microhei
   xvfb xauth xdotool libx11-dev

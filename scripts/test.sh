@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Morvela and runs every test: once in a release build, once under
 # AddressSanitizer and UndefinedBehaviorSanitizer. No display or sound device
-# is needed (Qt's offscreen platform, the engine's silent output).
+# is needed (Qt's offscreen platform, the engine's silent output); the
+# real-output tests start a PulseAudio server of their own.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/install-deps.sh"
