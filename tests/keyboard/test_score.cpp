@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 
 #include <functional>
 
@@ -435,6 +436,34 @@ TEST_F(ScoreBoxTest, OpenPlaysTheLinesOfAFileJoined) {
     openFile(record(QStringLiteral("没有.txt")));
     EXPECT_EQ(form->Text3->text(), QStringLiteral("KC2kd2TZ"));
     EXPECT_FALSE(form->Timer3->enabled());
+}
+
+// Stray control characters among the tokens (a fuzzer's find): the box lays the score out once and shows it
+// exactly; the play stops at the first stray token.
+TEST_F(ScoreBoxTest, AScoreWithControlCharactersIsLaidOutOnce) {
+    QFile found(QStringLiteral(MORVELA_SOURCE_DIR "/tests/fuzz/corpus/score_player/control_chars_open"));
+    ASSERT_TRUE(found.open(QIODevice::ReadOnly));
+    const QByteArray score = found.readAll().mid(1);  // the first byte is the fuzz target's choice of way in
+    ASSERT_EQ(score.size(), 317);
+    folder.write(QStringLiteral("演奏记录/控制.txt"), score);
+    auto* edit = static_cast<QPlainTextEdit*>(form->Text3->editor());
+    struct ScrollBarWatch : QObject {
+        int changes = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            changes += e->type() == QEvent::Show || e->type() == QEvent::Hide;
+            return false;
+        }
+    } watch;
+    edit->verticalScrollBar()->installEventFilter(&watch);
+    edit->horizontalScrollBar()->installEventFilter(&watch);
+    openFile(record(QStringLiteral("控制.txt")));
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    watch.changes = 0;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(watch.changes, 0) << "the layout has settled";
+    EXPECT_EQ(form->Text3->text(), QString::fromLatin1(score));
+    playToEnd();
+    EXPECT_EQ(dialogs.messages, QStringList{kScoreError});
 }
 
 TEST_F(ScoreBoxTest, SaveWritesOneGbkLineAndDeleteRemovesTheLastFile) {
