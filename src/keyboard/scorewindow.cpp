@@ -71,7 +71,7 @@ void ScoreEntryWindow::Show() {
 void ScoreEntryWindow::Form_Load() { DialogFolder = midi::G.AppPath + QStringLiteral("演奏记录/"); }
 
 // From the dialog on, a failure ends the operation and the boxes keep what
-// they held; a write that fails says so, as the score would be lost.
+// they held; a read or write that fails says so.
 void ScoreEntryWindow::Command1_Click() {
     ScoreEntryText = Text1->text();
     const plat::FileDialogResult chosen = keyboard::AskScoreFile(this, true, DialogFolder);

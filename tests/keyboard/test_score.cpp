@@ -432,9 +432,28 @@ TEST_F(ScoreBoxTest, OpenPlaysTheLinesOfAFileJoined) {
     playToEnd();
     EXPECT_EQ(dialogs.messages, QStringList{kScoreError});
 
-    // A missing file changes nothing.
+    // A file that is missing, cannot be read or is too large changes nothing and says so; the bound is read, no
+    // more.
+    dialogs.messages.clear();
+    folder.write(QStringLiteral("演奏记录/大.txt"), QByteArray(16 * 1024 * 1024, 'K'));
+    folder.write(QStringLiteral("演奏记录/正好.txt"), QByteArray(16 * 1024 * 1024 - 4, 'K') + "C4TZ");
+    openFile(record(QStringLiteral("正好.txt")));
+    EXPECT_EQ(G.ScoreText.size(), 16 * 1024 * 1024);
+    EXPECT_EQ(dialogs.messages, QStringList{kScoreError}) << "its first token";
+    dialogs.messages.clear();
+    form->Text3->setText(QStringLiteral("KC2kd2TZ"));
+    G.ScoreText = QStringLiteral("KC2kd2TZ");
+    QFile big(record(QStringLiteral("大.txt")));
+    ASSERT_TRUE(big.open(QIODevice::Append));
+    big.write("K");
+    big.close();
+    openFile(record(QStringLiteral("大.txt")));
     openFile(record(QStringLiteral("没有.txt")));
-    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC2kd2TZ"));
+    openFile(QStringLiteral("/proc/self/mem"));
+    EXPECT_EQ(dialogs.messages, (QStringList{QStringLiteral("乐谱文件“大.txt”太大（超过16MB），不能打开！"),
+                                             QStringLiteral("找不到乐谱文件“没有.txt”，请检查！"),
+                                             QStringLiteral("无法读取乐谱文件“mem”，请检查！")}));
+    EXPECT_EQ(std::tuple(form->Text3->text(), G.ScoreText), std::tuple(QStringLiteral("KC2kd2TZ"), QStringLiteral("KC2kd2TZ")));
     EXPECT_FALSE(form->Timer3->enabled());
 }
 
@@ -553,6 +572,12 @@ TEST_F(ScoreBoxTest, ScoreEntryWindowSavesAndOpensAndHandsBackTheMainWindow) {
     entry->DKYP->click();
     EXPECT_EQ(entry->Text1->text(), QStringLiteral("KC8KD\r\nKE4TZ\r\n"));
     EXPECT_EQ(entry->WJMC->text(), QStringLiteral("两行.txt"));
+    answer(QStringLiteral("没有.txt"));
+    entry->DKYP->click();
+    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("找不到乐谱文件“没有.txt”，请检查！")});
+    dialogs.messages.clear();
+    EXPECT_EQ(std::tuple(entry->Text1->text(), entry->WJMC->text()),
+              std::tuple(QStringLiteral("KC8KD\r\nKE4TZ\r\n"), QStringLiteral("两行.txt")));
     answer(QStringLiteral("副本.txt"));
     entry->Command1->click();
     EXPECT_EQ(folder.read(QStringLiteral("演奏记录/副本.txt")), QByteArray("KC8KD\r\nKE4TZ\r\n"));
