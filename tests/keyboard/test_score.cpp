@@ -556,6 +556,8 @@ TEST_F(ScoreBoxTest, ScoreEntryWindowSavesAndOpensAndHandsBackTheMainWindow) {
     EXPECT_TRUE(entry->isVisible());
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(entry->Text1->text().isEmpty());
+    // Wrapping a score by words costs time that grows with the square of its length at every key.
+    EXPECT_EQ(static_cast<QPlainTextEdit*>(entry->Text1->editor())->wordWrapMode(), QTextOption::WrapAnywhere);
 
     // Saving an empty score writes nothing; the dialogs start in the record folder.
     answer(QStringLiteral("空.txt"));
