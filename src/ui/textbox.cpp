@@ -11,12 +11,13 @@
 // read-only; the first key press, mouse press or input of the user in it
 // shows the text exactly again, once.
 //
-// Control characters. Qt neither breaks a line before a control character
-// nor counts its width when it fills a line, yet draws it: a line can end
-// wider than the box. The editor shows each one (tab included; CR and LF are
-// line breaks) as its picture, one character for one, so that every position
-// stays that of the text and a score with such a character shows where its
-// error is; what the user edits comes back with the characters themselves.
+// Control characters. Qt never breaks a line before a control character and
+// lets one stand past the end of a full line, though it draws it as a box: a
+// line can end wider than the box. The editor shows each one (tab included;
+// CR and LF are line breaks) as its picture, one character for one, so that
+// every position stays that of the text and a score with such a character
+// shows where its error is; what the user edits comes back with the
+// characters themselves.
 // The box's width never depends on its text either: the vertical scroll bar
 // always shows and a wrapping box never scrolls sideways. A scroll bar that
 // came and went with the lines would change the width the lines fill, and
