@@ -13,7 +13,10 @@
 #                       stage stays within a few minutes however many
 #                       targets there are
 #   MORVELA_FUZZ_BUILD  build folder (default build-fuzz)
-# A crashing input is kept in <build>/fuzz-artifacts/.
+# An input that runs longer than 5 seconds fails the stage as a hang (the
+# window would stop answering): honest inputs take well under 100 ms here,
+# the first one with the program's start included.
+# A crashing or hanging input is kept in <build>/fuzz-artifacts/.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 runs=${MORVELA_FUZZ_RUNS:-20000}
@@ -55,7 +58,7 @@ for bin in "$dir"/fuzz/fuzz_*; do
   own=$(grep -m1 -o 'fuzz-runs: [0-9]*' "$here/tests/fuzz/$target.cpp" 2>/dev/null | grep -o '[0-9]*$' || true)
   if [ -n "$own" ] && [ "$own" -lt "$n" ]; then n=$own; fi
   log="$dir/fuzz-artifacts/$target.log"
-  if ! "$bin" -runs="$n" -max_total_time="$seconds" -timeout=30 -detect_leaks=0 -rss_limit_mb=4096 -print_final_stats=1 \
+  if ! "$bin" -runs="$n" -max_total_time="$seconds" -timeout=5 -detect_leaks=0 -rss_limit_mb=4096 -print_final_stats=1 \
       -artifact_prefix="$dir/fuzz-artifacts/$target-" "$corpus" >"$log" 2>&1; then
     grep -vE '^#[0-9]+[[:space:]]+(NEW|REDUCE|pulse|RELOAD)' "$log" | tail -60
     echo "fuzz: $target failed (log: $log)"

@@ -6,6 +6,7 @@
 #include "platform/savefile.h"
 #include "platform/textcodec.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace keyboard {
@@ -21,8 +22,25 @@ plat::FileDialogResult AskScoreFile(QWidget* parent, bool save, const QString& i
 }
 
 bool ReadScoreFile(const QString& fileName, QString* text) {
+    const QString name = QFileInfo(fileName).fileName();
+    const auto refuse = [](const QString& message) {
+        plat::msgBox(message, plat::kOkOnly | plat::kExclamation);
+        return false;
+    };
     const QString found = plat::resolvePath(fileName);
-    return !found.isEmpty() && QFileInfo(found).isFile() && plat::readGbkFile(found, text);
+    if (found.isEmpty() || !QFileInfo(found).isFile())
+        return refuse(QStringLiteral("找不到乐谱文件“%1”，请检查！").arg(name));
+    QFile f(found);
+    if (!f.open(QIODevice::ReadOnly)) return refuse(QStringLiteral("无法读取乐谱文件“%1”，请检查！").arg(name));
+    // One byte past the bound tells a file that is too large, whatever its
+    // size claims (a pipe or a growing file claims none).
+    const QByteArray bytes = f.read(kMaxScoreFileBytes + 1);
+    if (f.error() != QFileDevice::NoError)
+        return refuse(QStringLiteral("无法读取乐谱文件“%1”，请检查！").arg(name));
+    if (bytes.size() > kMaxScoreFileBytes)
+        return refuse(QStringLiteral("乐谱文件“%1”太大（超过16MB），不能打开！").arg(name));
+    *text = plat::fromGbk(bytes);
+    return true;
 }
 
 bool WriteScoreFile(const QString& fileName, const QByteArray& bytes) {

@@ -39,6 +39,7 @@ ScoreEntryWindow::ScoreEntryWindow(QWidget* parent) : QWidget(parent) {
     Label3->setGeometry(12, 10, 536, 18);
     Text1 = new ui::TextBox(true, this);
     Text1->setGeometry(12, 32, 536, 200);
+    Text1->setWrapAnywhere();  // a score has no words to wrap at
     Label2 = new ui::Label(this);
     Label2->setCaption(QStringLiteral("请在这里输入歌曲名字"));
     Label2->setGeometry(12, 244, 140, 22);
@@ -71,7 +72,7 @@ void ScoreEntryWindow::Show() {
 void ScoreEntryWindow::Form_Load() { DialogFolder = midi::G.AppPath + QStringLiteral("演奏记录/"); }
 
 // From the dialog on, a failure ends the operation and the boxes keep what
-// they held; a write that fails says so, as the score would be lost.
+// they held; a read or write that fails says so.
 void ScoreEntryWindow::Command1_Click() {
     ScoreEntryText = Text1->text();
     const plat::FileDialogResult chosen = keyboard::AskScoreFile(this, true, DialogFolder);

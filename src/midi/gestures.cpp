@@ -117,13 +117,20 @@ void PlaySoundEffect() {
     case 34: index = 5; break;
     default: return;
     }
-    QString path = G.AppPath + QStringLiteral("音效/") + G.SoundEffectNames(index);
-    if (plat::fileExistsNoCase(path)) {
-        G.SoundEffectFlags = (Main.Check2 && Main.Check2->value() == 1) ? 11 : 3;
-        QByteArray name = plat::toGbk(plat::resolvePath(path));
-        plat::sndPlaySoundA(name.constData(), static_cast<uint32_t>(G.SoundEffectFlags));
+    const QString& effect = G.SoundEffectNames(index);
+    QString path = G.AppPath + QStringLiteral("音效/") + effect;
+    // The status names the effect only when it plays; otherwise it says why not.
+    if (!plat::fileExistsNoCase(path)) {
+        setStatus(QStringLiteral("找不到音效文件“%1”，请检查音效文件夹！").arg(effect));
+        return;
     }
-    setStatus(G.SoundEffectNames(index) + QStringLiteral("_音效"));
+    G.SoundEffectFlags = (Main.Check2 && Main.Check2->value() == 1) ? 11 : 3;
+    QByteArray name = plat::toGbk(plat::resolvePath(path));
+    if (!plat::sndPlaySoundA(name.constData(), static_cast<uint32_t>(G.SoundEffectFlags))) {
+        setStatus(QStringLiteral("无法播放音效文件“%1”！").arg(effect));
+        return;
+    }
+    setStatus(effect + QStringLiteral("_音效"));
 }
 
 }  // namespace midi

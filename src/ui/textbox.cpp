@@ -10,6 +10,18 @@
 // the text), and the editor lays out only the few it shows. The box is then
 // read-only; the first key press, mouse press or input of the user in it
 // shows the text exactly again, once.
+//
+// Control characters. Qt never breaks a line before a control character and
+// lets one stand past the end of a full line, though it draws it as a box: a
+// line can end wider than the box. The editor shows each one (tab included;
+// CR and LF are line breaks) as its picture, one character for one, so that
+// every position stays that of the text and a score with such a character
+// shows where its error is; what the user edits comes back with the
+// characters themselves.
+// The box's width never depends on its text either: the vertical scroll bar
+// always shows and a wrapping box never scrolls sideways. A scroll bar that
+// came and went with the lines would change the width the lines fill, and
+// some texts would show and hide it without end.
 #include "ui/controls.h"
 
 #include <QClipboard>
@@ -30,10 +42,35 @@ namespace {
 
 constexpr int kLongBlock = 256;  // a paragraph too long to measure at every key
 
+// Control characters and their pictures (U+2400..U+241F, U+2421 for DEL).
+constexpr char16_t kPictures = 0x2400;
+constexpr char16_t kDeletePicture = 0x2421;
+
+bool isPictured(char16_t c) { return (c < 0x20 && c != u'\r' && c != u'\n') || c == 0x7F; }
+
+QChar shownChar(QChar c) {
+    const char16_t u = c.unicode();
+    if (!isPictured(u)) return c;
+    return QChar(u == 0x7F ? kDeletePicture : static_cast<char16_t>(kPictures + u));
+}
+
+// The text as the editor shows it: line breaks as one LF each, control
+// characters as their pictures.
 QString shownText(const QString& t) {
     QString shown = t;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    for (QChar& c : shown)
+        if (isPictured(c.unicode())) c = shownChar(c);
     return shown;
+}
+
+// The pictures of the editor's text back to the characters they show.
+void unpicture(QString& t) {
+    for (QChar& c : t) {
+        const char16_t u = c.unicode();
+        if (u >= kPictures && u < kPictures + 0x20) c = QChar(static_cast<char16_t>(u - kPictures));
+        else if (u == kDeletePicture) c = QChar(char16_t{0x7F});
+    }
 }
 
 // Every paste (the key sequences, a middle click, the context menu) takes the
@@ -62,6 +99,8 @@ TextBox::TextBox(bool multiLine, QWidget* parent) : QWidget(parent), multiLine_(
     if (multiLine) {
         plain_ = new PasteTextEdit(this);
         plain_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        plain_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        plain_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         // Text dropped on a box that shows soft line breaks could not be
         // placed in its text; typing and pasting go through the focus.
         plain_->setAcceptDrops(false);
@@ -118,7 +157,10 @@ bool TextBox::eventFilter(QObject* o, QEvent* e) {
 void TextBox::userChanged() {
     if (syncing_ || !softBreaks_.empty()) return;  // a box with soft breaks is read-only
     QString t = line_ ? line_->text() : plain_->toPlainText();
-    if (!line_) t.replace(u'\n', QStringLiteral("\r\n"));
+    if (!line_) {
+        t.replace(u'\n', QStringLiteral("\r\n"));
+        unpicture(t);
+    }
     if (t == text_) return;
     // The length limit is the user's: typing past it is refused, while text
     // set by the program may be longer.
@@ -178,7 +220,7 @@ void TextBox::showSoftBroken() {
     qreal width = 0;
     int length = 0;
     for (qsizetype i = 0; i < text_.size(); ++i) {
-        const QChar c = text_.at(i);
+        const QChar c = shownChar(text_.at(i));
         if (c == u'\r' || c == u'\n') {
             if (c == u'\r' && i + 1 < text_.size() && text_.at(i + 1) == u'\n') ++i;
             shown += u'\n';

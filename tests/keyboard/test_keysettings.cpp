@@ -110,6 +110,25 @@ TEST_F(KeySettingsTest, EffectKeysPreviewAnExistingFileOnceOrLoopingAndAMissingO
     EXPECT_EQ(G.SoundEffectFlags, 11);
 }
 
+// The hint names the effect when it plays, and says why when it does not.
+TEST_F(KeySettingsTest, EffectKeysSayWhyNothingPlays) {
+    writeWave(folder.file(QStringLiteral("音效/玻璃1.wav")), 0.1);
+    folder.write(QStringLiteral("音效/刹车2.wav"), "not a wave");
+    const struct {
+        int key;
+        bool plays;
+        const char* hint;
+    } cases[] = {{45, true, "玻璃1.wav_音效"},  // Insert
+                 {36, false, "找不到音效文件“雷声3.WAV”，请检查音效文件夹！"},  // Home
+                 {33, false, "无法播放音效文件“刹车2.wav”！"}};  // Page Up
+    for (const auto& c : cases) {
+        form->SHUAXIN->click();
+        key(c.key);
+        EXPECT_EQ(engine.effectPlaying(), c.plays) << c.key;
+        EXPECT_EQ(form->XSWB->caption(), QString::fromUtf8(c.hint));
+    }
+}
+
 TEST_F(KeySettingsTest, WaveListStoresNamesOnlyForEffectKeysAndRefusesNamesVantoIniCannotHold) {
     for (const char* name : {"b 空格.WAV", "a.wav", "😀.wav"}) writeWave(folder.file(QStringLiteral("音效/") + QString::fromUtf8(name)), 0.1);
     folder.write(QStringLiteral("音效/说明.txt"), "text");

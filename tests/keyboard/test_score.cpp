@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
 
@@ -433,10 +434,57 @@ TEST_F(ScoreBoxTest, OpenPlaysTheLinesOfAFileJoined) {
     playToEnd();
     EXPECT_EQ(dialogs.messages, QStringList{kScoreError});
 
-    // A missing file changes nothing.
+    // A file that is missing, cannot be read or is too large changes nothing and says so; the bound is read, no
+    // more.
+    dialogs.messages.clear();
+    folder.write(QStringLiteral("演奏记录/大.txt"), QByteArray(16 * 1024 * 1024, 'K'));
+    folder.write(QStringLiteral("演奏记录/正好.txt"), QByteArray(16 * 1024 * 1024 - 4, 'K') + "C4TZ");
+    openFile(record(QStringLiteral("正好.txt")));
+    EXPECT_EQ(G.ScoreText.size(), 16 * 1024 * 1024);
+    EXPECT_EQ(dialogs.messages, QStringList{kScoreError}) << "its first token";
+    dialogs.messages.clear();
+    form->Text3->setText(QStringLiteral("KC2kd2TZ"));
+    G.ScoreText = QStringLiteral("KC2kd2TZ");
+    QFile big(record(QStringLiteral("大.txt")));
+    ASSERT_TRUE(big.open(QIODevice::Append));
+    big.write("K");
+    big.close();
+    openFile(record(QStringLiteral("大.txt")));
     openFile(record(QStringLiteral("没有.txt")));
-    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC2kd2TZ"));
+    openFile(QStringLiteral("/proc/self/mem"));
+    EXPECT_EQ(dialogs.messages, (QStringList{QStringLiteral("乐谱文件“大.txt”太大（超过16MB），不能打开！"),
+                                             QStringLiteral("找不到乐谱文件“没有.txt”，请检查！"),
+                                             QStringLiteral("无法读取乐谱文件“mem”，请检查！")}));
+    EXPECT_EQ(std::tuple(form->Text3->text(), G.ScoreText), std::tuple(QStringLiteral("KC2kd2TZ"), QStringLiteral("KC2kd2TZ")));
     EXPECT_FALSE(form->Timer3->enabled());
+}
+
+// Stray control characters among the tokens (a fuzzer's find): the box lays the score out once and shows it
+// exactly; the play stops at the first stray token.
+TEST_F(ScoreBoxTest, AScoreWithControlCharactersIsLaidOutOnce) {
+    QFile found(QStringLiteral(MORVELA_SOURCE_DIR "/tests/fuzz/corpus/score_player/control_chars_open"));
+    ASSERT_TRUE(found.open(QIODevice::ReadOnly));
+    const QByteArray score = found.readAll().mid(1);  // the first byte is the fuzz target's choice of way in
+    ASSERT_EQ(score.size(), 317);
+    folder.write(QStringLiteral("演奏记录/控制.txt"), score);
+    auto* edit = static_cast<QPlainTextEdit*>(form->Text3->editor());
+    struct ScrollBarWatch : QObject {
+        int changes = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            changes += e->type() == QEvent::Show || e->type() == QEvent::Hide;
+            return false;
+        }
+    } watch;
+    edit->verticalScrollBar()->installEventFilter(&watch);
+    edit->horizontalScrollBar()->installEventFilter(&watch);
+    openFile(record(QStringLiteral("控制.txt")));
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    watch.changes = 0;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(watch.changes, 0) << "the layout has settled";
+    EXPECT_EQ(form->Text3->text(), QString::fromLatin1(score));
+    playToEnd();
+    EXPECT_EQ(dialogs.messages, QStringList{kScoreError});
 }
 
 TEST_F(ScoreBoxTest, SaveWritesOneGbkLineAndDeleteRemovesTheLastFile) {
@@ -558,6 +606,8 @@ TEST_F(ScoreBoxTest, ScoreEntryWindowSavesAndOpensAndHandsBackTheMainWindow) {
     EXPECT_TRUE(entry->isVisible());
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(entry->Text1->text().isEmpty());
+    // Wrapping a score by words costs time that grows with the square of its length at every key.
+    EXPECT_EQ(static_cast<QPlainTextEdit*>(entry->Text1->editor())->wordWrapMode(), QTextOption::WrapAnywhere);
 
     // Saving an empty score writes nothing; the dialogs start in the record folder.
     answer(QStringLiteral("空.txt"));
@@ -574,6 +624,12 @@ TEST_F(ScoreBoxTest, ScoreEntryWindowSavesAndOpensAndHandsBackTheMainWindow) {
     entry->DKYP->click();
     EXPECT_EQ(entry->Text1->text(), QStringLiteral("KC8KD\r\nKE4TZ\r\n"));
     EXPECT_EQ(entry->WJMC->text(), QStringLiteral("两行.txt"));
+    answer(QStringLiteral("没有.txt"));
+    entry->DKYP->click();
+    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("找不到乐谱文件“没有.txt”，请检查！")});
+    dialogs.messages.clear();
+    EXPECT_EQ(std::tuple(entry->Text1->text(), entry->WJMC->text()),
+              std::tuple(QStringLiteral("KC8KD\r\nKE4TZ\r\n"), QStringLiteral("两行.txt")));
     answer(QStringLiteral("副本.txt"));
     entry->Command1->click();
     EXPECT_EQ(folder.read(QStringLiteral("演奏记录/副本.txt")), QByteArray("KC8KD\r\nKE4TZ\r\n"));
