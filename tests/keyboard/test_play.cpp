@@ -4,6 +4,7 @@
 
 #include "keyboard/keyboardwidgets.h"
 #include "keyboard/onscreenkeys.h"
+#include "support/soundsupport.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -293,6 +294,9 @@ TEST_F(PlayTest, EffectKeysNameTheirEffectOnTheHintLine) {
         {'W', drum + "钢琴"},            {'Z', drum + "架子鼓"},         {45, QStringLiteral("玻璃1.wav_音效")},
         {36, QStringLiteral("雷声3.WAV_音效")}, {33, QStringLiteral("刹车2.wav_音效")}, {46, QStringLiteral("瓦碎.wav_音效")},
         {35, QStringLiteral("开门声.wav_音效")}, {34, QStringLiteral("关门声1.wav_音效")}};
+    // The effect keys name their effect when it plays: each wave is there.
+    for (const char* name : {"玻璃1.wav", "雷声3.WAV", "刹车2.wav", "瓦碎.wav", "开门声.wav", "关门声1.wav"})
+        testing_support::writeLevel(folder.file(QStringLiteral("音效/") + QString::fromUtf8(name)), 0.1, 0.3f);
     for (const auto& [code, hint] : cases) {
         form->XSWB->setCaption(QString());
         key(code);
