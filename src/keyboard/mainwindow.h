@@ -93,6 +93,7 @@ public:
     // The steps every accompaniment clock shares: the bar chord at a bar's
     // first tick, and one accompaniment step (chord tracks, then every
     // second step a drum step with its accent).
+    void CountNoteTick();  // the live clock's count of the note's ticks, at each tick's deadline
     void BarChord();
     void AccompanimentStep();
 
