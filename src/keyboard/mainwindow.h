@@ -348,7 +348,6 @@ private:
     void buildRecorder();
     void ShowRecorderPicture(int button, int resourceId);
     void RecorderIdle(const QString& status);
-    bool padPreviewed_ = false;  // the percussion list's handler already previewed the pad
     bool loaded_ = false;
     bool unloaded_ = false;
     uint32_t scorePlaySerial_ = 0;  // changes at every start and stop of a play

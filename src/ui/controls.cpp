@@ -215,6 +215,14 @@ void ComboBox::setListIndex(int i) {
     if (onClick) onClick();
 }
 
+void ComboBox::chooseListIndex(int i) {
+    if (i == index_) {
+        if (onClick) onClick();
+        return;
+    }
+    setListIndex(i);
+}
+
 void ComboBox::setText(const QString& t) {
     if (style_ == PickList) {
         // A pick list takes only the text of one of its items.

@@ -125,6 +125,7 @@ public:
 
     int listIndex() const { return index_; }
     void setListIndex(int i);   // -1..listCount-1; Click on a change (subscript error outside)
+    void chooseListIndex(int i);  // as a choice from the list: Click even when i is shown already
     QString text() const { return text_; }
     void setText(const QString& t);  // Change on a change; the list index follows an exact match (editable) 
 
