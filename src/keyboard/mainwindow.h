@@ -178,6 +178,7 @@ public:
     void Timer4_Timer();     // fade clock of channel 5: lowers its expression step by step, then silences it
     void Check6_Click();     // the chord page's "启 动" ("停止" while on): starts or stops the chord audition
     void HXYS_Timer();       // chord audition clock tick: one step of both chord tracks; stops by itself when the order is done
+    void EndChordAudition();  // the audition's own stop when the order is done
     void HxYL_Click();       // the chord page's "音量" box chosen: the chord velocity, keyboard back to the player
     void HxYL_Change();      // the chord page's "音量" box typed in: the chord velocity, held to 1..127
     void Combo1_Click();     // "伴奏2" instrument box: the program of channels 4 and 5
