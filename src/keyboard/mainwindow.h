@@ -100,6 +100,7 @@ public:
     // ---- Score player
     void YSCX();          // reads the next token of ScoreText and acts on it
     void Timer3_Timer();  // score player clock tick: strikes the token's note, drives the accompaniment, reads the next token when the length is over
+    void EndScorePlay();  // a play's end at its stop token
     // Starts playing ScoreText from its first token (the play and open
     // buttons, once they have set ScoreText and the score box).
     void PlayScoreText();
