@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QResizeEvent>
 #include <QRegularExpression>
 #include <QSignalBlocker>
@@ -466,12 +467,14 @@ public:
 };
 
 void installDeadlineSettler() {
-    static bool installed = false;
+    static QPointer<DeadlineSettler> settler;  // goes with the application
     QCoreApplication* app = QCoreApplication::instance();
-    if (installed || !app) return;
-    app->installEventFilter(new DeadlineSettler(app));
-    installed = true;
+    if (settler || !app) return;
+    settler = new DeadlineSettler(app);
+    app->installEventFilter(settler);
 }
+
+int wholeMsFrom(qint64 ns) { return ns <= 0 ? 0 : int((ns + 999999) / 1000000); }
 
 // The steady-clock time (what a MIDI due time counts) of a moment on the
 // timers' time base.
@@ -491,7 +494,7 @@ Timer::Timer(QObject* parent) : QObject(parent) {
         if (atDeadlineNs_ < 0) return;
         const qint64 left = atDeadlineNs_ - nowNs();
         if (left > kEarlyNs) {
-            deadlineTimer_.start(int(left / 1000000));
+            deadlineTimer_.start(wholeMsFrom(left));
             return;
         }
         if (left > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(left));
@@ -647,9 +650,8 @@ void Timer::atDeadline(Handler change) {
     if (std::find(g_handedOver.begin(), g_handedOver.end(), this) == g_handedOver.end()) g_handedOver.push_back(this);
     installDeadlineSettler();
     if (g_timersHeld) return;
-    const qint64 left = atDeadlineNs_ - nowNs();
-    // Woken a little early, the rest is slept out.
-    deadlineTimer_.start(std::max(0, int(left / 1000000) - 1));
+    // Woken at the deadline or just after it; keys come after it in any case.
+    deadlineTimer_.start(wholeMsFrom(atDeadlineNs_ - nowNs()));
 }
 
 void Timer::dropAtDeadline() {
