@@ -128,8 +128,12 @@ void EditorWindow::StopPlay(bool fromSongBox) {
 
 void EditorWindow::YYDS_Timer() {
     if (!YYDS_Step()) return;
-    G.EditorCountdown -= 1;
-    if (G.EditorCountdown < 1) ShowPlayEnded();
+    // The tick runs ahead of its deadline; the count, and the end of the play
+    // that the buttons show, change at the deadline itself.
+    YYDS->atDeadline([this] {
+        G.EditorCountdown -= 1;
+        if (G.EditorCountdown < 1) ShowPlayEnded();
+    });
 }
 
 void EditorWindow::ShowPlayEnded() {
@@ -171,12 +175,15 @@ void EditorWindow::YYSB() {
     if (vibrato) VibratoUsed = true;
 
     if (G.RhythmStep > PlayEndStep) {
-        SilenceTracks();
-        ST1->setValue(false);
-        ST2->setValue(0);
-        BZWJ->setEnabled(true);
-        ExpressionLevel = CrescendoRate > 0 ? 0 : 120;
-        SendShortMessage(0xB0, 11, ExpressionLevel);
+        // Past the last position: the play ends at this tick's deadline.
+        YYDS->atDeadline([this] {
+            SilenceTracks();
+            ST1->setValue(false);
+            ST2->setValue(0);
+            BZWJ->setEnabled(true);
+            ExpressionLevel = CrescendoRate > 0 ? 0 : 120;
+            SendShortMessage(0xB0, 11, ExpressionLevel);
+        });
         return;
     }
     auto& song = editor::song();
@@ -255,5 +262,6 @@ void EditorWindow::XJFS() {
         }
     }
     LastPlayedBar = static_cast<i16>(CurrentBar);
-    G.RhythmStep = rt::add16(G.RhythmStep, 1);
+    // The play position a key reads moves on at the step's deadline.
+    YYDS->atDeadline([] { G.RhythmStep = rt::add16(G.RhythmStep, 1); });
 }

@@ -93,12 +93,14 @@ public:
     // The steps every accompaniment clock shares: the bar chord at a bar's
     // first tick, and one accompaniment step (chord tracks, then every
     // second step a drum step with its accent).
+    void CountNoteTick();  // the live clock's count of the note's ticks, at each tick's deadline
     void BarChord();
     void AccompanimentStep();
 
     // ---- Score player
     void YSCX();          // reads the next token of ScoreText and acts on it
     void Timer3_Timer();  // score player clock tick: strikes the token's note, drives the accompaniment, reads the next token when the length is over
+    void EndScorePlay();  // a play's end at its stop token
     // Starts playing ScoreText from its first token (the play and open
     // buttons, once they have set ScoreText and the score box).
     void PlayScoreText();
@@ -177,6 +179,7 @@ public:
     void Timer4_Timer();     // fade clock of channel 5: lowers its expression step by step, then silences it
     void Check6_Click();     // the chord page's "启 动" ("停止" while on): starts or stops the chord audition
     void HXYS_Timer();       // chord audition clock tick: one step of both chord tracks; stops by itself when the order is done
+    void EndChordAudition();  // the audition's own stop when the order is done
     void HxYL_Click();       // the chord page's "音量" box chosen: the chord velocity, keyboard back to the player
     void HxYL_Change();      // the chord page's "音量" box typed in: the chord velocity, held to 1..127
     void Combo1_Click();     // "伴奏2" instrument box: the program of channels 4 and 5
@@ -349,7 +352,6 @@ private:
     void buildRecorder();
     void ShowRecorderPicture(int button, int resourceId);
     void RecorderIdle(const QString& status);
-    bool padPreviewed_ = false;  // the percussion list's handler already previewed the pad
     bool loaded_ = false;
     bool unloaded_ = false;
     uint32_t scorePlaySerial_ = 0;  // changes at every start and stop of a play

@@ -370,17 +370,23 @@ void MainWindow::HXYS_Timer() {
         HX2K();
         G.ChordIndex = rt::add16(G.ChordIndex, 1);
         if (G.ChordIndex > G.ChordCount) {
-            // The order is done: the audition stops by itself.
             G.ChordIndex = 1;
             ChordPos = 1;
-            HXYS->setEnabled(false);
-            HX1K();
-            HX2K();
-            Check6->setText(QStringLiteral("启动"));
-            Check6->setValue(0);
+            // The order is done: the audition stops by itself at the tick's
+            // deadline (the tick runs ahead of it), so that a click on its
+            // box before then still finds it running.
+            HXYS->atDeadline([this] { EndChordAudition(); });
         }
         G.RhythmStep = 0;
     }
+}
+
+void MainWindow::EndChordAudition() {
+    HXYS->setEnabled(false);
+    HX1K();
+    HX2K();
+    Check6->setText(QStringLiteral("启动"));
+    Check6->setValue(0);
 }
 
 // ---- Chord settings

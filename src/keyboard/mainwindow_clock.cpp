@@ -1,8 +1,9 @@
 // The live accompaniment clock (Timer1): while the user plays it drives the
 // chord tracks, the bar chord and the drum steps when auto-sync is on,
 // counts the ticks of the sounding note for the recorded score, and closes
-// the take after a long pause. DrumAccent is the expression sent before each
-// drum step, shared with the score player and the rhythm audition.
+// the take after a long pause (those two at the tick's deadline). DrumAccent
+// is the expression sent before each drum step, shared with the score player
+// and the rhythm audition.
 #include "keyboard/mainwindow.h"
 
 #include "midi/gestures.h"
@@ -24,6 +25,16 @@ void MainWindow::Timer1_Timer() {
         if (AccompTick % 2 == 0) AccompanimentStep();
     }
 
+    AccompTick = add16(AccompTick, 1);
+    if (AccompTick > 2 * G.RhythmLastStep + 1) AccompTick = 0;
+
+    // The tick runs ahead of its deadline, and what it sent is due then; the
+    // note's count, the length a key records and the close of an idle take
+    // are what the keys read, and they change at the deadline itself.
+    Timer1->atDeadline([this] { CountNoteTick(); });
+}
+
+void MainWindow::CountNoteTick() {
     G.NoteTicks = add16(G.NoteTicks, 1);
     if (G.NoteTicks > kIdleLimit) {
         // A long pause ends the take.
@@ -39,9 +50,6 @@ void MainWindow::Timer1_Timer() {
 
     // The count rounded up to an even number of ticks.
     G.NoteLength = std::min<int16_t>(static_cast<int16_t>(2 * rt::Int((G.NoteTicks + 1) / 2.0)), kIdleLimit);
-
-    AccompTick = add16(AccompTick, 1);
-    if (AccompTick > 2 * G.RhythmLastStep + 1) AccompTick = 0;
 }
 
 void MainWindow::BarChord() {

@@ -136,8 +136,8 @@ void MainWindow::buildControls() {
     }
     KeyRow->hitTest = [](int px, int py) { return KeyAt(px, py); };
 
-    // Clocks. The live clock, the score clock and the rhythm audition keep
-    // musical time: their ticks keep a grid of deadlines.
+    // Clocks. The live clock, the score clock, the rhythm and the chord
+    // auditions keep musical time: their ticks keep a grid of deadlines.
     Timer1 = new ui::Timer(this);
     Timer1->setMusicalClock(true);
     Timer2 = new ui::Timer(this);
@@ -147,6 +147,7 @@ void MainWindow::buildControls() {
     Timer4 = new ui::Timer(this);
     Timer4->setInterval(80);
     HXYS = new ui::Timer(this);
+    HXYS->setMusicalClock(true);
     HXYS->setInterval(1000);
     BZDS = new ui::Timer(this);
     BZDS->setMusicalClock(true);

@@ -222,16 +222,10 @@ void MainWindow::YSCX() {
         TokenTickCount = 0;
     } else if (ScoreToken == QLatin1String("TZ")) {
         G.KeyOffset = kStopOffset;
-        Timer3->setEnabled(false);
-        ++scorePlaySerial_;
         sweepScoreNotes(4);
-        if (Check5->value() == 1) BZDS->setEnabled(false);
-        BzQd->setValue(0);
-        Yuepu[0]->setText(QStringLiteral("试听"));
-        AutoPlayRunning = false;
-        ScorePos = 1;
-        ResetSteps();
-        ShowKeyUp(G.LastNoteOffset);
+        // The play ends at the deadline of the tick that read the stop (the
+        // tick runs ahead of it): till then "停止" and the keys find it playing.
+        Timer3->atDeadline([this] { EndScorePlay(); });
     } else {
         // An error in the score: silence, stop the clock, then say so (a
         // clock still running would tick on under the message box).
@@ -245,6 +239,19 @@ void MainWindow::YSCX() {
         ScoreBoxFollowsPlay();
         plat::msgBox(QStringLiteral("乐谱中出现错误，请修改！"), plat::kOkOnly);
     }
+    ScoreBoxFollowsPlay();
+}
+
+void MainWindow::EndScorePlay() {
+    Timer3->setEnabled(false);
+    ++scorePlaySerial_;
+    if (Check5->value() == 1) BZDS->setEnabled(false);
+    BzQd->setValue(0);
+    Yuepu[0]->setText(QStringLiteral("试听"));
+    AutoPlayRunning = false;
+    ScorePos = 1;
+    ResetSteps();
+    ShowKeyUp(G.LastNoteOffset);
     ScoreBoxFollowsPlay();
 }
 

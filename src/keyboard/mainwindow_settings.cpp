@@ -127,13 +127,12 @@ void MainWindow::Option3_Click(int index) {
         for (int j = 0; j <= 2; ++j) YQSZ[j]->hide();
         File2->hide();
         YQSZ[3]->show();
-        padPreviewed_ = false;
-        const int position = shownPosition(YQSZ[3], G.DrumPadSounds(d));
-        YQSZ[3]->setListIndex(position);
-        // The pad is chosen here: the list's handler does not run when this
-        // pad has the sound the list already shows.
+        // The list's handler runs even when the list already shows this pad's
+        // sound: it stores the sound, rebuilds the pad's message with the
+        // rhythm velocity in force, makes it the current pad and previews it.
+        YQSZ[3]->chooseListIndex(shownPosition(YQSZ[3], G.DrumPadSounds(d)));
+        // A stored sound that is no list position: the handler stored nothing.
         G.DrumPadIndex = static_cast<i16>(d);
-        if (position >= 0 && !padPreviewed_ && Check1->value() != 1) PlayDrumPad();
     } else if (index >= kFirstEffect && index <= 27) {
         const int e = index - kFirstEffect;
         for (int j = 0; j <= 3; ++j) YQSZ[j]->hide();
@@ -163,10 +162,7 @@ void MainWindow::YQSZ_Click(int index) {
                 G.RhythmPattern(5, d).Message =
                     RhythmHitMessage(static_cast<i16>(position + 35), RhythmVelocity(rt::Val(VsbVol->text())));
                 G.DrumPadIndex = static_cast<i16>(d);
-                if (Check1->value() != 1) {
-                    PlayDrumPad();
-                    padPreviewed_ = true;
-                }
+                if (Check1->value() != 1) PlayDrumPad();
             }
         }
     }

@@ -318,6 +318,7 @@ uint32_t CaptureMidiDevice::close() {
 
 uint32_t CaptureMidiDevice::send(uint32_t message) {
     messages.push_back(message);
+    dues.push_back(midiDueTime());
     return failSendWith;
 }
 

@@ -161,6 +161,7 @@ public:
     std::vector<uint32_t> wellFormedMessages() const;
 
     std::vector<uint32_t> messages;  // every message given to midiOutShortMsg, raw
+    std::vector<int64_t> dues;       // and when each was due (midiDueTime(); 0: at once)
     int opens = 0;
     int closes = 0;
     bool isOpen = false;

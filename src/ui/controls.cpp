@@ -4,6 +4,7 @@
 
 #include "platform/midiout.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <QAbstractItemView>
@@ -11,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QResizeEvent>
 #include <QRegularExpression>
 #include <QSignalBlocker>
@@ -212,6 +214,14 @@ void ComboBox::setListIndex(int i) {
     text_ = i >= 0 ? items_[i] : (style_ == PickList ? QString() : text_);
     syncWidget();
     if (onClick) onClick();
+}
+
+void ComboBox::chooseListIndex(int i) {
+    if (i == index_) {
+        if (onClick) onClick();
+        return;
+    }
+    setListIndex(i);
 }
 
 void ComboBox::setText(const QString& t) {
@@ -430,10 +440,69 @@ constexpr qint64 kStallNs = 250 * qint64(1000000);
 constexpr qint64 kEarlyNs = 3 * qint64(1000000);
 }  // namespace
 
+namespace {
+// The timers holding a change for a deadline still to come.
+std::vector<Timer*> g_handedOver;
+
+// Key and mouse events come to the window after the clocks' state has
+// caught up with every deadline passed.
+class DeadlineSettler : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (!g_handedOver.empty()) {
+            switch (e->type()) {
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::MouseMove:
+            case QEvent::Wheel: Timer::settle(); break;
+            default: break;
+            }
+        }
+        return QObject::eventFilter(watched, e);
+    }
+};
+
+void installDeadlineSettler() {
+    static QPointer<DeadlineSettler> settler;  // goes with the application
+    QCoreApplication* app = QCoreApplication::instance();
+    if (settler || !app) return;
+    settler = new DeadlineSettler(app);
+    app->installEventFilter(settler);
+}
+
+int wholeMsFrom(qint64 ns) { return ns <= 0 ? 0 : int((ns + 999999) / 1000000); }
+
+// The steady-clock time (what a MIDI due time counts) of a moment on the
+// timers' time base.
+qint64 steadyNsOf(qint64 timerNs) {
+    const qint64 steadyNow = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch()).count();
+    return steadyNow + (timerNs - Timer::nowNs());
+}
+}  // namespace
+
 Timer::Timer(QObject* parent) : QObject(parent) {
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, [this] { fire(); });
+    deadlineTimer_.setTimerType(Qt::PreciseTimer);
+    deadlineTimer_.setSingleShot(true);
+    connect(&deadlineTimer_, &QTimer::timeout, this, [this] {
+        if (atDeadlineNs_ < 0) return;
+        const qint64 left = atDeadlineNs_ - nowNs();
+        if (left > kEarlyNs) {
+            deadlineTimer_.start(wholeMsFrom(left));
+            return;
+        }
+        if (left > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(left));
+        runAtDeadline();
+    });
 }
+
+Timer::~Timer() { dropAtDeadline(); }
 
 namespace {
 qint64 (*g_timeSource)() = nullptr;
@@ -474,11 +543,13 @@ void Timer::setEnabled(bool on) {
 
 void Timer::apply(bool restart) {
     if (!enabled_ || interval_ == 0) {
+        if (!firing_) dropAtDeadline();
         timer_.stop();
         deadline_ = -1;
         return;
     }
     if (!restart && deadline_ >= 0) return;
+    if (!firing_) dropAtDeadline();
     if (!musical_) {
         deadline_ = nowNs() + qint64(interval_) * 1000000;
         if (g_timersHeld) return;
@@ -518,6 +589,10 @@ void Timer::fire() {
         return;
     }
     qint64 now = nowNs();
+    if (atDeadlineNs_ >= 0 && atDeadlineNs_ <= now) {
+        runAtDeadline();
+        if (!enabled_ || interval_ == 0) return;
+    }
     const qint64 wake = deadline_ - plat::kClockLookAheadNs;
     if (wake - now > kEarlyNs) {
         // Woken well before its time: wait again.
@@ -528,6 +603,12 @@ void Timer::fire() {
         std::this_thread::sleep_for(std::chrono::nanoseconds(wake - now));
         now = nowNs();
     }
+    // The previous tick's change comes first, even when its deadline is
+    // still to come (an interval shorter than the look-ahead).
+    if (atDeadlineNs_ >= 0) {
+        runAtDeadline();
+        if (!enabled_ || interval_ == 0) return;
+    }
     // A tick due long ago belongs to a stall: keep time from now.
     if (now - deadline_ > kStallNs) deadline_ = now;
     tickDeadline_ = deadline_;
@@ -536,9 +617,7 @@ void Timer::fire() {
     {
         // What the tick sends is due at its deadline (on the steady clock):
         // the synthesizer sounds it then, to the frame.
-        const qint64 steadyNow = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch()).count();
-        plat::MidiDueTime due(steadyNow + (tickDeadline_ - nowNs()));
+        plat::MidiDueTime due(steadyNsOf(tickDeadline_));
         tick();
     }
     firing_ = false;
@@ -550,6 +629,55 @@ void Timer::tick() {
     inTick_ = true;
     rt::guard(onTimer);
     inTick_ = false;
+}
+
+void Timer::atDeadline(Handler change) {
+    if (!change) return;
+    if (!firing_ || tickDeadline_ <= nowNs()) {
+        change();
+        return;
+    }
+    if (atDeadlineNs_ >= 0 && atDeadline_) {
+        // A second change of the same tick runs after the first.
+        atDeadline_ = [first = std::move(atDeadline_), second = std::move(change)] {
+            first();
+            second();
+        };
+    } else {
+        atDeadline_ = std::move(change);
+    }
+    atDeadlineNs_ = tickDeadline_;
+    if (std::find(g_handedOver.begin(), g_handedOver.end(), this) == g_handedOver.end()) g_handedOver.push_back(this);
+    installDeadlineSettler();
+    if (g_timersHeld) return;
+    // Woken at the deadline or just after it; keys come after it in any case.
+    deadlineTimer_.start(wholeMsFrom(atDeadlineNs_ - nowNs()));
+}
+
+void Timer::dropAtDeadline() {
+    if (atDeadlineNs_ < 0) return;
+    atDeadline_ = nullptr;
+    atDeadlineNs_ = -1;
+    deadlineTimer_.stop();
+    g_handedOver.erase(std::remove(g_handedOver.begin(), g_handedOver.end(), this), g_handedOver.end());
+}
+
+void Timer::runAtDeadline() {
+    if (atDeadlineNs_ < 0) return;
+    const Handler change = std::move(atDeadline_);
+    const qint64 at = atDeadlineNs_;
+    dropAtDeadline();
+    // What the change sends (a take closed at its end) is due at the deadline too.
+    plat::MidiDueTime due(steadyNsOf(at));
+    if (change) rt::guard(change);
+}
+
+void Timer::settle() {
+    const std::vector<Timer*> timers = g_handedOver;
+    for (Timer* t : timers) {
+        if (std::find(g_handedOver.begin(), g_handedOver.end(), t) == g_handedOver.end()) continue;
+        if (t->atDeadlineNs_ >= 0 && t->atDeadlineNs_ <= nowNs()) t->runAtDeadline();
+    }
 }
 
 }  // namespace ui

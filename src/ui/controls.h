@@ -125,6 +125,7 @@ public:
 
     int listIndex() const { return index_; }
     void setListIndex(int i);   // -1..listCount-1; Click on a change (subscript error outside)
+    void chooseListIndex(int i);  // as a choice from the list: Click even when i is shown already
     QString text() const { return text_; }
     void setText(const QString& t);  // Change on a change; the list index follows an exact match (editable) 
 
@@ -289,10 +290,20 @@ private:
 // (a modal box inside its own tick, a suspended machine) takes up its grid
 // again from the moment it runs, rather than playing the missed ticks in a
 // burst.
+//
+// A musical clock runs its tick the MIDI look-ahead before the tick's
+// deadline and stamps what it sends with the deadline. What a key handler
+// reads of the clock's state must still change at the deadline: the tick
+// hands that part to atDeadline(), which runs it when the deadline passes
+// (before the next tick, when a key or mouse event comes after it, or on a
+// wake-up at the deadline). A tick dropped before its deadline (the clock is
+// disabled or restarted from outside its tick) drops what it handed over:
+// in the clock's time that tick never came.
 class Timer : public QObject {
     Q_OBJECT
 public:
     explicit Timer(QObject* parent = nullptr);
+    ~Timer() override;
     int interval() const { return interval_; }
     void setInterval(int ms);
     bool enabled() const { return enabled_; }
@@ -301,6 +312,11 @@ public:
     bool musicalClock() const { return musical_; }
     Handler onTimer;
     void tick();  // one tick as the clock would run it (tests call this)
+    // Runs `change` at the deadline of the tick being run; at once outside a
+    // tick run ahead of its deadline (a tick run by tick(), or a plain timer).
+    void atDeadline(Handler change);
+    // Runs what ticks handed to atDeadline() whose deadlines have passed.
+    static void settle();
     // Nanoseconds on the clock's own time base at which the next tick is due
     // (-1 when it will not fire: disabled or Interval 0). A plain timer's
     // countdown starts when it is enabled or its Interval is set, and again
@@ -321,7 +337,12 @@ public:
 private:
     void apply(bool restart);
     void schedule();
+    void dropAtDeadline();
+    void runAtDeadline();  // what the last tick handed over, now
     QTimer timer_;
+    QTimer deadlineTimer_;      // wakes at the deadline of a tick run ahead
+    Handler atDeadline_;        // handed over by that tick
+    qint64 atDeadlineNs_ = -1;  // and its deadline (-1: nothing handed over)
     int interval_ = 0;
     bool enabled_ = false;
     bool inTick_ = false;

@@ -55,12 +55,19 @@ TEST_F(KeySettingsTest, PadsPreviewOnceWithTheirOwnMessageAndTheGridsVelocity) {
     form->Option3[14]->setValue(true);  // pad 2
     EXPECT_EQ(hexList(take()), hexList({0x00643999}));
 
-    // Pads 3 and 7 share a sound: choosing 7 after 3 strikes pad 7.
+    // Pads 3 and 7 share a sound: choosing 7 after 3, the list shows that
+    // sound already. Its handler still runs: pad 7's message is rebuilt with
+    // the rhythm page's velocity and previewed, once.
     form->Option3[15]->setValue(true);
-    take();
     G.RhythmPattern(5, 7).Message = 0x00503499;
+    form->VsbVol->setText(QStringLiteral("90"));
+    take();
     form->Option3[19]->setValue(true);
-    EXPECT_EQ(hexList(take()), hexList({0x00503499}));
+    EXPECT_EQ(G.RhythmPattern(5, 7).Message, 0x005A3499);
+    EXPECT_EQ(G.DrumPadIndex, 7);
+    EXPECT_EQ(hexList(take()), hexList({0x005A3499}));
+    key(103);  // numpad 7 plays the same
+    EXPECT_EQ(hexList(take()), hexList({0x005A3499}));
 
     // A new sound takes the rhythm page's velocity, rounded and held to 0..127.
     form->VsbVol->setText(QStringLiteral("300"));

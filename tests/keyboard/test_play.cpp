@@ -259,6 +259,54 @@ TEST_F(ClockTest, ChordTracksFollowTheChordOrderAcrossBarChanges) {
     EXPECT_EQ(strikes, (std::vector<std::pair<int, int>>{{0, 60}, {32, 65}, {64, 67}}));
 }
 
+// The live clock runs each tick the look-ahead before its deadline. A key
+// between that wake-up and the deadline reads the count of the ticks whose
+// deadlines have passed; the tick's count comes at its deadline, unless the
+// key restarted the clock and so the tick never came.
+TEST_F(ClockTest, KeysBetweenAnEarlyTickAndItsDeadlineReadTheCountBeforeIt) {
+    static qint64 now;
+    now = 5'000'000'000;
+    ui::Timer::setTimeSource([] { return now; });
+    const std::shared_ptr<void> restore(nullptr, [](void*) { ui::Timer::setTimeSource(nullptr); });
+    constexpr qint64 ms = 1'000'000, ahead = plat::kClockLookAheadNs;
+    const qint64 step = G.BeatInterval * ms;
+    form->Check5->setValue(1);
+    key(kG);
+    now += 50 * ms;
+    key(kH);  // the clock runs: H counts from 0, its ticks due 1, 2, 3 steps on
+    qint64 origin = now;
+    const auto wakeUp = [&](int k) {
+        now = origin + k * step - ahead;
+        form->Timer1->fire();
+    };
+    for (int k = 1; k <= 2; ++k) {
+        wakeUp(k);
+        EXPECT_EQ(G.NoteTicks, k - 1) << "tick " << k << " woken early";
+        now = origin + k * step;
+        ui::Timer::settle();
+        EXPECT_EQ(G.NoteTicks, k) << "tick " << k << " at its deadline";
+    }
+    wakeUp(3);
+    now += ahead - 10 * ms;
+    key(kBack);  // H held two ticks: length 2, not 4; the rest counts from here
+    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC2KD2XZ"));
+    now = origin + 3 * step;
+    ui::Timer::settle();
+    EXPECT_EQ(G.NoteTicks, 1) << "the rest's first tick, at its deadline";
+
+    wakeUp(4);
+    now += ahead - 10 * ms;
+    key(kH);  // restarts the clock: the tick woken early never comes
+    origin = now;
+    wakeUp(1);
+    EXPECT_EQ(G.NoteTicks, 0);
+    EXPECT_EQ(form->Timer1->nextDeadlineNs(), origin + 2 * step);
+    now = origin + step;
+    form->Timer1->fire();  // a wake-up at the deadline
+    EXPECT_EQ(G.NoteTicks, 1);
+    EXPECT_EQ(form->Text3->text(), QStringLiteral("KC2KD2XZ2KD"));
+}
+
 // Every choice in a control gives the keyboard back to the player, so that
 // the next keys play instead of going to the control; so do the function
 // and effect keys.

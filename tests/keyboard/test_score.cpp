@@ -74,6 +74,39 @@ TEST_F(ScoreTest, PlaysEachNoteForItsLengthTickByTick) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
+// The score clock runs each tick the look-ahead before its deadline. The tick
+// that reads the stop sends its note-offs then, but the play ends at the
+// deadline: "停止" clicked between the two stops the play instead of starting
+// it again.
+TEST_F(ScoreTest, APlayEndsAtTheDeadlineOfTheTickThatReadsTheStop) {
+    static qint64 now;
+    now = 9'000'000'000;
+    ui::Timer::setTimeSource([] { return now; });
+    const std::shared_ptr<void> restore(nullptr, [](void*) { ui::Timer::setTimeSource(nullptr); });
+    constexpr qint64 ms = 1'000'000, ahead = plat::kClockLookAheadNs;
+    for (bool click : {true, false}) {
+        SCOPED_TRACE(click ? "stopped before the deadline" : "left to its end");
+        play(QStringLiteral("KC2TZ"));
+        const qint64 origin = now, step = form->Timer3->interval() * ms;
+        for (int k = 1; k <= 2; ++k) {
+            now = origin + k * step - ahead;
+            form->Timer3->fire();  // tick 2 reads the stop
+            const Msgs sent = take();
+            if (k == 2) EXPECT_EQ(sent, sweep(4, 64));
+            now = origin + k * step - 10 * ms;
+            EXPECT_TRUE(form->Timer3->enabled());
+            EXPECT_EQ(form->Yuepu[0]->text(), QStringLiteral("停止"));
+        }
+        if (click) form->Yuepu_Click(0);
+        now = origin + 2 * step;
+        ui::Timer::settle();
+        EXPECT_FALSE(form->Timer3->enabled());
+        EXPECT_FALSE(form->AutoPlayRunning);
+        EXPECT_EQ(form->Yuepu[0]->text(), QStringLiteral("试听"));
+        take();
+    }
+}
+
 TEST_F(ScoreTest, LengthsCarryAndADigitAtTheEndCounts) {
     play(QStringLiteral("KC8KDKE4KFTZ"));
     using S = std::vector<std::pair<int, int>>;
