@@ -145,6 +145,7 @@ struct AudioEngine::Impl {
 
     static constexpr size_t kMaxPending = 8192;
     static constexpr auto kStallLimit = std::chrono::milliseconds(500);
+    static constexpr auto kWaitLimit = std::chrono::seconds(5);
     static constexpr size_t kMaxVoices = 64;
 
     // The soundfont to load (cheap: files are only looked at).
@@ -434,10 +435,11 @@ struct AudioEngine::Impl {
     // every block, so a full queue is a burst larger than the queue or a
     // render thread held up for a moment (a soundfont still loading, a busy
     // machine): the sender waits for room while the thread goes on taking.
-    // Refused only without a render thread (the manual output, stopped), or
-    // once it has taken nothing for kStallLimit; after such a refusal a full
-    // queue refuses at once until the thread takes again, so a dead sound
-    // server cannot hold every send.
+    // Refused only without a render thread (the manual output, stopped),
+    // once it has taken nothing for kStallLimit (a soundfont still loading
+    // counts as progress) or after kWaitLimit in all; after such a refusal
+    // a full queue refuses at once until the thread takes again, so a dead
+    // sound server cannot hold every send.
     bool post(const Event& e) {
         if (events.push(e)) {
             wake();
@@ -445,7 +447,8 @@ struct AudioEngine::Impl {
         }
         uint64_t seen = taken.load();
         if (seen == takenAtRefusal.load()) return false;
-        auto progress = std::chrono::steady_clock::now();
+        const auto began = std::chrono::steady_clock::now();
+        auto progress = began;
         while (mode.load() == Threaded) {
             wake();
             std::this_thread::sleep_for(std::chrono::microseconds(100));
@@ -461,6 +464,7 @@ struct AudioEngine::Impl {
             } else if (now - progress > kStallLimit) {
                 break;
             }
+            if (now - began > kWaitLimit) break;
         }
         takenAtRefusal.store(seen);
         return false;

@@ -52,7 +52,8 @@ public:
     // is full, waits for room while an output's render thread takes from it
     // (a burst is delivered whole, in order); refuses a full queue only when
     // no render thread runs (manual output, stopped) or it has taken nothing
-    // for half a second. System real-time messages do nothing.
+    // for half a second (while the soundfont loads: after five seconds).
+    // System real-time messages do nothing.
     bool midiShortMessage(uint32_t message, int64_t dueNs = 0);
     // The message sounds from frame `frame` (counted from the start) on, or
     // at once when that frame has been rendered.
