@@ -86,8 +86,9 @@ TEST(SoundFontLoading, TheFastestRunOnTheDefaultVoicesIsNotCut) {
     const int programs[3] = {51, 14, 78}, velocities[3] = {85, 70, 55};  // strings, tubular bells, whistle
     for (int ch = 0; ch < 3; ++ch) fluid_synth_program_change(s.synth, ch, programs[ch]);
     auto strike = [&](int key, bool on) {
-        for (int ch = 0; ch < 3; ++ch) on ? fluid_synth_noteon(s.synth, ch, key, velocities[ch]) : fluid_synth_noteoff(s.synth, ch, key);
-        on ? fluid_synth_noteon(s.synth, 2, key - 12, velocities[2]) : fluid_synth_noteoff(s.synth, 2, key - 12);  // voice 3's octave below
+        auto note = [&](int ch, int k) { on ? fluid_synth_noteon(s.synth, ch, k, velocities[ch]) : fluid_synth_noteoff(s.synth, ch, k); };
+        for (int ch = 0; ch < 3; ++ch) note(ch, key);
+        note(2, key - 12);  // voice 3's octave below
     };
     std::vector<float> out(2 * 441);
     int peak = 0;
@@ -128,7 +129,8 @@ TEST(QueuedMessages, ABurstLargerThanTheQueueIsDeliveredInOrderWhileRenderingLag
     }
     EXPECT_EQ(refused, 0);
     std::vector<uint32_t> started;
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);  // a safety net: it takes well under a second
+    // A safety net only: the notes are all there well within a second.
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (started.size() < size_t(kNotes - refused) && std::chrono::steady_clock::now() < limit) {
         for (const auto& t : engine.takeNoteOnTrace()) started.push_back(t.message);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
