@@ -23,6 +23,13 @@
 // rendered stream against its grid time (see bench::gridErrorsMs);
 // clock_notes: how many; late_messages: clock messages that reached the
 // render thread after their frame had been rendered.
+// synth_polyphony: voices the synthesizer sounds at once before it cuts the
+// oldest; synth_voices_peak: the most that sounded at once in the run (below
+// the polyphony: no note was cut). render_ms_per_block_mean/_max: the render
+// thread's cost of one output block (block_ms of sound) over the run.
+// render_ms_per_block_full_mean/_max: the same with every voice of the
+// polyphony sounding (sustained notes on all channels), rendered by hand;
+// full_voices: how many sounded.
 #include "benchsupport.h"
 #include "keyboard/appfolder.h"
 #include "keyboard/mainwindow.h"
@@ -30,6 +37,8 @@
 #include "midi/state.h"
 #include "keyboard/startupwindow.h"
 #include "platform/audioengine.h"
+#include "platform/audiooutput.h"
+#include "platform/synthesizer.h"
 #include "platform/dialogs.h"
 #include "pulseserver.h"
 #include "platform/midiout.h"
@@ -41,6 +50,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QElapsedTimer>
+#include <fluidsynth.h>
 #include <cstring>
 
 #include <algorithm>
@@ -86,6 +96,27 @@ void rewindToBarStart(MainWindow& form) {
 }
 
 
+// Every voice of the polyphony sounding: sustained instruments on every
+// channel, notes struck until the synthesizer has no free voice, then blocks
+// of the output's size rendered by hand.
+void renderAtFullPolyphony(plat::AudioEngine& engine) {
+    if (!engine.start(plat::AudioEngine::Output::Manual)) return;
+    fluid_synth_t* synth = engine.synth();
+    for (int ch = 0; ch < 16; ++ch) fluid_synth_program_change(synth, ch, ch == 9 ? 0 : 48 + ch % 8);  // strings, choirs
+    for (int i = 0; i < 16 * 128 && fluid_synth_get_active_voice_count(synth) < plat::kSynthPolyphony; ++i)
+        fluid_synth_noteon(synth, i % 16 == 9 ? 0 : i % 16, 24 + (i / 16) % 80, 100);
+    const int voices = fluid_synth_get_active_voice_count(synth);
+    std::vector<float> block(2 * plat::kOutputBlockFrames);
+    engine.resetRenderStats();
+    for (int i = 0; i < 2000; ++i) engine.render(block.data(), plat::kOutputBlockFrames);
+    const plat::AudioEngine::RenderStats stats = engine.renderStats();
+    std::printf("full_voices: %d\n", voices);
+    std::printf("render_ms_per_block_full_mean: %.4f\n", stats.meanMs);
+    std::printf("render_ms_per_block_full_max: %.3f\n", stats.worstMs);
+    std::fflush(stdout);
+    engine.stop();
+}
+
 // The program as started by a user, playing along for `seconds`.
 void playThroughServer(int seconds) {
     bench::PulseServer server;
@@ -130,8 +161,14 @@ void playThroughServer(int seconds) {
     std::printf("clock_note_grid_error_ms_p99: %.3f\n", bench::percentile(errors, 0.99));
     std::printf("clock_note_grid_error_ms_max: %.3f\n", bench::maxOf(errors));
     std::printf("late_messages: %llu\n", static_cast<unsigned long long>(stats.lateMessages));
+    std::printf("synth_polyphony: %d\n", plat::kSynthPolyphony);
+    std::printf("synth_voices_peak: %d\n", stats.voicesPeak);
+    std::printf("block_ms: %.3f\n", 1000.0 * plat::kOutputBlockFrames / engine.sampleRate());
+    std::printf("render_ms_per_block_mean: %.4f\n", stats.meanMs);
+    std::printf("render_ms_per_block_max: %.3f\n", stats.worstMs);
     std::fflush(stdout);
     engine.stop();
+    renderAtFullPolyphony(engine);
 }
 
 }  // namespace

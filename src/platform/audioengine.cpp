@@ -5,6 +5,7 @@
 #include "platform/audiooutput.h"
 #include "platform/audioring.h"
 #include "platform/midiout.h"
+#include "platform/synthesizer.h"
 #include "platform/wavevoice.h"
 
 #include <fluidsynth.h>
@@ -14,11 +15,8 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <mutex>
-#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -31,43 +29,6 @@ constexpr int kMaxRenderBlock = 1024;  // manual render() is cut into blocks of 
 constexpr float kSilence = 1e-6f;  // a block below this level is silence (-120 dB)
 constexpr const char* kTimGmPath = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 constexpr const char* kDefaultGmPath = "/usr/share/sounds/sf2/default-GM.sf2";
-// Soundfonts above this size load their samples on demand.
-constexpr std::uintmax_t kDynamicLoadingAbove = 16u * 1024u * 1024u;
-
-namespace fs = std::filesystem;
-
-std::uintmax_t fileSize(const fs::path& p) {
-    std::error_code ec;
-    auto n = fs::file_size(p, ec);
-    return ec ? 0 : n;
-}
-
-bool isFile(const fs::path& p) {
-    std::error_code ec;
-    return fs::is_regular_file(p, ec);
-}
-
-fs::path resolved(const fs::path& p) {
-    std::error_code ec;
-    fs::path r = fs::canonical(p, ec);
-    return ec ? p : r;
-}
-
-// fluidsynth reports missing presets, unknown settings and the like on
-// stderr; the program has no use for that. Panics still go through, and
-// MORVELA_AUDIO_DEBUG lets everything through.
-void fluidLog(int level, const char* message, void*) {
-    static const bool debug = std::getenv("MORVELA_AUDIO_DEBUG") != nullptr;
-    if (level == FLUID_PANIC || debug) std::fprintf(stderr, "fluidsynth: %s\n", message);
-}
-
-void quietFluidLog() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
-            fluid_set_log_function(level, fluidLog, nullptr);
-    });
-}
 
 float peak(const float* frames, int frameCount) {
     float m = 0.0f;
@@ -76,31 +37,6 @@ float peak(const float* frames, int frameCount) {
 }
 
 }  // namespace
-
-std::string pickSoundFont(const char* envOverride, const std::string& defaultGmPath,
-                          const std::string& timGmPath, bool* dynamicLoading) {
-    *dynamicLoading = false;
-    if (envOverride && *envOverride && isFile(envOverride)) {
-        *dynamicLoading = fileSize(envOverride) > kDynamicLoadingAbove;
-        return envOverride;
-    }
-    const bool haveTim = isFile(timGmPath);
-    if (isFile(defaultGmPath)) {
-        fs::path target = resolved(defaultGmPath);
-        bool different = !haveTim || target != resolved(timGmPath);
-        if (different && (!haveTim || fileSize(target) > fileSize(timGmPath))) {
-            *dynamicLoading = true;
-            return target.string();
-        }
-    }
-    if (haveTim) return timGmPath;
-    if (isFile(defaultGmPath)) {
-        fs::path target = resolved(defaultGmPath);
-        *dynamicLoading = fileSize(target) > kDynamicLoadingAbove;
-        return target.string();
-    }
-    return {};
-}
 
 struct AudioEngine::Impl {
     enum Mode { Stopped, Threaded, Manual };
@@ -123,7 +59,7 @@ struct AudioEngine::Impl {
     };
 
     std::mutex control;  // start / stop / synth creation (never taken by the render thread)
-    fluid_settings_t* settings = nullptr;
+    LoadedSynth made;  // written by whoever makes the synthesizer, before `synth` is set
     std::atomic<fluid_synth_t*> synth{nullptr};
     std::thread loader;  // makes the synthesizer (see ensureSynth)
     std::atomic<bool> loading{false};
@@ -134,6 +70,8 @@ struct AudioEngine::Impl {
     std::atomic<uint64_t> frames{0};
 
     AudioRing<Event> events{8192};
+    std::atomic<uint64_t> taken{0};  // events the render thread took
+    std::atomic<uint64_t> takenAtRefusal{~uint64_t(0)};
     AudioRing<std::shared_ptr<WaveVoice>*> garbage{1024};  // voices the render thread let go
 
     // Render thread state (the stopping thread's once the output is closed).
@@ -181,6 +119,8 @@ struct AudioEngine::Impl {
     // Render timing, written by the rendering thread only.
     std::atomic<uint64_t> statBlocks{0};
     std::atomic<int64_t> statWorstNs{0};
+    std::atomic<int64_t> statTotalNs{0};
+    std::atomic<int> statVoicesPeak{0};
     std::atomic<uint64_t> statLateMessages{0};
     std::atomic<int64_t> statWorstLateFrames{0};
     std::atomic<uint64_t> underrunsAtReset{0};
@@ -199,52 +139,36 @@ struct AudioEngine::Impl {
         for (auto* v : mixing) delete v;
         releaseGarbage();
         delete taps.load();
-        if (fluid_synth_t* s = synth.exchange(nullptr)) delete_fluid_synth(s);
-        if (settings) delete_fluid_settings(settings);
+        synth.store(nullptr);
+        freeSynth(made);
     }
 
     static constexpr size_t kMaxPending = 8192;
+    static constexpr auto kStallLimit = std::chrono::milliseconds(500);
+    static constexpr auto kWaitLimit = std::chrono::seconds(5);
     static constexpr size_t kMaxVoices = 64;
 
     // The soundfont to load (cheap: files are only looked at).
-    void pickFont(bool* dynamic) {
+    void pickFont() {
         std::lock_guard<std::mutex> lock(fontMutex);
-        soundFont = pickSoundFont(std::getenv("MORVELA_SOUNDFONT"), kDefaultGmPath, kTimGmPath, dynamic);
+        soundFont = pickSoundFont(std::getenv("MORVELA_SOUNDFONT"), kDefaultGmPath, kTimGmPath);
     }
 
-    // Creates the synthesizer and loads the soundfont (tens of milliseconds
-    // for a large one).
-    fluid_synth_t* createSynth(bool dynamic) {
-        quietFluidLog();
-        fluid_settings_t* set = new_fluid_settings();
-        if (!set) return nullptr;
-        fluid_settings_setnum(set, "synth.sample-rate", kSampleRate);
-        // One thread calls the synthesizer at a time (the render thread, or
-        // the engine's owner while no output runs): no lock inside it.
-        fluid_settings_setint(set, "synth.threadsafe-api", 0);
-        fluid_settings_setint(set, "synth.cpu-cores", 1);
-        fluid_settings_setint(set, "synth.lock-memory", 0);
-        fluid_settings_setint(set, "synth.dynamic-sample-loading", dynamic ? 1 : 0);
-        // Loud enough to play along with: the mix is soft-limited below full scale.
-        fluid_settings_setnum(set, "synth.gain", 0.8);
-        fluid_synth_t* s = new_fluid_synth(set);
-        if (!s) {
-            delete_fluid_settings(set);
-            return nullptr;
-        }
-        settings = set;
+    // Creates the synthesizer and loads the soundfont whole (a tenth of a
+    // second or more for a large one); a broken override or default falls
+    // back to TimGM6mb.
+    fluid_synth_t* createSynth() {
         std::string font;
         {
             std::lock_guard<std::mutex> lock(fontMutex);
             font = soundFont;
         }
-        if (!font.empty() && fluid_synth_sfload(s, font.c_str(), 1) == FLUID_FAILED) {
-            // A broken override or default: fall back to TimGM6mb.
-            font = isFile(kTimGmPath) && fluid_synth_sfload(s, kTimGmPath, 1) != FLUID_FAILED ? kTimGmPath : "";
+        made = loadSynth(kSampleRate, font, kTimGmPath);
+        if (made.font != font) {
             std::lock_guard<std::mutex> lock(fontMutex);
-            soundFont = font;
+            soundFont = made.font;
         }
-        return s;
+        return made.synth;
     }
 
     // The synthesizer exists or is being made. With a real-time output it is
@@ -252,16 +176,15 @@ struct AudioEngine::Impl {
     // sent meanwhile waits and sounds as soon as it is there.
     bool ensureSynth(bool inBackground) {
         if (synth.load() || loader.joinable()) return true;
-        bool dynamic = false;
-        pickFont(&dynamic);
+        pickFont();
         if (!inBackground) {
-            fluid_synth_t* s = createSynth(dynamic);
+            fluid_synth_t* s = createSynth();
             synth.store(s);
             return s != nullptr;
         }
         loading.store(true);
-        loader = std::thread([this, dynamic] {
-            synth.store(createSynth(dynamic));
+        loader = std::thread([this] {
+            synth.store(createSynth());
             loading.store(false);
             wake();
         });
@@ -337,10 +260,13 @@ struct AudioEngine::Impl {
         pending.insert(it, p);
     }
 
-    // Takes in what other threads handed over (render thread).
+    // Takes in what other threads handed over (render thread). With every
+    // waiting slot taken, the rest stays in the queue (its senders wait for
+    // room) until messages sound: nothing is dropped.
     void takeEvents(bool realTime) {
         Event e;
-        while (events.pop(e)) {
+        while (pending.size() < kMaxPending && events.pop(e)) {
+            taken.fetch_add(1, std::memory_order_relaxed);
             switch (e.kind) {
             case Event::Midi:
             case Event::MidiAtFrame: {
@@ -437,6 +363,7 @@ struct AudioEngine::Impl {
         const bool quiet = mixBlock(out, frameCount, realTime);
         const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - began).count();
         statBlocks.fetch_add(1, std::memory_order_relaxed);
+        statTotalNs.fetch_add(ns, std::memory_order_relaxed);
         if (ns > statWorstNs.load(std::memory_order_relaxed)) statWorstNs.store(ns, std::memory_order_relaxed);
         return quiet;
     }
@@ -464,7 +391,9 @@ struct AudioEngine::Impl {
         if (fluid_synth_t* s = synth.load(std::memory_order_acquire)) {
             renderSynth(s, out, frameCount);
             // Without the API lock this is a plain read of the synthesizer's count.
-            quiet = fluid_synth_get_active_voice_count(s) == 0 && pending.empty();
+            const int voices = fluid_synth_get_active_voice_count(s);
+            if (voices > statVoicesPeak.load(std::memory_order_relaxed)) statVoicesPeak.store(voices, std::memory_order_relaxed);
+            quiet = voices == 0 && pending.empty();
         } else {
             std::fill(out, out + frameCount * 2, 0.0f);
             quiet = !loading.load() && pending.empty();
@@ -502,10 +431,43 @@ struct AudioEngine::Impl {
         while (garbage.pop(v)) delete v;
     }
 
+    // Hands an event to the render thread. The thread empties the queue at
+    // every block, so a full queue is a burst larger than the queue or a
+    // render thread held up for a moment (a soundfont still loading, a busy
+    // machine): the sender waits for room while the thread goes on taking.
+    // Refused only without a render thread (the manual output, stopped),
+    // once it has taken nothing for kStallLimit (a soundfont still loading
+    // counts as progress) or after kWaitLimit in all; after such a refusal
+    // a full queue refuses at once until the thread takes again, so a dead
+    // sound server cannot hold every send.
     bool post(const Event& e) {
-        if (!events.push(e)) return false;
-        wake();
-        return true;
+        if (events.push(e)) {
+            wake();
+            return true;
+        }
+        uint64_t seen = taken.load();
+        if (seen == takenAtRefusal.load()) return false;
+        const auto began = std::chrono::steady_clock::now();
+        auto progress = began;
+        while (mode.load() == Threaded) {
+            wake();
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+            if (events.push(e)) {
+                wake();
+                return true;
+            }
+            const auto now = std::chrono::steady_clock::now();
+            const uint64_t t = taken.load();
+            if (t != seen || loading.load()) {
+                seen = t;
+                progress = now;
+            } else if (now - progress > kStallLimit) {
+                break;
+            }
+            if (now - began > kWaitLimit) break;
+        }
+        takenAtRefusal.store(seen);
+        return false;
     }
 
     // Publishes a changed tap list (tapMutex held) and frees the old one once
@@ -519,9 +481,12 @@ struct AudioEngine::Impl {
     // With the output closed (the caller now owns the synthesizer): what was
     // still waiting is applied in order, so that no setting is lost.
     void flushPending() {
-        takeEvents(false);
-        for (const Pending& p : pending) apply(p, p.frame);
-        pending.clear();
+        for (;;) {
+            takeEvents(false);
+            if (pending.empty()) break;
+            for (const Pending& p : pending) apply(p, p.frame);
+            pending.clear();
+        }
         channelFrame.fill(0);
         anchored = false;
     }
@@ -760,6 +725,8 @@ AudioEngine::RenderStats AudioEngine::renderStats() const {
     RenderStats r;
     r.blocks = d->statBlocks.load();
     r.worstMs = static_cast<double>(d->statWorstNs.load()) / 1e6;
+    r.meanMs = r.blocks ? static_cast<double>(d->statTotalNs.load()) / 1e6 / static_cast<double>(r.blocks) : 0.0;
+    r.voicesPeak = d->statVoicesPeak.load();
     r.lateMessages = d->statLateMessages.load();
     r.worstMessageLateMs = 1000.0 * static_cast<double>(d->statWorstLateFrames.load()) / kSampleRate;
     const uint64_t u = underruns();
@@ -770,6 +737,8 @@ AudioEngine::RenderStats AudioEngine::renderStats() const {
 void AudioEngine::resetRenderStats() {
     d->statBlocks.store(0);
     d->statWorstNs.store(0);
+    d->statTotalNs.store(0);
+    d->statVoicesPeak.store(0);
     d->statLateMessages.store(0);
     d->statWorstLateFrames.store(0);
     d->underrunsAtReset.store(underruns());

@@ -17,15 +17,6 @@ namespace plat {
 
 class WaveVoice;
 
-// The soundfont the engine loads. envOverride (MORVELA_SOUNDFONT) wins when it
-// names an existing file. Else the system's default GM soundfont when it
-// resolves to a different file larger than TimGM6mb (a fuller set), else
-// TimGM6mb, else whatever default GM soundfont exists. *dynamicLoading is set
-// for large soundfonts, whose samples are then loaded as presets are first
-// selected rather than all at start. Empty when nothing is found.
-std::string pickSoundFont(const char* envOverride, const std::string& defaultGmPath,
-                          const std::string& timGmPath, bool* dynamicLoading);
-
 class AudioEngine {
 public:
     enum class Output { Auto, Null, Manual };  // Manual: nothing renders until render() is called (tests)
@@ -34,8 +25,8 @@ public:
 
     // Starts the engine once (later calls do nothing and return true).
     // The soundfont is the system's default GM soundfont when it is a
-    // better one than TimGM6mb, else TimGM6mb (see pickSoundFont); it is
-    // loaded at the first start and stays loaded.
+    // better one than TimGM6mb, else TimGM6mb; it is loaded whole at the
+    // first start and stays loaded (pickSoundFont, loadSynth: synthesizer.h).
     bool start(Output output = Output::Auto);
     // Silence and close the output; the synth stays loaded. Wave sounds are
     // ended and the synthesizer's effect tails run out before the next start.
@@ -57,8 +48,12 @@ public:
     // in (a message due earlier waits for the ones sent before it). The
     // manual output sounds every message at once (the next render() call).
     // Returns false when the message is not well-formed
-    // (isWellFormedShortMessage), the queue is full, or before the first
-    // start. Never blocks. System real-time messages do nothing.
+    // (isWellFormedShortMessage) or before the first start. When the queue
+    // is full, waits for room while an output's render thread takes from it
+    // (a burst is delivered whole, in order); refuses a full queue only when
+    // no render thread runs (manual output, stopped) or it has taken nothing
+    // for half a second (while the soundfont loads: after five seconds).
+    // System real-time messages do nothing.
     bool midiShortMessage(uint32_t message, int64_t dueNs = 0);
     // The message sounds from frame `frame` (counted from the start) on, or
     // at once when that frame has been rendered.
@@ -110,7 +105,8 @@ public:
     // The silent output is resting: nothing sounds and no tap wants blocks.
     bool outputResting() const;
 
-    // Render timing since the last reset: blocks rendered, the slowest one;
+    // Render timing since the last reset: blocks rendered, the slowest one,
+    // the mean; the most synthesizer voices sounding at once;
     // timed messages that reached the render thread after their due frame
     // (more than half a synthesizer block late) and the latest of them; and
     // the output's underruns (the sound server ran out of sound: heard as a
@@ -118,6 +114,8 @@ public:
     struct RenderStats {
         uint64_t blocks = 0;
         double worstMs = 0;
+        double meanMs = 0;
+        int voicesPeak = 0;
         uint64_t lateMessages = 0;
         double worstMessageLateMs = 0;
         uint64_t underruns = 0;

@@ -24,8 +24,10 @@ constexpr uint32_t kMapperId = 0xFFFFFFFFu;
 
 // The embedded synthesizer as a device: opening starts the audio engine,
 // closing silences it (the soundfont stays loaded). Messages are handed to
-// the render thread, due when midiDueTime() says; one the engine cannot take
-// (its queue full) is reported as not ready.
+// the render thread, due when midiDueTime() says; a send returns once the
+// message is in the engine's queue (waiting for room while the render thread
+// empties it). One the engine cannot take (no render thread taking) is
+// reported as not ready.
 class SynthDevice : public MidiOutDevice {
 public:
     explicit SynthDevice(std::string name) : name_(std::move(name)) {}
