@@ -1,4 +1,4 @@
-// The window layers' timers read this clock, moved by hand, for the object's life.
+// A time source for the window layers' timers that the test moves by hand, for the object's life.
 #pragma once
 
 #include "platform/midiout.h"
@@ -11,7 +11,6 @@ struct HandClock {
     static inline qint64 now = 0;
     explicit HandClock(qint64 start) { now = start, ui::Timer::setTimeSource([] { return now; }); }
     ~HandClock() { ui::Timer::setTimeSource(nullptr); }
-    HandClock(const HandClock&) = delete;
 };
 
 }  // namespace testing_support

@@ -208,8 +208,8 @@ TEST(TimerRules, MusicalClockHoldsItsGridUnderRandomLateness) {
     }
 }
 
-// What a tick hands to its deadline runs once the deadline has passed: before a key reaches a widget, or before the
-// next tick when the interval is shorter than the look-ahead. A clock restarted or stopped from outside its tick drops
+// What a tick hands to its deadline runs once the deadline has passed: before a key reaches a widget, at a wake-up,
+// or before the next tick when the interval is shorter than the look-ahead. A clock restarted or stopped from outside its tick drops
 // it; a tick run by hand, not ahead of its deadline, changes at once.
 TEST(TimerRules, ChangesHandedToADeadlineRunWhenItPassesAndAreDroppedWithTheirTick) {
     const FakeTime time;
@@ -235,6 +235,9 @@ TEST(TimerRules, ChangesHandedToADeadlineRunWhenItPassesAndAreDroppedWithTheirTi
     QCoreApplication::sendEvent(&box, &key);
     EXPECT_EQ(ran, (std::vector<qint64>{due})) << "before the key";
     EXPECT_EQ(box.text(), S("a"));
+    g_now = wakeUp();
+    t.fire();
+    EXPECT_EQ(ran.size(), 2u) << "at a wake-up at the deadline";
     for (bool stop : {false, true}) {
         const qint64 next = wakeUp();
         g_now += 5 * kMs;
@@ -242,18 +245,18 @@ TEST(TimerRules, ChangesHandedToADeadlineRunWhenItPassesAndAreDroppedWithTheirTi
         else t.setInterval(100);
         g_now = next + 50 * kMs;
         Timer::settle();
-        EXPECT_EQ(ran.size(), 1u) << (stop ? "stopped" : "restarted");
+        EXPECT_EQ(ran.size(), 2u) << (stop ? "stopped" : "restarted");
     }
     // Ticks 10 ms apart, woken 20 ms ahead.
     t.setInterval(10);
     t.setEnabled(true);
     for (size_t k = 0; k < 3; ++k) {
         wakeUp();
-        EXPECT_EQ(ran.size(), 1 + k) << k;
+        EXPECT_EQ(ran.size(), 2 + k) << k;
     }
     t.setEnabled(false);
     t.tick();
-    EXPECT_EQ(ran.size(), 4u) << "the last one dropped with the clock, the one by hand at once";
+    EXPECT_EQ(ran.size(), 5u) << "the last one dropped with the clock, the one by hand at once";
 }
 
 TEST(FileList, SortsAndMatchesThePatternWithoutCase) {
