@@ -222,28 +222,24 @@ TEST(SaveFile, LeftoversOfWritersThatAreGoneAreRemovedAndNothingElse) {
         plat::SaveFile f(dir + S("song.txt"));
         _exit(f.open() && f.write(QByteArray(5000, 's')) ? 0 : 1);  // no destructor runs, as at a kill
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(killed, &status, 0), killed);
+    ASSERT_EQ(waitpid(killed, nullptr, 0), killed);
     ASSERT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden).size(), 1) << "the killed save's temporary file";
-    const QString gone = S("%1-").arg(killed), mine = S("%1-").arg(getpid());
+    const QString save = S(".morvela-save-"), gone = save + S("%1-").arg(killed);
     const std::pair<QString, bool> files[] = {
-        {S(".morvela-save-") + mine + S("abcdefghij"), false},  // a save of this run under way
-        {S(".morvela-save-1-abcdefghij"), false},               // a running process
-        {S(".morvela-save-") + gone + S("abcdefghij"), true},
-        {S(".morvela-save-") + gone + S("abcdefghi"), false},
-        {S(".morvela-save-") + gone + S("abcdefghij.txt"), false},
-        {S("x.morvela-save-") + gone + S("abcdefghij"), false},
-        {S(".morvela-save-") + gone + S("ABCDEFGHIJ"), false},
-        {S(".morvela-save-0123456789"), true},  // an older writer's, untouched for two days
-        {S(".morvela-save-abcdefghij"), false},  // an older writer's, just written
+        {save + S("%1-abcdefghij").arg(getpid()), false},  // a save of this run under way
+        {save + S("1-abcdefghij"), false},                 // a running process
+        {gone + S("abcdefghij"), true},      {gone + S("abcdefghi"), false},  {gone + S("abcdefghij.txt"), false},
+        {S("x") + gone + S("abcdefghij"), false}, {gone + S("ABCDEFGHIJ"), false},
+        {save + S("0123456789"), true},   // an older writer's, untouched for two days
+        {save + S("abcdefghij"), false},  // an older writer's, just written
     };
     for (const auto& [name, removed] : files) folder.write(name, "x");
-    QFile old(dir + S(".morvela-save-0123456789"));
+    QFile old(dir + save + S("0123456789"));
     ASSERT_TRUE(old.open(QIODevice::ReadWrite));
     old.setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime);
     old.close();
-    ASSERT_TRUE(QDir(dir).mkdir(S(".morvela-save-") + gone + S("qqqqqqqqqq")));
-    ASSERT_TRUE(QFile::link(dir + S("song.txt"), dir + S(".morvela-save-") + gone + S("ssssssssss")));
+    ASSERT_TRUE(QDir(dir).mkdir(gone + S("qqqqqqqqqq")));
+    ASSERT_TRUE(QFile::link(dir + S("song.txt"), dir + gone + S("ssssssssss")));
 
     EXPECT_EQ(plat::removeLeftoverSaves(dir), 3);
     QStringList left = QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);

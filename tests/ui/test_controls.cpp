@@ -209,8 +209,8 @@ TEST(TimerRules, MusicalClockHoldsItsGridUnderRandomLateness) {
 }
 
 // What a tick hands to its deadline runs once the deadline has passed: before a key reaches a widget, at a wake-up,
-// or before the next tick when the interval is shorter than the look-ahead. A clock restarted or stopped from outside its tick drops
-// it; a tick run by hand, not ahead of its deadline, changes at once.
+// or before the next tick when the interval is shorter than the look-ahead. A clock restarted or stopped from outside
+// its tick drops it; a tick run by hand, not ahead of its deadline, changes at once.
 TEST(TimerRules, ChangesHandedToADeadlineRunWhenItPassesAndAreDroppedWithTheirTick) {
     const FakeTime time;
     Timer t;
