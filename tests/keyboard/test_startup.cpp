@@ -193,24 +193,22 @@ TEST_F(SettingsFile, ABadFileThatCannotBeKeptStaysAndTheProgramRunsOnTheDefaults
         EXPECT_EQ(run([&] {
             if (reopen()) return 16;
             int wrong = dialogs.messages != QStringList{kSettingsNotKept};
-            wrong |= (G.InstrumentPresets(1, 0) != defaults[3].trimmed().toInt() || G.SoundEffectNames(1) != defaults[47]) << 1;
+            wrong |= (G.InstrumentPresets(1, 0) != defaults[3].trimmed().toInt() ||
+                      G.SoundEffectNames(1) != defaults[47]) << 1;
             wrong |= (!form->WasActivated || !form->Timer2->enabled()) << 2;
             form->Form_Activate();  // back from the editor
             return wrong | (dialogs.messages.size() != 1) << 3;
         }), 0);
         EXPECT_TRUE(folder.read(QStringLiteral("vanto.ini")) == bad) << "the user's file is byte for byte as it was";
-        EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("vanto*"), QStringLiteral(".*")}, QDir::Files | QDir::Hidden),
-                  QStringList{QStringLiteral("vanto.ini")});
+        EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("vanto*"), QStringLiteral(".*")}, QDir::Files | QDir::Hidden)
+                      .join(u' ').toStdString(), "vanto.ini") << "nothing beside it";
     }
 }
 
 // A later bad file is kept beside the earlier backups, which stay as they were; the same bytes are kept once.
 TEST_F(SettingsFile, EarlierBackupsAreNeverOverwritten) {
-    QStringList lines = defaultLines();
-    lines[0] = QStringLiteral("first");
-    const QByteArray first = settingsBytes(lines);
-    lines[0] = QStringLiteral("second");
-    const QByteArray second = settingsBytes(lines);
+    const auto spoilt = [&](const char* head) { QStringList l = defaultLines(); return l[0] = head, settingsBytes(l); };
+    const QByteArray first = spoilt("first"), second = spoilt("second");
     folder.write(QStringLiteral("VANTO.INI.BAK"), "the user's own");
     for (const QByteArray& bad : {first, second, first}) {
         folder.write(QStringLiteral("vanto.ini"), bad);
