@@ -271,7 +271,9 @@ TEST_F(ChordPlayback, AuditionPlaysTheOrderOnceAndStopsItself) {
 TEST_F(ChordPlayback, AuditionStepsOnItsGridOfDeadlinesAndStampsThem) {
     using C = testing_support::HandClock;
     const C clock(7'000'000'000);
-    const auto steadyNow = [] { return qint64(std::chrono::nanoseconds(std::chrono::steady_clock::now().time_since_epoch()).count()); };
+    const auto steadyNow = [] {
+        return qint64(std::chrono::nanoseconds(std::chrono::steady_clock::now().time_since_epoch()).count());
+    };
     setPatterns(QStringLiteral("KC"), QString(), QStringLiteral("145"));
     form->Check6->setValue(1);
     const qint64 origin = C::now, step = 2 * G.BeatInterval * C::ms;

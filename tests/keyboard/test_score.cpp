@@ -467,7 +467,8 @@ TEST_F(ScoreBoxTest, OpenPlaysTheLinesOfAFileJoined) {
     folder.write(QStringLiteral("演奏记录/大.txt"), QByteArray(16 * 1024 * 1024 + 1, 'K'));
     dialogs.messages.clear();
     form->Text3->setText(G.ScoreText = QStringLiteral("KC2kd2TZ"));
-    for (const QString& path : {record(QStringLiteral("大.txt")), record(QStringLiteral("没有.txt")), QStringLiteral("/proc/self/mem")})
+    for (const QString& path :
+         {record(QStringLiteral("大.txt")), record(QStringLiteral("没有.txt")), QStringLiteral("/proc/self/mem")})
         openFile(path);
     EXPECT_EQ(dialogs.messages.join(u'|').toStdString(), "乐谱文件“大.txt”太大（超过16MB），不能打开！|"
                                                          "找不到乐谱文件“没有.txt”，请检查！|无法读取乐谱文件“mem”，请检查！");

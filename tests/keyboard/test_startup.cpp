@@ -96,7 +96,8 @@ TEST_F(StartupWindowTest, TheStartRemovesLeftoversOfSavesCutShort) {
     for (const QString& dir : {QString(), QStringLiteral("演奏记录/")}) folder.write(dir + name, "cut short");
     StartupWindow::OtherInstanceRunning = [] { return false; };
     StartupWindow().Form_Load();
-    for (const QString& dir : {QString(), QStringLiteral("演奏记录/")}) EXPECT_FALSE(QFile::exists(folder.file(dir + name))) << dir.toStdString();
+    for (const QString& dir : {QString(), QStringLiteral("演奏记录/")})
+        EXPECT_FALSE(QFile::exists(folder.file(dir + name))) << dir.toStdString();
 }
 
 using SettingsFile = MainWindowTest;
@@ -200,8 +201,9 @@ TEST_F(SettingsFile, ABadFileThatCannotBeKeptStaysAndTheProgramRunsOnTheDefaults
             return wrong | (dialogs.messages.size() != 1) << 3;
         }), 0);
         EXPECT_TRUE(folder.read(QStringLiteral("vanto.ini")) == bad) << "the user's file is byte for byte as it was";
-        EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("vanto*"), QStringLiteral(".*")}, QDir::Files | QDir::Hidden)
-                      .join(u' ').toStdString(), "vanto.ini") << "nothing beside it";
+        const QStringList beside =
+            QDir(folder.path()).entryList({QStringLiteral("vanto*"), QStringLiteral(".*")}, QDir::Files | QDir::Hidden);
+        EXPECT_EQ(beside.join(u' ').toStdString(), "vanto.ini") << "nothing beside it";
     }
 }
 
