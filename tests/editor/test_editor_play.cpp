@@ -1,6 +1,7 @@
 // Playback: a bar play's exact messages, accents, crescendo and decrescendo,
 // a song play to its last step, key changes, stops, and the failure paths.
 #include "editorfixture.h"
+#include "support/handclock.h"
 
 using namespace midi;
 
@@ -29,51 +30,33 @@ TEST_F(EditorTest, BarPlaySendsEachStepAndEndsWithTheNoteOffs) {
     EXPECT_FALSE(w->YYDS->enabled());
 }
 
-// The play clock runs each tick the look-ahead before its deadline. Between
-// that wake-up and the deadline the play position is still the step the tick
-// sounds, and the tick past the bar's end leaves the play running: a click on
-// the bar button then stops it.
+// Each play tick runs the look-ahead before its deadline: till the deadline the play position is the step the tick
+// sounds, and after the tick past the bar's end the play still runs: a click on the bar button then stops it.
 TEST_F(EditorTest, PlayPositionAndTheEndChangeAtEachTicksDeadline) {
-    static qint64 now;
-    now = 3'000'000'000;
-    ui::Timer::setTimeSource([] { return now; });
-    const std::shared_ptr<void> restore(nullptr, [](void*) { ui::Timer::setTimeSource(nullptr); });
-    constexpr qint64 ms = 1'000'000, ahead = plat::kClockLookAheadNs;
+    using C = testing_support::HandClock;
+    const C clock(3'000'000'000);
     type(0, QStringLiteral("KC"));
-    w->ST1->setValue(true);  // step 0 sounds at once, ticks 1..15 the others, tick 16 ends the play
-    const qint64 origin = now, step = w->YYDS->interval() * ms;
-    for (int k = 1; k <= 16; ++k) {
-        now = origin + k * step - ahead;
-        w->YYDS->fire();
-        now += ahead - 10 * ms;
-        ASSERT_EQ(G.RhythmStep, k) << "tick " << k << " before its deadline";
-        ASSERT_TRUE(w->ST1->value()) << "tick " << k;
-        if (k == 16) break;
-        now = origin + k * step;
+    for (bool click : {true, false}) {
+        w->ST1->setValue(true);  // step 0 sounds at once, ticks 1..15 the others, tick 16 ends the play
+        const qint64 origin = C::now, step = w->YYDS->interval() * C::ms;
+        for (int k = 1; k <= 16; ++k) {
+            C::now = origin + k * step - C::ahead;
+            w->YYDS->fire();
+            C::now += C::ahead - 10 * C::ms;
+            ASSERT_EQ(G.RhythmStep, k) << "tick " << k << " before its deadline";
+            ASSERT_TRUE(w->ST1->value() && w->YYDS->enabled()) << "tick " << k;
+            if (k == 16) break;
+            C::now = origin + k * step;
+            ui::Timer::settle();
+            ASSERT_EQ(G.RhythmStep, k + 1) << "tick " << k << " at its deadline";
+        }
+        if (click) w->ST1->setValue(false);
+        C::now = origin + 16 * step;
         ui::Timer::settle();
-        ASSERT_EQ(G.RhythmStep, k + 1) << "tick " << k << " at its deadline";
+        EXPECT_FALSE(w->ST1->value() || w->YYDS->enabled()) << click;
+        EXPECT_EQ(w->ST2->value(), 0);
+        EXPECT_TRUE(w->BZWJ->isEnabled());
     }
-    EXPECT_TRUE(w->YYDS->enabled());
-    w->ST1->setValue(false);
-    now = origin + 16 * step;
-    ui::Timer::settle();
-    EXPECT_FALSE(w->YYDS->enabled());
-    EXPECT_FALSE(w->ST1->value());
-    EXPECT_EQ(w->ST2->value(), 0);
-
-    // Left alone, the play ends at the deadline.
-    w->ST1->setValue(true);
-    const qint64 again = now;
-    for (int k = 1; k <= 16; ++k) {
-        now = again + k * step - ahead;
-        w->YYDS->fire();
-    }
-    EXPECT_TRUE(w->ST1->value());
-    now = again + 16 * step;
-    ui::Timer::settle();
-    EXPECT_FALSE(w->ST1->value());
-    EXPECT_FALSE(w->YYDS->enabled());
-    EXPECT_TRUE(w->BZWJ->isEnabled());
 }
 
 TEST_F(EditorTest, DecrescendoFallsThroughEachBarsSecondHalfAndCrescendoRisesOnce) {

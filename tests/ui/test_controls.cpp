@@ -208,65 +208,55 @@ TEST(TimerRules, MusicalClockHoldsItsGridUnderRandomLateness) {
     }
 }
 
-// What a tick hands to its deadline runs once the deadline has passed: before
-// a key or mouse event reaches a widget, at a wake-up, or before the next tick
-// when the interval is shorter than the look-ahead. A clock restarted or
-// stopped from outside its tick before the deadline drops it; a tick not run
-// ahead of its deadline hands over nothing (the change runs at once).
+// What a tick hands to its deadline runs once the deadline has passed: before a key reaches a widget, at a wake-up,
+// or before the next tick when the interval is shorter than the look-ahead. A clock restarted or stopped from outside
+// its tick drops it; a tick run by hand, not ahead of its deadline, changes at once.
 TEST(TimerRules, ChangesHandedToADeadlineRunWhenItPassesAndAreDroppedWithTheirTick) {
     const FakeTime time;
-    const qint64 ahead = plat::kClockLookAheadNs;
     Timer t;
     t.setMusicalClock(true);
     std::vector<qint64> ran;  // the time of each change
-    int ticks = 0;
-    t.onTimer = [&] {
-        ++ticks;
-        t.atDeadline([&] { ran.push_back(g_now); });
-    };
+    t.onTimer = [&] { t.atDeadline([&] { ran.push_back(g_now); }); };
     t.setInterval(100);
     t.setEnabled(true);
-    QLineEdit box;
-    qint64 due = t.nextDeadlineNs();
-    g_now = due - ahead;
-    t.fire();
-    EXPECT_EQ(ticks, 1);
-    EXPECT_TRUE(ran.empty()) << "woken early";
+    const auto wakeUp = [&] {
+        const qint64 due = t.nextDeadlineNs();
+        g_now = due - plat::kClockLookAheadNs;
+        t.fire();
+        return due;
+    };
+    const qint64 due = wakeUp();
     g_now = due - 1;
     Timer::settle();
-    EXPECT_TRUE(ran.empty());
+    EXPECT_TRUE(ran.empty()) << "before the deadline";
     g_now = due;
+    QLineEdit box;
     QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, S("a"));
     QCoreApplication::sendEvent(&box, &key);
     EXPECT_EQ(ran, (std::vector<qint64>{due})) << "before the key";
     EXPECT_EQ(box.text(), S("a"));
-
-    // Restarted or stopped from outside the tick before the deadline.
+    g_now = wakeUp();
+    t.fire();
+    EXPECT_EQ(ran.size(), 2u) << "at a wake-up at the deadline";
     for (bool stop : {false, true}) {
-        due = t.nextDeadlineNs();
-        g_now = due - ahead;
-        t.fire();
+        const qint64 next = wakeUp();
         g_now += 5 * kMs;
         if (stop) t.setEnabled(false);
         else t.setInterval(100);
-        g_now = due + 50 * kMs;
+        g_now = next + 50 * kMs;
         Timer::settle();
-        EXPECT_EQ(ran.size(), 1u) << (stop ? "stopped" : "restarted");
+        EXPECT_EQ(ran.size(), 2u) << (stop ? "stopped" : "restarted");
     }
-
-    // Ticks 10 ms apart, woken 20 ms ahead: each change runs before the next tick.
+    // Ticks 10 ms apart, woken 20 ms ahead.
     t.setInterval(10);
     t.setEnabled(true);
-    const std::vector<qint64> before = ran;
-    for (int k = 0; k < 3; ++k) {
-        g_now = t.nextDeadlineNs() - ahead;
-        t.fire();
-        EXPECT_EQ(ran.size(), before.size() + k) << k;
+    for (size_t k = 0; k < 3; ++k) {
+        wakeUp();
+        EXPECT_EQ(ran.size(), 2 + k) << k;
     }
     t.setEnabled(false);
-    EXPECT_EQ(ran.size(), before.size() + 2) << "the last one dropped with the clock";
     t.tick();
-    EXPECT_EQ(ran.size(), before.size() + 3) << "a tick run by hand changes at once";
+    EXPECT_EQ(ran.size(), 5u) << "the last one dropped with the clock, the one by hand at once";
 }
 
 TEST(FileList, SortsAndMatchesThePatternWithoutCase) {
