@@ -18,8 +18,11 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -54,6 +57,62 @@ std::vector<double> gridErrorsMs(const std::vector<Trace>& trace, int sampleRate
     for (double& o : offsets) o = std::fabs(o - mid);
     return offsets;
 }
+
+// The same, with each stretch between two underrun events (steady ns,
+// ascending) against its own median: an underrun moves every later frame
+// by the silence the server played, and the buffer's size (the look-ahead
+// of the clocks' notes) changes with it, so this is how even the notes are
+// within each stretch. Notes due within skipNs after an event are left out.
+template <class Trace>
+std::vector<double> stretchGridErrorsMs(const std::vector<Trace>& trace, int sampleRate,
+                                        const std::vector<int64_t>& eventsNs, int64_t skipNs) {
+    std::vector<std::vector<double>> stretches(eventsNs.size() + 1);
+    for (const auto& t : trace) {
+        if (t.dueNs <= 0) continue;
+        const size_t k = size_t(std::upper_bound(eventsNs.begin(), eventsNs.end(), t.dueNs) - eventsNs.begin());
+        if (k > 0 && t.dueNs - eventsNs[k - 1] < skipNs) continue;
+        stretches[k].push_back(1e3 * double(t.frame) / sampleRate - double(t.dueNs) / 1e6);
+    }
+    std::vector<double> out;
+    for (auto& s : stretches) {
+        const double mid = median(s);
+        for (double o : s) out.push_back(std::fabs(o - mid));
+    }
+    return out;
+}
+
+// The output's buffer and underruns over a run, sampled by poll() from the
+// benchmark's event loop.
+class OutputLog {
+public:
+    void poll() {
+        plat::AudioEngine& engine = plat::AudioEngine::instance();
+        const int64_t now = std::chrono::steady_clock::now().time_since_epoch().count();
+        const uint64_t n = engine.underrunEvents();
+        if (n > events_) eventsNs_.insert(eventsNs_.end(), n - events_, now);
+        events_ = n;
+        const double ms = engine.outputBufferMs();
+        if (changes_.empty() || changes_.back().second != ms) changes_.push_back({now, ms});
+    }
+    const std::vector<int64_t>& eventsNs() const { return eventsNs_; }
+    // "buffer_ms_over_time: 0.0s=10 12.3s=15 ..." (each change, seconds from
+    // fromNs), the counts of underrun events and callbacks since start, and
+    // the event times.
+    void print(int64_t fromNs) const {
+        std::printf("buffer_ms_over_time:");
+        for (const auto& [t, ms] : changes_) std::printf(" %.1fs=%g", double(t - fromNs) / 1e9, ms);
+        std::printf("\nunderrun_event_times:");
+        for (int64_t t : eventsNs_) std::printf(" %.1fs", double(t - fromNs) / 1e9);
+        const plat::AudioEngine& engine = plat::AudioEngine::instance();
+        std::printf("\nunderrun_events: %llu\n", static_cast<unsigned long long>(engine.underrunEvents()));
+        std::printf("underrun_callbacks: %llu\n", static_cast<unsigned long long>(engine.underruns()));
+    }
+
+private:
+    uint64_t events_ = 0;
+    std::vector<int64_t> eventsNs_;
+    std::vector<std::pair<int64_t, double>> changes_;
+};
 
 inline double maxOf(const std::vector<double>& v) { return v.empty() ? -1 : *std::max_element(v.begin(), v.end()); }
 

@@ -28,7 +28,9 @@ namespace {
 
 constexpr int kSampleRate = 44100;
 constexpr int kMaxRenderBlock = 1024;  // manual render() is cut into blocks of this size
-constexpr float kSilence = 1e-6f;  // a block below this level is silence (-120 dB)
+// A block below this level is silence: -90 dB, under what 16-bit sound
+// carries. Release and reverb tails take seconds more to fall further.
+constexpr float kSilence = 3e-5f;
 constexpr const char* kTimGmPath = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 constexpr const char* kDefaultGmPath = "/usr/share/sounds/sf2/default-GM.sf2";
 // Soundfonts above this size load their samples on demand.
@@ -283,31 +285,34 @@ struct AudioEngine::Impl {
         return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
     }
 
-    // The line that maps the steady clock onto frames. The output renders
-    // ahead of what is heard, in bursts as the server asks: the line follows
-    // the latest moments at which frames were rendered (a render later than
-    // the line moves it: after a rest, a stall or an underrun), and leans
-    // back slowly for clocks that run apart. A message due at T goes to the
-    // frame rendered at T + the output's buffer at the latest: however early
-    // a burst renders, it is still to come when a message sent before T
-    // arrives (the largest buffer of the run: see followClock).
+    // The line that maps the steady clock onto frames: when each frame is
+    // heard. With a sound server it is the server's timing report. Without
+    // one (or before the first report after a start, a rest or an
+    // underrun) it follows the latest moments at which frames were rendered
+    // (a render later than the line moves it) and leans back slowly for
+    // clocks that run apart. A message due at T goes to the frame heard at T
+    // + the output's buffer now: a key played at T is heard then too, and
+    // the frame is rendered no earlier than T, after a message sent ahead.
     static int64_t nsOfFrames(uint64_t f) {
         return static_cast<int64_t>(f / kSampleRate) * 1000000000 +
                static_cast<int64_t>((f % kSampleRate) * 1000000000ull / kSampleRate);
     }
 
-    void followClock(bool realTime, double aheadMs) {
+    void followClock(bool realTime, double aheadMs, int64_t heardNs) {
         if (!realTime) return;
+        aheadNs = static_cast<int64_t>(aheadMs * 1e6);
         const int64_t offset = steadyNs() - nsOfFrames(frames.load(std::memory_order_relaxed));
-        if (!anchored || offset > clockOffsetNs) {
+        if (heardNs > offset) {
+            // The server's report (a frame rendered after the report says it
+            // is heard means the report is out of date).
+            anchored = true;
+            clockOffsetNs = heardNs;
+        } else if (!anchored || offset > clockOffsetNs) {
             anchored = true;
             clockOffsetNs = offset;
         } else {
             clockOffsetNs -= 20;  // 20 ns a block: 14 ppm
         }
-        // The buffer shrinks back slowly after growing: keeping the largest
-        // one moves the notes only at an underrun, never while all is well.
-        aheadNs = std::max(aheadNs, static_cast<int64_t>(aheadMs * 1e6));
     }
 
     uint64_t frameOfTime(int64_t dueNs, bool realTime) const {
@@ -431,9 +436,9 @@ struct AudioEngine::Impl {
     // Renders one block, timed; true when it is silence, nothing is left
     // sounding (no synthesizer voice, no wave sound) and no tap wants every
     // block.
-    bool renderBlock(float* out, int frameCount, bool realTime, double aheadMs = 0) {
+    bool renderBlock(float* out, int frameCount, bool realTime, double aheadMs = 0, int64_t heardNs = 0) {
         const auto began = std::chrono::steady_clock::now();
-        followClock(realTime, aheadMs);
+        followClock(realTime, aheadMs, heardNs);
         const bool quiet = mixBlock(out, frameCount, realTime);
         const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - began).count();
         statBlocks.fetch_add(1, std::memory_order_relaxed);
@@ -463,8 +468,9 @@ struct AudioEngine::Impl {
         bool quiet = true;
         if (fluid_synth_t* s = synth.load(std::memory_order_acquire)) {
             renderSynth(s, out, frameCount);
-            // Without the API lock this is a plain read of the synthesizer's count.
-            quiet = fluid_synth_get_active_voice_count(s) == 0 && pending.empty();
+            // Voices still ringing below the silence level do not count:
+            // the output may rest, and they ring on when it wakes.
+            quiet = pending.empty();
         } else {
             std::fill(out, out + frameCount * 2, 0.0f);
             quiet = !loading.load() && pending.empty();
@@ -492,8 +498,6 @@ struct AudioEngine::Impl {
         tapsInUse.store(nullptr);
         if (runningTaps.load(std::memory_order_relaxed) > 0) quiet = false;
         frames.fetch_add(static_cast<uint64_t>(frameCount), std::memory_order_relaxed);
-        // Effect tails (reverb) fade on after the last voice: quiet only
-        // once they are inaudible.
         return quiet && peak(out, frameCount) < kSilence;
     }
 
@@ -562,7 +566,7 @@ bool AudioEngine::start(Output output) {
     }
     Impl* impl = d.get();
     d->output = AudioOutput::start(output == Output::Null ? AudioOutput::Kind::Null : AudioOutput::Kind::Auto,
-                                   kSampleRate, [impl](float* out, int n, double aheadMs) { return impl->renderBlock(out, n, true, aheadMs); });
+                                   kSampleRate, [impl](float* out, int n, double aheadMs, int64_t heardNs) { return impl->renderBlock(out, n, true, aheadMs, heardNs); });
     d->setLiveOutput(d->output.get());
     d->mode.store(Impl::Threaded);
     return true;
@@ -754,6 +758,11 @@ uint64_t AudioEngine::framesRendered() const { return d->frames.load(std::memory
 uint64_t AudioEngine::underruns() const {
     std::lock_guard<std::mutex> lock(d->control);
     return d->output ? d->output->underruns() : 0;
+}
+
+uint64_t AudioEngine::underrunEvents() const {
+    std::lock_guard<std::mutex> lock(d->control);
+    return d->output ? d->output->underrunEvents() : 0;
 }
 
 AudioEngine::RenderStats AudioEngine::renderStats() const {
