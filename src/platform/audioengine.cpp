@@ -4,6 +4,7 @@
 
 #include "platform/audiooutput.h"
 #include "platform/audioring.h"
+#include "platform/frameclock.h"
 #include "platform/midiout.h"
 #include "platform/wavevoice.h"
 
@@ -144,9 +145,7 @@ struct AudioEngine::Impl {
     std::vector<std::shared_ptr<WaveVoice>*> mixing;  // capacity reserved; holders from AddVoice
     float synthBlock[kSynthBlockFrames * 2] = {};
     int synthPos = kSynthBlockFrames;  // frames of synthBlock already used
-    bool anchored = false;
-    int64_t clockOffsetNs = 0;  // steady time of frame 0 on the line
-    int64_t aheadNs = 0;
+    FrameClock line{kSampleRate};  // when each frame is heard
 
     // Callers' side of the wave voices: the effect slot.
     mutable std::mutex callerMutex;  // never taken by the render thread
@@ -285,44 +284,13 @@ struct AudioEngine::Impl {
         return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
     }
 
-    // The line that maps the steady clock onto frames: when each frame is
-    // heard. With a sound server it is the server's timing report. Without
-    // one (or before the first report after a start, a rest or an
-    // underrun) it follows the latest moments at which frames were rendered
-    // (a render later than the line moves it) and leans back slowly for
-    // clocks that run apart. A message due at T goes to the frame heard at T
-    // + the output's buffer now: a key played at T is heard then too, and
-    // the frame is rendered no earlier than T, after a message sent ahead.
-    static int64_t nsOfFrames(uint64_t f) {
-        return static_cast<int64_t>(f / kSampleRate) * 1000000000 +
-               static_cast<int64_t>((f % kSampleRate) * 1000000000ull / kSampleRate);
-    }
-
     void followClock(bool realTime, double aheadMs, int64_t heardNs) {
-        if (!realTime) return;
-        aheadNs = static_cast<int64_t>(aheadMs * 1e6);
-        const int64_t offset = steadyNs() - nsOfFrames(frames.load(std::memory_order_relaxed));
-        if (heardNs > offset) {
-            // The server's report (a frame rendered after the report says it
-            // is heard means the report is out of date).
-            anchored = true;
-            clockOffsetNs = heardNs;
-        } else if (!anchored || offset > clockOffsetNs) {
-            anchored = true;
-            clockOffsetNs = offset;
-        } else {
-            clockOffsetNs -= 20;  // 20 ns a block: 14 ppm
-        }
+        if (realTime) line.follow(steadyNs(), frames.load(std::memory_order_relaxed), aheadMs, heardNs);
     }
 
     uint64_t frameOfTime(int64_t dueNs, bool realTime) const {
         const uint64_t now = frames.load(std::memory_order_relaxed);
-        if (dueNs <= 0 || !realTime || !anchored) return now;
-        const int64_t at = dueNs + aheadNs - clockOffsetNs;
-        if (at <= 0) return now;
-        const uint64_t f = static_cast<uint64_t>(at / 1000000000) * kSampleRate +
-                           static_cast<uint64_t>((at % 1000000000) * kSampleRate / 1000000000);
-        return std::max(f, now);
+        return realTime ? line.frameOf(dueNs, now) : now;
     }
 
     void schedule(Pending p, int channel) {
@@ -527,7 +495,7 @@ struct AudioEngine::Impl {
         for (const Pending& p : pending) apply(p, p.frame);
         pending.clear();
         channelFrame.fill(0);
-        anchored = false;
+        line.reset();
     }
 
     // With the output closed, lets release and reverb tails run out so the
@@ -558,8 +526,7 @@ bool AudioEngine::start(Output output) {
     if (!d->ensureSynth(output != Output::Manual)) return false;
     d->frames.store(0);
     d->synthPos = kSynthBlockFrames;
-    d->anchored = false;
-    d->aheadNs = 0;
+    d->line.reset();
     if (output == Output::Manual) {
         d->mode.store(Impl::Manual);
         return true;
