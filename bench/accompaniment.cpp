@@ -182,6 +182,7 @@ void playThroughServer(int seconds) {
     const std::vector<double> errors = bench::gridErrorsMs(trace, engine.sampleRate());
     form->BzQd->setValue(0);
     std::printf("output: %s\n", engine.outputName().c_str());
+    bench::printThreadPolicies();
     std::printf("seconds_played: %d\n", seconds);
     std::printf("underruns: %llu\n", static_cast<unsigned long long>(stats.underruns));
     std::printf("output_buffer_ms_end: %.3f\n", engine.outputBufferMs());
@@ -190,12 +191,14 @@ void playThroughServer(int seconds) {
     std::printf("clock_note_grid_error_ms_p99: %.3f\n", bench::percentile(errors, 0.99));
     std::printf("clock_note_grid_error_ms_max: %.3f\n", bench::maxOf(errors));
     const std::vector<double> byStretch = bench::stretchGridErrorsMs(trace, engine.sampleRate(), log.eventsNs(), 0);
-    const std::vector<double> settled = bench::stretchGridErrorsMs(trace, engine.sampleRate(), log.eventsNs(), 1000000000);
+    double driftPpm = 0;
+    const std::vector<double> settled = bench::stretchGridErrorsMs(trace, engine.sampleRate(), log.eventsNs(), 1000000000, &driftPpm);
     std::printf("clock_note_grid_error_by_stretch_ms_p99: %.3f\n", bench::percentile(byStretch, 0.99));
     std::printf("clock_note_grid_error_by_stretch_ms_max: %.3f\n", bench::maxOf(byStretch));
     std::printf("clock_note_grid_error_from_1s_after_events_ms_p99: %.3f\n", bench::percentile(settled, 0.99));
     std::printf("clock_note_grid_error_from_1s_after_events_ms_max: %.3f\n", bench::maxOf(settled));
     std::printf("clock_notes_from_1s_after_events: %zu\n", settled.size());
+    std::printf("device_clock_drift_ppm: %.1f\n", driftPpm);
     log.print(started);
     std::fflush(stdout);
     quietAfterPlay(server);

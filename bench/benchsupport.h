@@ -59,24 +59,41 @@ std::vector<double> gridErrorsMs(const std::vector<Trace>& trace, int sampleRate
 }
 
 // The same, with each stretch between two underrun events (steady ns,
-// ascending) against its own median: an underrun moves every later frame
-// by the silence the server played, and the buffer's size (the look-ahead
-// of the clocks' notes) changes with it, so this is how even the notes are
-// within each stretch. Notes due within skipNs after an event are left out.
+// ascending) against its own line: an underrun moves every later frame by
+// the silence the server played, the buffer's size (the look-ahead of the
+// clocks' notes) changes with it, and the device's clock runs apart from
+// the steady clock (the notes follow the device: a null sink runs a few
+// hundred ppm fast), so each stretch's offsets are fitted with a straight
+// line and the errors are the distances from it: how evenly the notes come
+// within each stretch, as heard. Notes due within skipNs after an event are
+// left out. *driftPpm: the slope of the longest stretch.
 template <class Trace>
 std::vector<double> stretchGridErrorsMs(const std::vector<Trace>& trace, int sampleRate,
-                                        const std::vector<int64_t>& eventsNs, int64_t skipNs) {
-    std::vector<std::vector<double>> stretches(eventsNs.size() + 1);
+                                        const std::vector<int64_t>& eventsNs, int64_t skipNs,
+                                        double* driftPpm = nullptr) {
+    std::vector<std::vector<std::pair<double, double>>> stretches(eventsNs.size() + 1);  // (due s, offset ms)
     for (const auto& t : trace) {
         if (t.dueNs <= 0) continue;
         const size_t k = size_t(std::upper_bound(eventsNs.begin(), eventsNs.end(), t.dueNs) - eventsNs.begin());
         if (k > 0 && t.dueNs - eventsNs[k - 1] < skipNs) continue;
-        stretches[k].push_back(1e3 * double(t.frame) / sampleRate - double(t.dueNs) / 1e6);
+        stretches[k].push_back({double(t.dueNs) / 1e9, 1e3 * double(t.frame) / sampleRate - double(t.dueNs) / 1e6});
     }
     std::vector<double> out;
+    size_t longest = 0;
     for (auto& s : stretches) {
-        const double mid = median(s);
-        for (double o : s) out.push_back(std::fabs(o - mid));
+        if (s.empty()) continue;
+        double mx = 0, my = 0;
+        for (auto [x, y] : s) mx += x, my += y;
+        mx /= double(s.size());
+        my /= double(s.size());
+        double sxy = 0, sxx = 0;
+        for (auto [x, y] : s) sxy += (x - mx) * (y - my), sxx += (x - mx) * (x - mx);
+        const double slope = sxx > 0 ? sxy / sxx : 0;  // ms per s
+        for (auto [x, y] : s) out.push_back(std::fabs(y - (my + slope * (x - mx))));
+        if (driftPpm && s.size() > longest) {
+            longest = s.size();
+            *driftPpm = slope * 1e3;
+        }
     }
     return out;
 }
@@ -113,6 +130,26 @@ private:
     std::vector<int64_t> eventsNs_;
     std::vector<std::pair<int64_t, double>> changes_;
 };
+
+// The scheduling policy of each thread of this process that feeds the sound
+// (named "morvela-sound"), or of any thread not at normal priority, as
+// "thread_policy_<name>: <policy>" lines.
+inline void printThreadPolicies() {
+    QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& id : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks.filePath(id + QStringLiteral("/stat")));
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        const QByteArray text = stat.readAll();
+        const int open = text.indexOf('('), close = text.lastIndexOf(')');
+        if (open < 0 || close < open) continue;
+        const QByteArray name = text.mid(open + 1, close - open - 1);
+        const QList<QByteArray> fields = text.mid(close + 2).split(' ');
+        const int policy = fields.size() > 38 ? fields[38].toInt() : 0;  // field 41 of the whole line
+        static const char* const names[] = {"SCHED_OTHER", "SCHED_FIFO", "SCHED_RR", "SCHED_BATCH", "SCHED_ISO", "SCHED_IDLE", "SCHED_DEADLINE"};
+        if (name != "morvela-sound" && policy == 0) continue;
+        std::printf("thread_policy_%s: %s\n", name.constData(), policy >= 0 && policy < 7 ? names[policy] : "?");
+    }
+}
 
 inline double maxOf(const std::vector<double>& v) { return v.empty() ? -1 : *std::max_element(v.begin(), v.end()); }
 

@@ -2,10 +2,10 @@
 #include "platform/audiooutput.h"
 
 #include "platform/bufferpolicy.h"
+#include "platform/threadpriority.h"
 
 #include <pthread.h>
 #include <pulse/pulseaudio.h>
-#include <sched.h>
 
 #include <algorithm>
 #include <atomic>
@@ -39,14 +39,6 @@ void announceSilentOutput() {
     if (!told.exchange(true)) {
         std::fprintf(stderr, "morvela: no sound device could be opened; sound goes to a silent output\n");
     }
-}
-
-// Best effort: real-time priority where the system gives it (a privileged
-// user or RLIMIT_RTPRIO); refused quietly otherwise.
-void raiseThreadPriority() {
-    sched_param param{};
-    param.sched_priority = 10;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO | SCHED_RESET_ON_FORK, &param);
 }
 
 }  // namespace
@@ -273,7 +265,9 @@ struct AudioOutput::Impl {
 
     // Serves the server until the output closes (true) or the server is lost.
     bool runPulse() {
-        raiseThreadPriority();
+        pthread_setname_np(pthread_self(), "morvela-sound");
+        const std::string got = raiseToRealTime(10);
+        if (std::getenv("MORVELA_AUDIO_DEBUG")) std::fprintf(stderr, "sound thread: %s\n", got.c_str());
         fill(std::max<size_t>(attr.tlength, pa_stream_writable_size(stream)));
         while (!quit.load(std::memory_order_relaxed)) {
             if (pa_mainloop_iterate(loop, 1, nullptr) < 0 || failed || pa_stream_get_state(stream) != PA_STREAM_READY ||

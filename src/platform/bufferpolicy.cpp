@@ -23,7 +23,8 @@ bool BufferPolicy::underflow(int64_t nowNs) {
         floorMs_ = std::min(maxMs_, floorMs_ + kGrowMs);  // back to the size that held
         retryAfterNs_ *= 2;
         tryingLower_ = false;
-    } else if (haveEvent_ && sizeMs_ <= floorMs_ && nowNs - calmSinceNs_ < kProvenNs) {
+    } else if (haveEvent_ && sizeMs_ <= floorMs_ && nowNs - calmSinceNs_ >= kSameTroubleNs &&
+               nowNs - calmSinceNs_ < kProvenNs) {
         floorMs_ = std::min(maxMs_, floorMs_ + kGrowMs);
     }
     haveEvent_ = true;

@@ -30,6 +30,9 @@ public:
     // before shows that the size does not hold: the next size up takes its
     // place.
     static constexpr int64_t kProvenNs = 30'000'000'000;
+    // Events this close to the one before are the same trouble (a stall of
+    // the machine): they grow the buffer, and say nothing of the sizes.
+    static constexpr int64_t kSameTroubleNs = 1'000'000'000;
     // The least size that held is tried a step lower after this long
     // without an event, and twice as long after each such try failed.
     static constexpr int64_t kRetryLowerNs = 300'000'000'000;
