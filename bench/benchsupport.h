@@ -131,11 +131,12 @@ private:
     std::vector<std::pair<int64_t, double>> changes_;
 };
 
-// The scheduling policy of each thread of this process that feeds the sound
+// The scheduling policy of each thread of a process (this one unless a pid
+// is given) that feeds the sound
 // (named "morvela-sound"), or of any thread not at normal priority, as
 // "thread_policy_<name>: <policy>" lines.
-inline void printThreadPolicies() {
-    QDir tasks(QStringLiteral("/proc/self/task"));
+inline void printThreadPolicies(const QString& process = QStringLiteral("self")) {
+    QDir tasks(QStringLiteral("/proc/") + process + QStringLiteral("/task"));
     for (const QString& id : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile stat(tasks.filePath(id + QStringLiteral("/stat")));
         if (!stat.open(QIODevice::ReadOnly)) continue;
