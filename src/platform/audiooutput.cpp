@@ -69,6 +69,9 @@ struct AudioOutput::Impl {
     // report since the stream last started playing).
     uint64_t framesWritten = 0;
     int64_t heardNs = 0;
+    // What the stream held ahead of the server's output at the last report
+    // while playing: a stream woken from a rest starts with as much.
+    size_t queuedBytes = 0;
     Clock::time_point nextTiming = Clock::now();
 
     // Resting: the silent output waits on `woken`; the server's stream is
@@ -232,17 +235,27 @@ struct AudioOutput::Impl {
             done(pa_stream_cork(stream, 1, nullptr, nullptr));
             return;
         }
-        // What was left in the buffer is silence: drop it, and write at once
-        // rather than wait to be asked (the server's output may still be
-        // asleep), so the note that woke the stream is heard as soon as
-        // during play.
+        // What was left in the buffer is silence of unknown age: drop it, and
+        // write at once rather than wait to be asked (the server's output may
+        // still be asleep). The note that woke the stream comes after as
+        // much fresh silence as the stream held during play, so that it is
+        // heard as soon as a key during play, and as late: a clock started
+        // by that key keeps its first step as long as the others.
         isResting.store(false);
         quietBlocks = 0;
         heardNs = 0;  // the rest moved the frames; a report soon after says where to
         nextTiming = Clock::now() + std::chrono::milliseconds(50);
         done(pa_stream_flush(stream, nullptr, nullptr));
         done(pa_stream_cork(stream, 0, nullptr, nullptr));
-        fill(attr.tlength);
+        const size_t pad = std::min<size_t>(queuedBytes, attr.tlength) / kFrameBytes * kFrameBytes;
+        if (pad > 0) {
+            spare.assign(pad / sizeof(float), 0.0f);
+            if (pa_stream_write(stream, spare.data(), pad, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+                failed = true;
+                return;
+            }
+        }
+        fill(std::max<size_t>(attr.tlength - pad, kOutputBlockFrames * kFrameBytes));
     }
 
     void sampleLatency() {
@@ -258,6 +271,8 @@ struct AudioOutput::Impl {
         latencyMs.store(negative ? 0.0 : usec / 1000.0);
         const pa_timing_info* info = pa_stream_get_timing_info(stream);
         if (negative || !info || !info->playing) return;
+        if (!info->write_index_corrupt && !info->read_index_corrupt && info->write_index > info->read_index)
+            queuedBytes = static_cast<size_t>(info->write_index - info->read_index);
         const uint64_t f = framesWritten;
         heardNs = steadyNs() + static_cast<int64_t>(usec) * 1000 -
                   (static_cast<int64_t>(f / sampleRate) * 1000000000 + static_cast<int64_t>((f % sampleRate) * 1000000000ull / sampleRate));

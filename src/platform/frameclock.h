@@ -16,15 +16,19 @@ public:
     void reset() {
         anchored_ = false;
         aheadNs_ = 0;
+        liveNs_ = -1;
     }
 
     // Before the block that starts at frame `frame` is rendered, at nowNs.
     // aheadMs: how far ahead of being heard the output renders now (its
     // buffer); heardNs: when frame 0 is heard by the server's last timing
     // report (0: none). With a report that is not out of date the line is
-    // the report. Otherwise it follows the latest moments at which frames
-    // were rendered (a render later than the line moves it: after a rest, a
-    // stall or an underrun) and leans back slowly for clocks that run apart.
+    // the report, and the look-ahead is how long after it is rendered a
+    // block is heard (the latency of a key played now), averaged over some
+    // 50 blocks; without one, the buffer. Otherwise the line follows the
+    // latest moments at which frames were rendered (a render later than the
+    // line moves it: after a rest, a stall or an underrun) and leans back
+    // slowly for clocks that run apart.
     void follow(int64_t nowNs, uint64_t frame, double aheadMs, int64_t heardNs) {
         aheadNs_ = static_cast<int64_t>(aheadMs * 1e6);
         const int64_t renderedAt = nowNs - nsOf(frame);
@@ -33,6 +37,9 @@ public:
             // report is out of date.)
             anchored_ = true;
             offsetNs_ = heardNs;
+            const int64_t live = heardNs - renderedAt;
+            liveNs_ = liveNs_ < 0 ? live : liveNs_ + (live - liveNs_) / 32;
+            aheadNs_ = liveNs_;
         } else if (!anchored_ || renderedAt > offsetNs_) {
             anchored_ = true;
             offsetNs_ = renderedAt;
@@ -65,6 +72,7 @@ private:
     bool anchored_ = false;
     int64_t offsetNs_ = 0;  // when frame 0 is heard, on the line
     int64_t aheadNs_ = 0;
+    int64_t liveNs_ = -1;  // averaged latency of a block rendered now (-1: none yet)
 };
 
 }  // namespace plat

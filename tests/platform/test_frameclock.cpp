@@ -24,10 +24,12 @@ TEST(FrameClock, AMessageSoundsWhereAKeyPlayedAtItsTimeIsHeardWithTheBufferOfNow
         {1005, 15, 15, 0, 2000, 1015},      // an underrun grew the buffer
         {1010, 20, 10, 0, 2000, 1010},      // and it came back: the notes with it
         {1011, 21, 10, 0, 1005, 21},        // a frame already rendered: the next one
-        {1012, 22, 10, 1003, 2000, 1007},   // the server's report: frame 0 heard at 1003
-        {1100, 105, 10, 1003, 2000, 1007},  // rendered ahead: the report holds
-        {5000, 100, 10, 1003, 6000, 1110},  // after a rest the report is out of date: the render is the line
-        {5003, 110, 10, 4905, 6000, 1105},  // a new report
+        // The server's report: frame 0 heard at 1000, so a block rendered
+        // now is heard 8 ms later: a key too, whatever the buffer asked.
+        {1012, 20, 15, 1000, 2000, 1008},
+        {1100, 108, 15, 1000, 2000, 1008},  // rendered ahead: the report holds
+        {5000, 100, 10, 1000, 6000, 1110},  // after a rest the report is out of date: the render is the line
+        {5003, 110, 10, 4901, 6000, 1107},  // a new report
     };
     FrameClock clock(1000);
     for (const Step& s : steps) {
