@@ -57,8 +57,8 @@ struct AudioOutput::Impl {
     pa_context* context = nullptr;
     pa_stream* stream = nullptr;
     std::atomic<bool> usingPulse{false};
-    std::atomic<double> bufferNowMs{kServerBufferMs};
-    BufferPolicy policy{kServerBufferMs, kServerBufferMaxMs};
+    std::atomic<double> bufferNowMs{kServerBufferStartMs};
+    BufferPolicy policy{kServerBufferMs, kServerBufferStartMs, kServerBufferMaxMs};
     std::atomic<uint64_t> underrunEvents{0};
     pa_buffer_attr attr{};
     bool corked = false;
@@ -136,7 +136,7 @@ struct AudioOutput::Impl {
         if (!stream) return false;
         pa_stream_set_write_callback(stream, [](pa_stream*, size_t n, void* self) { static_cast<Impl*>(self)->fill(n); }, this);
         pa_stream_set_underflow_callback(stream, [](pa_stream*, void* self) { static_cast<Impl*>(self)->underflow(); }, this);
-        attr = attrFor(kServerBufferMs, sampleRate);
+        attr = attrFor(kServerBufferStartMs, sampleRate);
         // Timing is asked for by hand while playing (sampleLatency) and
         // carried forward on the local clock between reports: a resting
         // stream then costs neither side a wakeup.

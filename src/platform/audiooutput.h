@@ -17,10 +17,13 @@ namespace plat {
 
 // Frames per block the render thread asks of the mixer (about 1.45 ms).
 constexpr int kOutputBlockFrames = 64;
-// Output buffering asked of the sound server at first; after an underrun it
-// grows (up to kServerBufferMaxMs) and comes back within seconds while none
-// comes (see BufferPolicy).
+// Output buffering asked of the sound server: kServerBufferStartMs at first;
+// after an underrun it grows (up to kServerBufferMaxMs) and comes back
+// within seconds while none comes; after minutes without one it tries
+// smaller sizes down to kServerBufferMs (see BufferPolicy). Most of it is
+// the server's own: a block rendered now is heard about 9 ms later at 15 ms.
 constexpr double kServerBufferMs = 10.0;
+constexpr double kServerBufferStartMs = 15.0;
 constexpr double kServerBufferMaxMs = 60.0;
 
 class AudioOutput {

@@ -5,8 +5,8 @@
 
 namespace plat {
 
-BufferPolicy::BufferPolicy(double startMs, double maxMs)
-    : startMs_(startMs), maxMs_(maxMs), sizeMs_(startMs), floorMs_(startMs) {}
+BufferPolicy::BufferPolicy(double leastMs, double startMs, double maxMs)
+    : leastMs_(leastMs), maxMs_(maxMs), sizeMs_(startMs), floorMs_(startMs) {}
 
 bool BufferPolicy::underflow(int64_t nowNs) {
     ++callbacks_;
@@ -47,8 +47,8 @@ bool BufferPolicy::check(int64_t nowNs) {
         tryingLower_ = false;  // the lower size held
         retryAfterNs_ = kRetryLowerNs;
     }
-    if (!tryingLower_ && sizeMs_ <= floorMs_ && floorMs_ > startMs_ && calm >= retryAfterNs_) {
-        floorMs_ = std::max(startMs_, floorMs_ - kGrowMs);
+    if (!tryingLower_ && sizeMs_ <= floorMs_ && floorMs_ > leastMs_ && calm >= retryAfterNs_) {
+        floorMs_ = std::max(leastMs_, floorMs_ - kGrowMs);
         tryingLower_ = true;
         calmSinceNs_ = nowNs;
         return false;

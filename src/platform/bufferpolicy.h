@@ -10,9 +10,10 @@ namespace plat {
 
 class BufferPolicy {
 public:
-    // The buffer starts at startMs and grows by kGrowMs after each underrun
-    // event, up to maxMs.
-    BufferPolicy(double startMs, double maxMs);
+    // The buffer starts at startMs, the least size taken to hold, grows by
+    // kGrowMs after each underrun event up to maxMs, and is tried lower, down
+    // to leastMs, after long stretches without one.
+    BufferPolicy(double leastMs, double startMs, double maxMs);
 
     // Underflow callbacks that come within kBurstNs of the first one of an
     // event belong to that event (the server reports one dropout several
@@ -49,7 +50,7 @@ public:
     uint64_t callbacks() const { return callbacks_; }
 
 private:
-    double startMs_;
+    double leastMs_;
     double maxMs_;
     double sizeMs_;
     double floorMs_;           // the least size that held

@@ -17,7 +17,7 @@ constexpr int64_t kS = 1000 * kMs;
 // A run of the output: checks every 10 ms and underflow callbacks at the
 // given times, up to endNs. Notes the largest single change of size.
 struct OutputRun {
-    BufferPolicy policy{10.0, 60.0};
+    BufferPolicy policy{10.0, 10.0, 60.0};
     int64_t now = 0;
     double largestStep = 0;
 
@@ -102,4 +102,12 @@ TEST(BufferPolicy, ALowerSizeIsTriedAfterMinutesAndAgainTwiceAsLateWhenItFails) 
     EXPECT_EQ(run.policy.ms(), 10);
     EXPECT_EQ(run.policy.leastHeldMs(), 10);
     EXPECT_EQ(run.policy.events(), 3u);
+
+    // Started larger than the least size: tried lower after as long.
+    OutputRun larger;
+    larger.policy = BufferPolicy(10.0, 15.0, 60.0);
+    larger.until(BufferPolicy::kRetryLowerNs - kS);
+    EXPECT_EQ(larger.policy.ms(), 15);
+    larger.until(BufferPolicy::kRetryLowerNs + 5 * kS);
+    EXPECT_EQ(larger.policy.ms(), 10);
 }
