@@ -87,10 +87,6 @@ public:
             return;
         }
         setenv("PULSE_SERVER", ("unix:" + socket_).c_str(), 1);
-        // A desktop's server has long been running when a program starts, its
-        // idle sink suspended; a fresh null sink idles in blocks of two
-        // seconds at first and holds a new stream that long.
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     }
     ~PulseServer() {
         if (pid_ <= 0) return;
