@@ -23,6 +23,18 @@
 // rendered stream against its grid time (see bench::gridErrorsMs);
 // clock_notes: how many; late_messages: clock messages that reached the
 // render thread after their frame had been rendered.
+// clock_note_grid_error_by_stretch_ms_*: the same within each stretch between
+// two underrun events, against that stretch's own straight line (see
+// bench::stretchGridErrorsMs); _from_1s_after_events_: leaving out the notes
+// due within a second after each event; device_clock_drift_ppm: how far the
+// device's clock runs from the steady clock. buffer_ms_over_time: each change
+// of the output buffer (seconds from the start); underrun_event_times,
+// underrun_events, underrun_callbacks: the dropouts (a burst of callbacks is
+// one event). thread_policy_morvela-sound: the sound thread's scheduling
+// policy. render_block_worst_ms: the slowest block rendered.
+// rest_after_last_sound_s: from the last sound above -90 dB after the play
+// stops to the output's rest; quiet_cpu_percent_*: the program and the
+// server over the 10 s from two seconds after that last sound.
 #include "benchsupport.h"
 #include "keyboard/appfolder.h"
 #include "keyboard/mainwindow.h"
