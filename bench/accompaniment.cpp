@@ -30,6 +30,18 @@
 // render_ms_per_block_full_mean/_max: the same with every voice of the
 // polyphony sounding (sustained notes on all channels), rendered by hand;
 // full_voices: how many sounded.
+// clock_note_grid_error_by_stretch_ms_*: the same within each stretch between
+// two underrun events, against that stretch's own straight line (see
+// bench::stretchGridErrorsMs); _from_1s_after_events_: leaving out the notes
+// due within a second after each event; device_clock_drift_ppm: how far the
+// device's clock runs from the steady clock. buffer_ms_over_time: each change
+// of the output buffer (seconds from the start); underrun_event_times,
+// underrun_events, underrun_callbacks: the dropouts (a burst of callbacks is
+// one event). thread_policy_morvela-sound: the sound thread's scheduling
+// policy. render_block_worst_ms: the slowest block rendered.
+// rest_after_last_sound_s: from the last sound above -90 dB after the play
+// stops to the output's rest; quiet_cpu_percent_*: the program and the
+// server over the 10 s from two seconds after that last sound.
 #include "benchsupport.h"
 #include "keyboard/appfolder.h"
 #include "keyboard/mainwindow.h"
@@ -51,10 +63,14 @@
 #include <QTimer>
 #include <QElapsedTimer>
 #include <fluidsynth.h>
+#include <QEventLoop>
 #include <cstring>
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -117,6 +133,53 @@ void renderAtFullPolyphony(plat::AudioEngine& engine) {
     engine.stop();
 }
 
+// After the play is stopped: when the output rests after the last sound,
+// and what the program and the server cost from two seconds after it.
+void quietAfterPlay(const bench::PulseServer& server) {
+    plat::AudioEngine& engine = plat::AudioEngine::instance();
+    std::atomic<int64_t> lastSound{std::chrono::steady_clock::now().time_since_epoch().count()};
+    const int tap = engine.addTap([&lastSound](const float* f, int n) {
+        float peak = 0;
+        for (int i = 0; i < 2 * n; ++i) peak = std::max(peak, std::fabs(f[i]));
+        if (peak > 3e-5f) lastSound = std::chrono::steady_clock::now().time_since_epoch().count();  // -90 dB
+    }, plat::AudioEngine::TapKind::WhileSounding);
+    auto nowNs = [] { return int64_t(std::chrono::steady_clock::now().time_since_epoch().count()); };
+    auto runFor = [](int ms) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    // Two seconds after the last sound (above -90 dB at the mixer): the
+    // stretch measured starts there.
+    const int64_t limit = nowNs() + 60'000'000'000;
+    int64_t rested = 0;
+    while (nowNs() - lastSound.load() < 2'000'000'000 && nowNs() < limit) {
+        runFor(20);
+        if (!rested && engine.outputResting()) rested = nowNs();
+    }
+    rusage u0{};
+    getrusage(RUSAGE_SELF, &u0);
+    const double server0 = server.cpuSeconds();
+    const int64_t t0 = nowNs();
+    while (nowNs() - t0 < 10'000'000'000) {
+        runFor(50);
+        if (!rested && engine.outputResting()) rested = nowNs();
+    }
+    rusage u1{};
+    getrusage(RUSAGE_SELF, &u1);
+    engine.removeTap(tap);
+    std::printf("rest_after_last_sound_s: %.3f\n", rested ? double(rested - lastSound.load()) / 1e9 : -1.0);
+    auto secs = [](const rusage& u) {
+        return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    };
+    const double wall = double(nowNs() - t0) / 1e9;
+    const double program = 100.0 * (secs(u1) - secs(u0)) / wall;
+    const double serverCpu = 100.0 * (server.cpuSeconds() - server0) / wall;
+    std::printf("quiet_cpu_percent_from_2s_after_last_sound: %.3f\n", program + serverCpu);
+    std::printf("quiet_cpu_percent_program: %.3f\n", program);
+    std::printf("quiet_cpu_percent_server: %.3f\n", serverCpu);
+}
+
 // The program as started by a user, playing along for `seconds`.
 void playThroughServer(int seconds) {
     bench::PulseServer server;
@@ -136,14 +199,23 @@ void playThroughServer(int seconds) {
     QObject::connect(&melody, &QTimer::timeout, [&] { form->SFYXYZ_KeyDown(keys[strike++ % 10], 0); });
     QElapsedTimer clock;
     clock.start();
-    // A new stream's first writes are held by the server for a second or two.
-    while (clock.elapsed() < 3000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    const int64_t started = std::chrono::steady_clock::now().time_since_epoch().count();
+    bench::OutputLog log;
+    // The figures count from three seconds after the start: the stream's
+    // start is in the buffer log and the underrun counts.
+    while (clock.elapsed() < 3000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        log.poll();
+    }
     engine.resetRenderStats();
     engine.takeNoteOnTrace();
     engine.setNoteOnTrace(true);
     melody.start(100);
     clock.restart();
-    while (clock.elapsed() < seconds * 1000LL) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    while (clock.elapsed() < seconds * 1000LL) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        log.poll();
+    }
     melody.stop();
     engine.setNoteOnTrace(false);
     const plat::AudioEngine::RenderStats stats = engine.renderStats();
@@ -153,6 +225,7 @@ void playThroughServer(int seconds) {
     const std::vector<double> errors = bench::gridErrorsMs(trace, engine.sampleRate());
     form->BzQd->setValue(0);
     std::printf("output: %s\n", engine.outputName().c_str());
+    bench::printThreadPolicies();
     std::printf("seconds_played: %d\n", seconds);
     std::printf("underruns: %llu\n", static_cast<unsigned long long>(stats.underruns));
     std::printf("output_buffer_ms_end: %.3f\n", engine.outputBufferMs());
@@ -160,12 +233,25 @@ void playThroughServer(int seconds) {
     std::printf("clock_note_grid_error_ms_p50: %.3f\n", bench::percentile(errors, 0.5));
     std::printf("clock_note_grid_error_ms_p99: %.3f\n", bench::percentile(errors, 0.99));
     std::printf("clock_note_grid_error_ms_max: %.3f\n", bench::maxOf(errors));
+    const std::vector<double> byStretch = bench::stretchGridErrorsMs(trace, engine.sampleRate(), log.eventsNs(), 0);
+    double driftPpm = 0;
+    const std::vector<double> settled = bench::stretchGridErrorsMs(trace, engine.sampleRate(), log.eventsNs(), 1000000000, &driftPpm);
+    std::printf("clock_note_grid_error_by_stretch_ms_p99: %.3f\n", bench::percentile(byStretch, 0.99));
+    std::printf("clock_note_grid_error_by_stretch_ms_max: %.3f\n", bench::maxOf(byStretch));
+    std::printf("clock_note_grid_error_from_1s_after_events_ms_p99: %.3f\n", bench::percentile(settled, 0.99));
+    std::printf("clock_note_grid_error_from_1s_after_events_ms_max: %.3f\n", bench::maxOf(settled));
+    std::printf("clock_notes_from_1s_after_events: %zu\n", settled.size());
+    std::printf("device_clock_drift_ppm: %.1f\n", driftPpm);
+    log.print(started);
+    std::fflush(stdout);
+    quietAfterPlay(server);
     std::printf("late_messages: %llu\n", static_cast<unsigned long long>(stats.lateMessages));
     std::printf("synth_polyphony: %d\n", plat::kSynthPolyphony);
     std::printf("synth_voices_peak: %d\n", stats.voicesPeak);
     std::printf("block_ms: %.3f\n", 1000.0 * plat::kOutputBlockFrames / engine.sampleRate());
     std::printf("render_ms_per_block_mean: %.4f\n", stats.meanMs);
     std::printf("render_ms_per_block_max: %.3f\n", stats.worstMs);
+    std::printf("render_block_worst_ms: %.3f\n", stats.worstMs);
     std::fflush(stdout);
     engine.stop();
     renderAtFullPolyphony(engine);

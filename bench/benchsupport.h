@@ -18,8 +18,11 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -53,6 +56,100 @@ std::vector<double> gridErrorsMs(const std::vector<Trace>& trace, int sampleRate
     const double mid = median(offsets);
     for (double& o : offsets) o = std::fabs(o - mid);
     return offsets;
+}
+
+// The same, with each stretch between two underrun events (steady ns,
+// ascending) against its own line: an underrun moves every later frame by
+// the silence the server played, the buffer's size (the look-ahead of the
+// clocks' notes) changes with it, and the device's clock runs apart from
+// the steady clock (the notes follow the device: a null sink runs a few
+// hundred ppm fast), so each stretch's offsets are fitted with a straight
+// line and the errors are the distances from it: how evenly the notes come
+// within each stretch, as heard. Notes due within skipNs after an event are
+// left out. *driftPpm: the slope of the longest stretch.
+template <class Trace>
+std::vector<double> stretchGridErrorsMs(const std::vector<Trace>& trace, int sampleRate,
+                                        const std::vector<int64_t>& eventsNs, int64_t skipNs,
+                                        double* driftPpm = nullptr) {
+    std::vector<std::vector<std::pair<double, double>>> stretches(eventsNs.size() + 1);  // (due s, offset ms)
+    for (const auto& t : trace) {
+        if (t.dueNs <= 0) continue;
+        const size_t k = size_t(std::upper_bound(eventsNs.begin(), eventsNs.end(), t.dueNs) - eventsNs.begin());
+        if (k > 0 && t.dueNs - eventsNs[k - 1] < skipNs) continue;
+        stretches[k].push_back({double(t.dueNs) / 1e9, 1e3 * double(t.frame) / sampleRate - double(t.dueNs) / 1e6});
+    }
+    std::vector<double> out;
+    size_t longest = 0;
+    for (auto& s : stretches) {
+        if (s.empty()) continue;
+        double mx = 0, my = 0;
+        for (auto [x, y] : s) mx += x, my += y;
+        mx /= double(s.size());
+        my /= double(s.size());
+        double sxy = 0, sxx = 0;
+        for (auto [x, y] : s) sxy += (x - mx) * (y - my), sxx += (x - mx) * (x - mx);
+        const double slope = sxx > 0 ? sxy / sxx : 0;  // ms per s
+        for (auto [x, y] : s) out.push_back(std::fabs(y - (my + slope * (x - mx))));
+        if (driftPpm && s.size() > longest) {
+            longest = s.size();
+            *driftPpm = slope * 1e3;
+        }
+    }
+    return out;
+}
+
+// The output's buffer and underruns over a run, sampled by poll() from the
+// benchmark's event loop.
+class OutputLog {
+public:
+    void poll() {
+        plat::AudioEngine& engine = plat::AudioEngine::instance();
+        const int64_t now = std::chrono::steady_clock::now().time_since_epoch().count();
+        const uint64_t n = engine.underrunEvents();
+        if (n > events_) eventsNs_.insert(eventsNs_.end(), n - events_, now);
+        events_ = n;
+        const double ms = engine.outputBufferMs();
+        if (changes_.empty() || changes_.back().second != ms) changes_.push_back({now, ms});
+    }
+    const std::vector<int64_t>& eventsNs() const { return eventsNs_; }
+    // "buffer_ms_over_time: 0.0s=10 12.3s=15 ..." (each change, seconds from
+    // fromNs), the counts of underrun events and callbacks since start, and
+    // the event times.
+    void print(int64_t fromNs) const {
+        std::printf("buffer_ms_over_time:");
+        for (const auto& [t, ms] : changes_) std::printf(" %.1fs=%g", double(t - fromNs) / 1e9, ms);
+        std::printf("\nunderrun_event_times:");
+        for (int64_t t : eventsNs_) std::printf(" %.1fs", double(t - fromNs) / 1e9);
+        const plat::AudioEngine& engine = plat::AudioEngine::instance();
+        std::printf("\nunderrun_events: %llu\n", static_cast<unsigned long long>(engine.underrunEvents()));
+        std::printf("underrun_callbacks: %llu\n", static_cast<unsigned long long>(engine.underruns()));
+    }
+
+private:
+    uint64_t events_ = 0;
+    std::vector<int64_t> eventsNs_;
+    std::vector<std::pair<int64_t, double>> changes_;
+};
+
+// The scheduling policy of each thread of a process (this one unless a pid
+// is given) that feeds the sound
+// (named "morvela-sound"), or of any thread not at normal priority, as
+// "thread_policy_<name>: <policy>" lines.
+inline void printThreadPolicies(const QString& process = QStringLiteral("self")) {
+    QDir tasks(QStringLiteral("/proc/") + process + QStringLiteral("/task"));
+    for (const QString& id : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks.filePath(id + QStringLiteral("/stat")));
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        const QByteArray text = stat.readAll();
+        const int open = text.indexOf('('), close = text.lastIndexOf(')');
+        if (open < 0 || close < open) continue;
+        const QByteArray name = text.mid(open + 1, close - open - 1);
+        const QList<QByteArray> fields = text.mid(close + 2).split(' ');
+        const int policy = fields.size() > 38 ? fields[38].toInt() : 0;  // field 41 of the whole line
+        static const char* const names[] = {"SCHED_OTHER", "SCHED_FIFO", "SCHED_RR", "SCHED_BATCH", "SCHED_ISO", "SCHED_IDLE", "SCHED_DEADLINE"};
+        if (name != "morvela-sound" && policy == 0) continue;
+        std::printf("thread_policy_%s: %s\n", name.constData(), policy >= 0 && policy < 7 ? names[policy] : "?");
+    }
 }
 
 inline double maxOf(const std::vector<double>& v) { return v.empty() ? -1 : *std::max_element(v.begin(), v.end()); }

@@ -28,6 +28,13 @@
 // delivered to the keyboard button (after the X server and Qt's event
 // queue) to the same monitor onset. -1 without a server.
 //
+// first_step_stretch_ms_median / _abs_p99 (_after_rest): a key's note sent
+// at once, and the next step of a clock started by it, sent the clock's
+// look-ahead before its deadline 600 ms later and stamped with it, both
+// timed at the monitor from -60 dB: how much longer than 600 ms the step is
+// heard (0: the clock's notes keep the live notes' latency); after rest: the
+// key is the first sound after the output came to rest, as at a take's start.
+//
 // idle_cpu_percent: CPU time of the program (all threads) and of the sound
 // server together over a stretch of wall time with the main window shown,
 // after a note and then 2.5 s of quiet, in percent of one core
@@ -290,6 +297,64 @@ std::vector<Figure> noteLatencyFigures() {
     return figures;
 }
 
+// A take's first step: a key sounds at once, and the clock that key started
+// sends the next step a look-ahead before its deadline, stamped with it. The
+// two are timed at the device: how much longer than the clock's step the
+// gap between them is heard (0: the live note and the clock's note keep one
+// latency). During play, and with the key the first sound after a rest.
+std::vector<Figure> firstStepFigures() {
+    plat::MidiOutHandleValue h = 0;
+    if (plat::midiOutOpen(&h, 0xFFFFFFFF, 0, 0, 0) != plat::kMidiOk) return {};
+    plat::AudioEngine& engine = plat::AudioEngine::instance();
+    bench::DeviceWatch watch(1e-3f);  // from -60 dB: the server's small clicks between notes are not a note
+    if (!watch.running()) return {};
+    drySound(h);
+    plat::midiOutShortMsg(h, 0x000010C0);  // drawbar organ on channel 0
+    // A step long enough for the first note's tail to die away before the
+    // second is timed, short enough that the output does not rest between.
+    constexpr int64_t kStepNs = 600'000'000;
+    auto steadyNs = [] { return int64_t(Clock::now().time_since_epoch().count()); };
+    auto onset = [&](int64_t limitNs) {
+        while (watch.armed && steadyNs() < limitNs) std::this_thread::sleep_for(std::chrono::microseconds(100));
+        return watch.armed ? int64_t(-1) : watch.onsetNs.load();
+    };
+    std::vector<double> playing, fromRest;
+    const int steps = std::max(5, kNotesFromRest / 2);
+    for (int i = 0; i < 2 * steps; ++i) {
+        const bool afterRest = i >= steps;
+        plat::midiOutShortMsg(h, 0x000078B0);
+        if (!waitFor([&] { return watch.quietBlocks >= 40; }, std::chrono::seconds(3))) continue;
+        if (afterRest && !waitFor([&] { return engine.outputResting(); }, std::chrono::seconds(5))) continue;
+        watch.armed = true;
+        const int64_t key = steadyNs();
+        plat::midiOutShortMsg(h, 0x00643C90);
+        const int64_t first = onset(key + 1'000'000'000);
+        watch.armed = false;
+        plat::midiOutShortMsg(h, 0x00003C80);
+        plat::midiOutShortMsg(h, 0x000078B0);  // all sound off
+        std::this_thread::sleep_for(std::chrono::nanoseconds(key + kStepNs - plat::kClockLookAheadNs - steadyNs()));
+        watch.armed = true;
+        {
+            plat::MidiDueTime due(key + kStepNs);
+            plat::midiOutShortMsg(h, 0x00643E90);
+        }
+        const int64_t second = onset(key + 2'000'000'000);
+        watch.armed = false;
+        plat::midiOutShortMsg(h, 0x00003E80);
+        if (first > 0 && second > 0) (afterRest ? fromRest : playing).push_back(double(second - first - kStepNs) / 1e6);
+    }
+    plat::midiOutClose(h);
+    auto p99abs = [](std::vector<double> v) {
+        for (double& x : v) x = std::fabs(x);
+        return bench::percentile(v, 0.99);
+    };
+    return {{"first_step_stretch_ms_median", median(playing)},
+            {"first_step_stretch_ms_abs_p99", p99abs(playing)},
+            {"first_step_stretch_ms_median_after_rest", median(fromRest)},
+            {"first_step_stretch_ms_abs_p99_after_rest", p99abs(fromRest)},
+            {"first_steps_timed", double(playing.size() + fromRest.size())}};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -308,6 +373,7 @@ int main(int argc, char** argv) {
     std::printf("output: %s\n", plat::AudioEngine::instance().outputName().c_str());
     if (form && idleSeconds > 0) add(idleCpuFigures(idleSeconds, server));
     add(noteLatencyFigures());
+    add(firstStepFigures());
     if (form) add(keyLatencyFigures(form));
     figures.push_back({"underruns", double(plat::AudioEngine::instance().underruns())});
     for (const auto& [name, value] : figures) std::printf("%s: %.3f\n", name.c_str(), value);

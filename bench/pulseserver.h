@@ -60,7 +60,8 @@ public:
             setenv("PULSE_RUNTIME_PATH", dir.c_str(), 1);
             setenv("HOME", dir.c_str(), 1);
             std::vector<std::string> args = {"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
-                                             "--use-pid-file=no", "--log-level=error",
+                                             "--use-pid-file=no",
+                                             std::getenv("MORVELA_BENCH_PULSE_LOG") ? "--log-level=debug" : "--log-level=error",
                                              "-L", "module-null-sink sink_name=bench rate=44100",
                                              "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + socket_,
                                              "-L", "module-suspend-on-idle timeout=1"};

@@ -4,6 +4,7 @@
 
 #include "platform/audiooutput.h"
 #include "platform/audioring.h"
+#include "platform/frameclock.h"
 #include "platform/midiout.h"
 #include "platform/synthesizer.h"
 #include "platform/wavevoice.h"
@@ -26,7 +27,9 @@ namespace {
 
 constexpr int kSampleRate = 44100;
 constexpr int kMaxRenderBlock = 1024;  // manual render() is cut into blocks of this size
-constexpr float kSilence = 1e-6f;  // a block below this level is silence (-120 dB)
+// A block below this level is silence: -90 dB, under what 16-bit sound
+// carries. Release and reverb tails take seconds more to fall further.
+constexpr float kSilence = 3e-5f;
 constexpr const char* kTimGmPath = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 constexpr const char* kDefaultGmPath = "/usr/share/sounds/sf2/default-GM.sf2";
 
@@ -80,9 +83,7 @@ struct AudioEngine::Impl {
     std::vector<std::shared_ptr<WaveVoice>*> mixing;  // capacity reserved; holders from AddVoice
     float synthBlock[kSynthBlockFrames * 2] = {};
     int synthPos = kSynthBlockFrames;  // frames of synthBlock already used
-    bool anchored = false;
-    int64_t clockOffsetNs = 0;  // steady time of frame 0 on the line
-    int64_t aheadNs = 0;
+    FrameClock line{kSampleRate};  // when each frame is heard
 
     // Callers' side of the wave voices: the effect slot.
     mutable std::mutex callerMutex;  // never taken by the render thread
@@ -206,41 +207,13 @@ struct AudioEngine::Impl {
         return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
     }
 
-    // The line that maps the steady clock onto frames. The output renders
-    // ahead of what is heard, in bursts as the server asks: the line follows
-    // the latest moments at which frames were rendered (a render later than
-    // the line moves it: after a rest, a stall or an underrun), and leans
-    // back slowly for clocks that run apart. A message due at T goes to the
-    // frame rendered at T + the output's buffer at the latest: however early
-    // a burst renders, it is still to come when a message sent before T
-    // arrives (the largest buffer of the run: see followClock).
-    static int64_t nsOfFrames(uint64_t f) {
-        return static_cast<int64_t>(f / kSampleRate) * 1000000000 +
-               static_cast<int64_t>((f % kSampleRate) * 1000000000ull / kSampleRate);
-    }
-
-    void followClock(bool realTime, double aheadMs) {
-        if (!realTime) return;
-        const int64_t offset = steadyNs() - nsOfFrames(frames.load(std::memory_order_relaxed));
-        if (!anchored || offset > clockOffsetNs) {
-            anchored = true;
-            clockOffsetNs = offset;
-        } else {
-            clockOffsetNs -= 20;  // 20 ns a block: 14 ppm
-        }
-        // The buffer shrinks back slowly after growing: keeping the largest
-        // one moves the notes only at an underrun, never while all is well.
-        aheadNs = std::max(aheadNs, static_cast<int64_t>(aheadMs * 1e6));
+    void followClock(bool realTime, double aheadMs, int64_t heardNs) {
+        if (realTime) line.follow(steadyNs(), frames.load(std::memory_order_relaxed), aheadMs, heardNs);
     }
 
     uint64_t frameOfTime(int64_t dueNs, bool realTime) const {
         const uint64_t now = frames.load(std::memory_order_relaxed);
-        if (dueNs <= 0 || !realTime || !anchored) return now;
-        const int64_t at = dueNs + aheadNs - clockOffsetNs;
-        if (at <= 0) return now;
-        const uint64_t f = static_cast<uint64_t>(at / 1000000000) * kSampleRate +
-                           static_cast<uint64_t>((at % 1000000000) * kSampleRate / 1000000000);
-        return std::max(f, now);
+        return realTime ? line.frameOf(dueNs, now) : now;
     }
 
     void schedule(Pending p, int channel) {
@@ -357,9 +330,9 @@ struct AudioEngine::Impl {
     // Renders one block, timed; true when it is silence, nothing is left
     // sounding (no synthesizer voice, no wave sound) and no tap wants every
     // block.
-    bool renderBlock(float* out, int frameCount, bool realTime, double aheadMs = 0) {
+    bool renderBlock(float* out, int frameCount, bool realTime, double aheadMs = 0, int64_t heardNs = 0) {
         const auto began = std::chrono::steady_clock::now();
-        followClock(realTime, aheadMs);
+        followClock(realTime, aheadMs, heardNs);
         const bool quiet = mixBlock(out, frameCount, realTime);
         const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - began).count();
         statBlocks.fetch_add(1, std::memory_order_relaxed);
@@ -393,7 +366,9 @@ struct AudioEngine::Impl {
             // Without the API lock this is a plain read of the synthesizer's count.
             const int voices = fluid_synth_get_active_voice_count(s);
             if (voices > statVoicesPeak.load(std::memory_order_relaxed)) statVoicesPeak.store(voices, std::memory_order_relaxed);
-            quiet = voices == 0 && pending.empty();
+            // Voices still ringing below the silence level do not count:
+            // the output may rest, and they ring on when it wakes.
+            quiet = pending.empty();
         } else {
             std::fill(out, out + frameCount * 2, 0.0f);
             quiet = !loading.load() && pending.empty();
@@ -421,8 +396,6 @@ struct AudioEngine::Impl {
         tapsInUse.store(nullptr);
         if (runningTaps.load(std::memory_order_relaxed) > 0) quiet = false;
         frames.fetch_add(static_cast<uint64_t>(frameCount), std::memory_order_relaxed);
-        // Effect tails (reverb) fade on after the last voice: quiet only
-        // once they are inaudible.
         return quiet && peak(out, frameCount) < kSilence;
     }
 
@@ -488,7 +461,7 @@ struct AudioEngine::Impl {
             pending.clear();
         }
         channelFrame.fill(0);
-        anchored = false;
+        line.reset();
     }
 
     // With the output closed, lets release and reverb tails run out so the
@@ -519,15 +492,14 @@ bool AudioEngine::start(Output output) {
     if (!d->ensureSynth(output != Output::Manual)) return false;
     d->frames.store(0);
     d->synthPos = kSynthBlockFrames;
-    d->anchored = false;
-    d->aheadNs = 0;
+    d->line.reset();
     if (output == Output::Manual) {
         d->mode.store(Impl::Manual);
         return true;
     }
     Impl* impl = d.get();
     d->output = AudioOutput::start(output == Output::Null ? AudioOutput::Kind::Null : AudioOutput::Kind::Auto,
-                                   kSampleRate, [impl](float* out, int n, double aheadMs) { return impl->renderBlock(out, n, true, aheadMs); });
+                                   kSampleRate, [impl](float* out, int n, double aheadMs, int64_t heardNs) { return impl->renderBlock(out, n, true, aheadMs, heardNs); });
     d->setLiveOutput(d->output.get());
     d->mode.store(Impl::Threaded);
     return true;
@@ -719,6 +691,11 @@ uint64_t AudioEngine::framesRendered() const { return d->frames.load(std::memory
 uint64_t AudioEngine::underruns() const {
     std::lock_guard<std::mutex> lock(d->control);
     return d->output ? d->output->underruns() : 0;
+}
+
+uint64_t AudioEngine::underrunEvents() const {
+    std::lock_guard<std::mutex> lock(d->control);
+    return d->output ? d->output->underrunEvents() : 0;
 }
 
 AudioEngine::RenderStats AudioEngine::renderStats() const {

@@ -122,8 +122,10 @@ public:
     };
     RenderStats renderStats() const;
     void resetRenderStats();
-    // Underruns of the output since it was started (never reset).
+    // Underruns of the output since it was started (never reset): underflow
+    // callbacks, and the dropouts they make (a burst of callbacks is one).
     uint64_t underruns() const;
+    uint64_t underrunEvents() const;
 
     // Benchmarks: while on, the render thread notes every note-on it applies
     // with the frame at which the note starts sounding.

@@ -1,9 +1,11 @@
 // The audio engine's outputs: the sound server stream and the silent real-time output.
 #include "platform/audiooutput.h"
 
+#include "platform/bufferpolicy.h"
+#include "platform/threadpriority.h"
+
 #include <pthread.h>
 #include <pulse/pulseaudio.h>
-#include <sched.h>
 
 #include <algorithm>
 #include <atomic>
@@ -26,23 +28,17 @@ using Clock = std::chrono::steady_clock;
 constexpr int kQuietBlocksBeforeRest = 138;
 // The server's stream is corked after about a second of quiet.
 constexpr int kQuietBlocksBeforeCork = 690;
-// Without an underrun for this long, the server's buffer shrinks by 1 ms.
-constexpr auto kShrinkAfter = std::chrono::seconds(20);
 constexpr uint32_t kFrameBytes = 2 * sizeof(float);
+
+int64_t steadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
 
 void announceSilentOutput() {
     static std::atomic<bool> told{false};
     if (!told.exchange(true)) {
         std::fprintf(stderr, "morvela: no sound device could be opened; sound goes to a silent output\n");
     }
-}
-
-// Best effort: real-time priority where the system gives it (a privileged
-// user or RLIMIT_RTPRIO); refused quietly otherwise.
-void raiseThreadPriority() {
-    sched_param param{};
-    param.sched_priority = 10;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO | SCHED_RESET_ON_FORK, &param);
 }
 
 }  // namespace
@@ -61,13 +57,22 @@ struct AudioOutput::Impl {
     pa_context* context = nullptr;
     pa_stream* stream = nullptr;
     std::atomic<bool> usingPulse{false};
-    std::atomic<double> bufferNowMs{kServerBufferMs};
+    std::atomic<double> bufferNowMs{kServerBufferStartMs};
+    BufferPolicy policy{kServerBufferMs, kServerBufferStartMs, kServerBufferMaxMs};
+    std::atomic<uint64_t> underrunEvents{0};
     pa_buffer_attr attr{};
     bool corked = false;
     bool failed = false;
-    Clock::time_point lastUnderrun = Clock::now();
-    Clock::time_point lastShrink = Clock::now();
     std::vector<float> spare;
+    // Frames written to the stream since the start, and when the first of
+    // them is heard as the server's last timing report has it (0: no
+    // report since the stream last started playing).
+    uint64_t framesWritten = 0;
+    int64_t heardNs = 0;
+    // What the stream held ahead of the server's output at the last report
+    // while playing: a stream woken from a rest starts with as much.
+    size_t queuedBytes = 0;
+    Clock::time_point nextTiming = Clock::now();
 
     // Resting: the silent output waits on `woken`; the server's stream is
     // corked and its thread waits in the server loop's poll.
@@ -131,10 +136,11 @@ struct AudioOutput::Impl {
         if (!stream) return false;
         pa_stream_set_write_callback(stream, [](pa_stream*, size_t n, void* self) { static_cast<Impl*>(self)->fill(n); }, this);
         pa_stream_set_underflow_callback(stream, [](pa_stream*, void* self) { static_cast<Impl*>(self)->underflow(); }, this);
-        attr = attrFor(kServerBufferMs, sampleRate);
-        // Timing is asked for by hand while playing (sampleLatency): a resting
+        attr = attrFor(kServerBufferStartMs, sampleRate);
+        // Timing is asked for by hand while playing (sampleLatency) and
+        // carried forward on the local clock between reports: a resting
         // stream then costs neither side a wakeup.
-        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
+        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING);
         if (pa_stream_connect_playback(stream, nullptr, &attr, flags, nullptr, nullptr) < 0) return false;
         auto streamSettled = [this] {
             const pa_stream_state_t s = pa_stream_get_state(stream);
@@ -172,14 +178,18 @@ struct AudioOutput::Impl {
         done(pa_stream_set_buffer_attr(stream, &attr, nullptr, nullptr));
     }
 
-    // The server ran out of sound: count it, and give the stream more room.
+    // The server ran out of sound: count it, give the stream more room at
+    // a new dropout, and take up the server's timing again once it plays on
+    // (the silence it played moved every later frame).
     void underflow() {
         if (corked) return;
         underrunCount.fetch_add(1, std::memory_order_relaxed);
-        if (std::getenv("MORVELA_AUDIO_DEBUG")) std::fprintf(stderr, "underflow at %.3f buffer %.1f\n", std::chrono::duration<double>(Clock::now().time_since_epoch()).count(), bufferNowMs.load());
-        lastUnderrun = lastShrink = Clock::now();
-        const double now = bufferNowMs.load();
-        if (now < kServerBufferMaxMs) setBuffer(std::min(kServerBufferMaxMs, now * 1.5));
+        if (std::getenv("MORVELA_AUDIO_DEBUG")) std::fprintf(stderr, "underflow at %.3f buffer %.1f\n", steadyNs() / 1e9, bufferNowMs.load());
+        heardNs = 0;
+        nextTiming = Clock::now() + std::chrono::milliseconds(50);
+        if (!policy.underflow(steadyNs())) return;
+        underrunEvents.fetch_add(1, std::memory_order_relaxed);
+        setBuffer(policy.ms());
     }
 
     // The server asks for `bytes`: rendered here, in whole blocks, until it
@@ -201,13 +211,14 @@ struct AudioOutput::Impl {
             float* out = static_cast<float*>(data);
             for (size_t i = 0; i < blocks; ++i) {
                 wakeRequested.store(false);
-                const bool quiet = render(out + i * kOutputBlockFrames * 2, kOutputBlockFrames, bufferNowMs.load());
+                const bool quiet = render(out + i * kOutputBlockFrames * 2, kOutputBlockFrames, bufferNowMs.load(), heardNs);
                 quietBlocks = quiet ? quietBlocks + 1 : 0;
             }
             if (pa_stream_write(stream, data, blocks * blockBytes, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
                 failed = true;
                 return;
             }
+            framesWritten += blocks * kOutputBlockFrames;
             bytes = pa_stream_writable_size(stream);
             if (bytes < blockBytes) break;
         }
@@ -224,43 +235,66 @@ struct AudioOutput::Impl {
             done(pa_stream_cork(stream, 1, nullptr, nullptr));
             return;
         }
-        // What was left in the buffer is silence: drop it, and write at once
-        // rather than wait to be asked (the server's output may still be
-        // asleep), so the note that woke the stream is heard as soon as
-        // during play.
+        // What was left in the buffer is silence of unknown age: drop it, and
+        // write at once rather than wait to be asked (the server's output may
+        // still be asleep). The note that woke the stream comes after as
+        // much fresh silence as the stream held during play, so that it is
+        // heard as soon as a key during play, and as late: a clock started
+        // by that key keeps its first step as long as the others.
         isResting.store(false);
         quietBlocks = 0;
+        heardNs = 0;  // the rest moved the frames; a report soon after says where to
+        nextTiming = Clock::now() + std::chrono::milliseconds(50);
         done(pa_stream_flush(stream, nullptr, nullptr));
         done(pa_stream_cork(stream, 0, nullptr, nullptr));
-        fill(attr.tlength);
+        const size_t pad = std::min<size_t>(queuedBytes, attr.tlength) / kFrameBytes * kFrameBytes;
+        if (pad > 0) {
+            spare.assign(pad / sizeof(float), 0.0f);
+            if (pa_stream_write(stream, spare.data(), pad, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+                failed = true;
+                return;
+            }
+        }
+        fill(std::max<size_t>(attr.tlength - pad, kOutputBlockFrames * kFrameBytes));
     }
 
     void sampleLatency() {
-        done(pa_stream_update_timing_info(stream, nullptr, nullptr));
+        done(pa_stream_update_timing_info(stream, [](pa_stream*, int ok, void* self) { static_cast<Impl*>(self)->timingReported(ok); }, this));
+    }
+
+    // A fresh timing report: the next frame written is heard after the
+    // stream's latency.
+    void timingReported(int ok) {
         pa_usec_t usec = 0;
         int negative = 0;
-        if (pa_stream_get_latency(stream, &usec, &negative) == 0) latencyMs.store(negative ? 0.0 : usec / 1000.0);
+        if (!ok || corked || pa_stream_get_latency(stream, &usec, &negative) != 0) return;
+        latencyMs.store(negative ? 0.0 : usec / 1000.0);
+        const pa_timing_info* info = pa_stream_get_timing_info(stream);
+        if (negative || !info || !info->playing) return;
+        if (!info->write_index_corrupt && !info->read_index_corrupt && info->write_index > info->read_index)
+            queuedBytes = static_cast<size_t>(info->write_index - info->read_index);
+        const uint64_t f = framesWritten;
+        heardNs = steadyNs() + static_cast<int64_t>(usec) * 1000 -
+                  (static_cast<int64_t>(f / sampleRate) * 1000000000 + static_cast<int64_t>((f % sampleRate) * 1000000000ull / sampleRate));
     }
 
     // Serves the server until the output closes (true) or the server is lost.
     bool runPulse() {
-        raiseThreadPriority();
+        pthread_setname_np(pthread_self(), "morvela-sound");
+        const std::string got = raiseToRealTime(10);
+        if (std::getenv("MORVELA_AUDIO_DEBUG")) std::fprintf(stderr, "sound thread: %s\n", got.c_str());
         fill(std::max<size_t>(attr.tlength, pa_stream_writable_size(stream)));
-        auto lastSample = Clock::now();
         while (!quit.load(std::memory_order_relaxed)) {
             if (pa_mainloop_iterate(loop, 1, nullptr) < 0 || failed || pa_stream_get_state(stream) != PA_STREAM_READY ||
                 pa_context_get_state(context) != PA_CONTEXT_READY)
                 return false;
             if (corked && wakeRequested.load()) cork(false);
             const auto now = Clock::now();
-            if (now - lastSample > std::chrono::milliseconds(250) && !corked) {
-                lastSample = now;
+            if (now >= nextTiming && !corked) {
+                nextTiming = now + std::chrono::milliseconds(250);
                 sampleLatency();
             }
-            if (now - lastShrink > kShrinkAfter && bufferNowMs.load() > kServerBufferMs) {
-                lastShrink = now;
-                setBuffer(std::max(kServerBufferMs, bufferNowMs.load() - 1.0));
-            }
+            if (policy.check(steadyNs())) setBuffer(policy.ms());
         }
         done(pa_stream_flush(stream, nullptr, nullptr));
         pa_mainloop_iterate(loop, 0, nullptr);
@@ -288,7 +322,7 @@ struct AudioOutput::Impl {
         quietBlocks = 0;
         while (!quit.load(std::memory_order_relaxed)) {
             wakeRequested.store(false);
-            const bool quiet = render(block.data(), kOutputBlockFrames, 0.0);
+            const bool quiet = render(block.data(), kOutputBlockFrames, 0.0, 0);
             quietBlocks = quiet ? quietBlocks + 1 : 0;
             if (quietBlocks >= kQuietBlocksBeforeRest && !wakeRequested.load()) {
                 // Nothing to play: rest until something may sound, then go
@@ -356,6 +390,8 @@ void AudioOutput::wake() { d->wake(); }
 bool AudioOutput::resting() const { return d->isResting.load(); }
 
 uint64_t AudioOutput::underruns() const { return d->underrunCount.load(); }
+
+uint64_t AudioOutput::underrunEvents() const { return d->underrunEvents.load(); }
 
 double AudioOutput::bufferMs() const {
     if (d->usingPulse.load()) return d->bufferNowMs.load();

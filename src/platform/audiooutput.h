@@ -17,9 +17,13 @@ namespace plat {
 
 // Frames per block the render thread asks of the mixer (about 1.45 ms).
 constexpr int kOutputBlockFrames = 64;
-// Output buffering asked of the sound server at first; after an underrun it
-// grows (up to kServerBufferMaxMs) and shrinks back slowly while none comes.
+// Output buffering asked of the sound server: kServerBufferStartMs at first;
+// after an underrun it grows (up to kServerBufferMaxMs) and comes back
+// within seconds while none comes; after minutes without one it tries
+// smaller sizes down to kServerBufferMs (see BufferPolicy). Most of it is
+// the server's own: a block rendered now is heard about 9 ms later at 15 ms.
 constexpr double kServerBufferMs = 10.0;
+constexpr double kServerBufferStartMs = 15.0;
 constexpr double kServerBufferMaxMs = 60.0;
 
 class AudioOutput {
@@ -27,8 +31,12 @@ public:
     enum class Kind { Auto, Null };
     // Renders one block; returns true when the block is silence and nothing
     // is left sounding (the output may then rest until woken). aheadMs: how
-    // far ahead of being heard the output may render a block at most.
-    using RenderFn = std::function<bool(float* interleaved, int frameCount, double aheadMs)>;
+    // far ahead of being heard the output renders a block (the buffer asked
+    // of the server now). heardNs: when the first frame rendered since the
+    // start is heard (steady clock, ns), so frame f is heard at heardNs plus
+    // f's time, as the server's last timing report has it; 0 while there is
+    // none (the silent output, a new stream).
+    using RenderFn = std::function<bool(float* interleaved, int frameCount, double aheadMs, int64_t heardNs)>;
 
     // Auto: the sound server, else (after one line on stderr, once per
     // process) the null output. Null: the null output. Starts the render
@@ -48,8 +56,11 @@ public:
     void wake();
     // The output is resting (renders nothing until woken).
     bool resting() const;
-    // Times the sound server ran out of sound for the stream (0 without one).
+    // Times the sound server ran out of sound for the stream (0 without one):
+    // each underflow callback, and the events they make (a burst of
+    // callbacks is one dropout).
     uint64_t underruns() const;
+    uint64_t underrunEvents() const;
 
 private:
     struct Impl;

@@ -466,6 +466,39 @@ TEST(SilentOutput, RestsAgainOnceARecorderTapIsRemoved) {
     engine.stop();
 }
 
+// The output rests a fixed stretch after the sound falls below -90 dB, though
+// the synthesizer's voices and reverb ring on below it for seconds.
+TEST(SilentOutput, RestsOnceTheSoundIsInaudibleNotWhenTheLastVoiceEnds) {
+    AudioEngine& engine = AudioEngine::instance();
+    engine.stop();
+    ASSERT_TRUE(engine.start(AudioEngine::Output::Null));
+    auto waitUntil = [](const std::function<bool()>& pred) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!pred() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return pred();
+    };
+    std::atomic<uint64_t> blocks{0}, lastAudible{0};
+    const int watch = engine.addTap(
+        [&](const float* f, int n) {
+            ++blocks;
+            for (int i = 0; i < 2 * n; ++i)
+                if (std::fabs(f[i]) > 3e-5f) lastAudible = blocks.load();
+        },
+        AudioEngine::TapKind::WhileSounding);
+    ASSERT_TRUE(waitUntil([&] { return engine.outputResting(); }));
+    engine.midiShortMessage(0x000030C0);  // strings: a long release
+    engine.midiShortMessage(0x007F3C90);
+    ASSERT_TRUE(waitUntil([&] { return lastAudible.load() > 0; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    engine.midiShortMessage(0x00003C80);
+    ASSERT_TRUE(waitUntil([&] { return engine.outputResting(); }));
+    // The silent output rests after about 0.2 s of silence (138 blocks).
+    EXPECT_LE(blocks.load() - lastAudible.load(), 140u);
+    engine.removeTap(watch);
+    engine.stop();
+}
+
 // A wave file without a single frame is no sound to play: the player refuses
 // to open it, as it refuses a file that is no sound at all.
 TEST_F(EngineTest, PlayerRefusesAWaveFileWithoutFrames) {
