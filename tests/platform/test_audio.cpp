@@ -30,6 +30,14 @@ namespace {
 constexpr uint32_t kNoteOnC4 = 0x00643C90;  // channel 0, note 60, velocity 100
 constexpr double kSilent = 1e-5;
 
+// Waits up to 20 s for the output's own thread to bring `pred` about.
+bool waitUntil(const std::function<bool()>& pred) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!pred() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return pred();
+}
+
 // Writes a float sound file; sample(frame, channel) gives each value.
 bool writeSoundFile(const std::string& path, int rate, int channels, int frames,
                     const std::function<float(int, int)>& sample, int format = SF_FORMAT_WAV | SF_FORMAT_FLOAT) {
@@ -212,12 +220,6 @@ TEST(SilentOutput, RestsWhileQuietWakesForASoundRecorderTapKeepsItRunning) {
     ASSERT_TRUE(engine.start(AudioEngine::Output::Null));
     EXPECT_EQ(engine.outputName(), "null");
     EXPECT_TRUE(engine.outputBufferMs() > 0.0 && engine.outputBufferMs() <= 10.0) << engine.outputBufferMs();
-    auto waitUntil = [](const std::function<bool()>& pred) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!pred() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return pred();
-    };
     std::atomic<bool> heard{false};
     const int watch = engine.addTap(
         [&](const float* f, int n) {
@@ -449,12 +451,6 @@ TEST(SilentOutput, RestsAgainOnceARecorderTapIsRemoved) {
     AudioEngine& engine = AudioEngine::instance();
     engine.stop();
     ASSERT_TRUE(engine.start(AudioEngine::Output::Null));
-    auto waitUntil = [](const std::function<bool()>& pred) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!pred() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return pred();
-    };
     ASSERT_TRUE(waitUntil([&] { return engine.outputResting(); }));
     const int recorder = engine.addTap([](const float*, int) {});
     ASSERT_TRUE(waitUntil([&] { return !engine.outputResting(); }));
@@ -472,12 +468,6 @@ TEST(SilentOutput, RestsOnceTheSoundIsInaudibleNotWhenTheLastVoiceEnds) {
     AudioEngine& engine = AudioEngine::instance();
     engine.stop();
     ASSERT_TRUE(engine.start(AudioEngine::Output::Null));
-    auto waitUntil = [](const std::function<bool()>& pred) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!pred() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return pred();
-    };
     std::atomic<uint64_t> blocks{0}, lastAudible{0};
     const int watch = engine.addTap(
         [&](const float* f, int n) {
