@@ -110,10 +110,16 @@ private:
 };
 
 // Reads the private server's null sink monitor ("bench.monitor") and notes,
-// when armed, the moment the first block above `soundLevel` arrives.
+// when armed, the moment the first block above `soundLevel` arrives; only
+// the left (0) or right (1) channel when `channel` says so. With
+// `blipBlocks` > 0, a run of that many blocks or fewer above the silence
+// line (a fifth of the level) is a blip, not sound: it neither ends the
+// quiet nor counts as an onset (the onset is the first block above the
+// level of a longer run, noted when the run has grown past the blip).
 class DeviceWatch {
 public:
-    explicit DeviceWatch(float soundLevel) : level_(soundLevel) {
+    explicit DeviceWatch(float soundLevel, int channel = -1, int blipBlocks = 0)
+        : level_(soundLevel), channel_(channel), blipBlocks_(blipBlocks) {
         pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, 44100, 2};
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<uint32_t>(-1);
@@ -130,7 +136,8 @@ public:
     bool running() const { return pa_ != nullptr; }
     std::atomic<bool> armed{false};
     std::atomic<int64_t> onsetNs{0};
-    std::atomic<int> quietBlocks{0};  // consecutive blocks below a fifth of the level
+    std::atomic<int> quietBlocks{0};  // consecutive blocks below a fifth of the level (blips aside)
+    std::atomic<uint64_t> framesRead{0};
 
 private:
     void run() {
@@ -138,15 +145,25 @@ private:
         int error = 0;
         while (!quit_ && pa_simple_read(pa_, block.data(), block.size() * sizeof(float), &error) >= 0) {
             float peak = 0;
-            for (float v : block) peak = std::max(peak, std::fabs(v));
-            quietBlocks = peak < level_ / 5 ? quietBlocks + 1 : 0;
-            if (armed && peak > level_) {
-                onsetNs = std::chrono::steady_clock::now().time_since_epoch().count();
+            for (size_t i = 0; i < block.size(); ++i)
+                if (channel_ < 0 || int(i % 2) == channel_) peak = std::max(peak, std::fabs(block[i]));
+            const int64_t now = std::chrono::steady_clock::now().time_since_epoch().count();
+            framesRead += block.size() / 2;
+            run_ = peak < level_ / 5 ? 0 : run_ + 1;
+            quietBlocks = run_ > blipBlocks_ || (run_ > 0 && blipBlocks_ == 0) ? 0 : quietBlocks + 1;
+            if (run_ == 0) candidateNs_ = 0;
+            if (armed && peak > level_ && candidateNs_ == 0) candidateNs_ = now;
+            if (armed && candidateNs_ != 0 && run_ > blipBlocks_) {
+                onsetNs = candidateNs_;
                 armed = false;
             }
         }
     }
     float level_;
+    int channel_;
+    int blipBlocks_;
+    int run_ = 0;              // consecutive blocks above the silence line
+    int64_t candidateNs_ = 0;  // first block above the level in this run
     pa_simple* pa_ = nullptr;
     std::thread thread_;
     std::atomic<bool> quit_{false};
