@@ -37,7 +37,7 @@
 // notes due within a second after each event;
 // *rendered_notes_from_1s_after_events: how many are left;
 // *device_clock_drift_ppm: how far the device's clock runs from the steady
-// clock (unprefixed: in the longer of the two parts' longest stretches).
+// clock (unprefixed: in the stretch of short or long with the most notes).
 // buffer_ms_over_time: each change of the output buffer (seconds from the
 // engine's start); underrun_event_times, underrun_events,
 // underrun_callbacks: the dropouts (a burst of callbacks is one event).
