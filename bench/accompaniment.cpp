@@ -233,15 +233,8 @@ void playThroughServer(int seconds) {
     std::printf("clock_note_grid_error_ms_p50: %.3f\n", bench::percentile(errors, 0.5));
     std::printf("clock_note_grid_error_ms_p99: %.3f\n", bench::percentile(errors, 0.99));
     std::printf("clock_note_grid_error_ms_max: %.3f\n", bench::maxOf(errors));
-    const std::vector<double> byStretch = bench::stretchGridErrorsMs(trace, engine.sampleRate(), log.eventsNs(), 0);
-    double driftPpm = 0;
-    const std::vector<double> settled = bench::stretchGridErrorsMs(trace, engine.sampleRate(), log.eventsNs(), 1000000000, &driftPpm);
-    std::printf("clock_note_grid_error_by_stretch_ms_p99: %.3f\n", bench::percentile(byStretch, 0.99));
-    std::printf("clock_note_grid_error_by_stretch_ms_max: %.3f\n", bench::maxOf(byStretch));
-    std::printf("clock_note_grid_error_from_1s_after_events_ms_p99: %.3f\n", bench::percentile(settled, 0.99));
-    std::printf("clock_note_grid_error_from_1s_after_events_ms_max: %.3f\n", bench::maxOf(settled));
-    std::printf("clock_notes_from_1s_after_events: %zu\n", settled.size());
-    std::printf("device_clock_drift_ppm: %.1f\n", driftPpm);
+    bench::printStretchGrid("clock_note_grid_error", "clock_notes", "device_clock_drift_ppm",
+                            bench::stretchGrid(trace, engine.sampleRate(), log.eventsNs()));
     log.print(started);
     std::fflush(stdout);
     quietAfterPlay(server);

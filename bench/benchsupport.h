@@ -22,6 +22,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -70,7 +71,7 @@ std::vector<double> gridErrorsMs(const std::vector<Trace>& trace, int sampleRate
 template <class Trace>
 std::vector<double> stretchGridErrorsMs(const std::vector<Trace>& trace, int sampleRate,
                                         const std::vector<int64_t>& eventsNs, int64_t skipNs,
-                                        double* driftPpm = nullptr) {
+                                        double* driftPpm = nullptr, size_t* longestNotes = nullptr) {
     std::vector<std::vector<std::pair<double, double>>> stretches(eventsNs.size() + 1);  // (due s, offset ms)
     for (const auto& t : trace) {
         if (t.dueNs <= 0) continue;
@@ -90,12 +91,41 @@ std::vector<double> stretchGridErrorsMs(const std::vector<Trace>& trace, int sam
         for (auto [x, y] : s) sxy += (x - mx) * (y - my), sxx += (x - mx) * (x - mx);
         const double slope = sxx > 0 ? sxy / sxx : 0;  // ms per s
         for (auto [x, y] : s) out.push_back(std::fabs(y - (my + slope * (x - mx))));
-        if (driftPpm && s.size() > longest) {
+        if (s.size() > longest) {
             longest = s.size();
-            *driftPpm = slope * 1e3;
+            if (driftPpm) *driftPpm = slope * 1e3;
         }
     }
+    if (longestNotes) *longestNotes = longest;
     return out;
+}
+
+// The by-stretch figures of a run: every clock note (byStretch), and the
+// notes due a second or more after each underrun event (settled), with the
+// device's drift and the size of the longest stretch of the latter.
+struct StretchGrid {
+    std::vector<double> byStretch;
+    std::vector<double> settled;
+    double driftPpm = 0;
+    size_t longestStretch = 0;
+};
+
+template <class Trace>
+StretchGrid stretchGrid(const std::vector<Trace>& trace, int sampleRate, const std::vector<int64_t>& eventsNs) {
+    StretchGrid g;
+    g.byStretch = stretchGridErrorsMs(trace, sampleRate, eventsNs, 0);
+    g.settled = stretchGridErrorsMs(trace, sampleRate, eventsNs, 1'000'000'000, &g.driftPpm, &g.longestStretch);
+    return g;
+}
+
+// Two runs' figures as one: their errors together, the drift of the longer
+// stretch.
+inline StretchGrid combined(const StretchGrid& a, const StretchGrid& b) {
+    StretchGrid g = a.longestStretch >= b.longestStretch ? a : b;
+    const StretchGrid& other = a.longestStretch >= b.longestStretch ? b : a;
+    g.byStretch.insert(g.byStretch.end(), other.byStretch.begin(), other.byStretch.end());
+    g.settled.insert(g.settled.end(), other.settled.begin(), other.settled.end());
+    return g;
 }
 
 // The output's buffer and underruns over a run, sampled by poll() from the
@@ -153,6 +183,18 @@ inline void printThreadPolicies(const QString& process = QStringLiteral("self"))
 }
 
 inline double maxOf(const std::vector<double>& v) { return v.empty() ? -1 : *std::max_element(v.begin(), v.end()); }
+
+// "<errors>_by_stretch_ms_p99/_max", "<errors>_from_1s_after_events_ms_p99/_max",
+// "<notes>_from_1s_after_events" and "<drift>" lines.
+inline void printStretchGrid(const std::string& errors, const std::string& notes, const std::string& drift,
+                             const StretchGrid& g) {
+    std::printf("%s_by_stretch_ms_p99: %.3f\n", errors.c_str(), percentile(g.byStretch, 0.99));
+    std::printf("%s_by_stretch_ms_max: %.3f\n", errors.c_str(), maxOf(g.byStretch));
+    std::printf("%s_from_1s_after_events_ms_p99: %.3f\n", errors.c_str(), percentile(g.settled, 0.99));
+    std::printf("%s_from_1s_after_events_ms_max: %.3f\n", errors.c_str(), maxOf(g.settled));
+    std::printf("%s_from_1s_after_events: %zu\n", notes.c_str(), g.settled.size());
+    std::printf("%s: %.1f\n", drift.c_str(), g.driftPpm);
+}
 
 // The Qt application of a benchmark, with QuietDialogs answering the boxes.
 class App {

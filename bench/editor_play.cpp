@@ -7,21 +7,32 @@
 // step boxes) while the window is on screen.
 //
 // step_us_median, step_us_max: wall time of one tick of the play clock over
-// a whole-song play on a capture device (every step, bar changes included).
-// messages_per_step_max: short messages the heaviest step sends.
+// a whole-song play on a capture device (every step, bar changes included;
+// steps_played: how many). messages_per_step_max: short messages the
+// heaviest step sends.
 //
-// note_error_ms_p99, note_error_ms_max: how late each step of a real-time
-// song play is sent against its due time (start + k x interval, less the
-// clock's look-ahead), over
-// 2000 steps on the embedded synthesizer with the silent (null) output.
+// Then a real-time song play of 2000 steps (realtime_steps) on the embedded
+// synthesizer, which plays to a private PulseAudio server with a null sink
+// (bench/pulseserver.h; the silent output without one). output: "pulse" or
+// "null". The step interval (realtime_interval_ms) is that of tempo 255
+// (58 ms) unless a number of milliseconds is given as the first argument.
+// note_error_ms_p50 / _p90 / _p99 / _max: how late each step is sent
+// against its due time (start + k x interval, less the clock's look-ahead).
 // drift_ms_end: the lateness of the last of those steps (when the tick ran).
 // rendered_grid_error_ms_p50 / _p99 / _max: for every note-on the play clock
 // sent, the frame at which it starts in the rendered stream against the
-// tick's grid time (bench::gridErrorsMs): what is heard. The engine plays to
-// a private PulseAudio server with a null sink (the silent output without
-// one). The step interval
-// is that of tempo 255 (58 ms) unless a number of milliseconds is given as
-// the first argument.
+// tick's grid time (bench::gridErrorsMs): what is heard; rendered_notes: how
+// many. rendered_grid_error_by_stretch_ms_p99 / _max: the same within each
+// stretch between two underrun events, against that stretch's own straight
+// line (bench::stretchGridErrorsMs);
+// rendered_grid_error_from_1s_after_events_ms_p99 / _max: leaving out the
+// notes due within a second after each event;
+// rendered_notes_from_1s_after_events: how many are left;
+// device_clock_drift_ppm: how far the device's clock runs from the steady
+// clock. underruns: the server's underflow callbacks since the engine
+// started. buffer_ms_over_time: each change of the output buffer (seconds
+// from the engine's start); underrun_event_times, underrun_events,
+// underrun_callbacks: the dropouts (a burst of callbacks is one event).
 #include "benchsupport.h"
 #include "editor/barsettings.h"
 #include "editor/editorwindow.h"
@@ -34,6 +45,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -99,7 +111,7 @@ void stepCost(EditorWindow& w, plat::CaptureMidiDevice& device) {
     std::printf("step_us_max: %.3f\n", times.empty() ? -1.0 : *std::max_element(times.begin(), times.end()));
 }
 
-void realTimePlay(EditorWindow& w, int intervalMs) {
+void realTimePlay(EditorWindow& w, int intervalMs, bench::OutputLog& log, int64_t started) {
     constexpr int kSteps = 2000;
     editor::Song& song = editor::song();
     song.setBarCount(kSteps / 16 - 1);
@@ -115,6 +127,9 @@ void realTimePlay(EditorWindow& w, int intervalMs) {
         w.YYDS_Timer();
     };
     w.YYDS->onTimer = handler;
+    QTimer poll;  // the underrun log, while the play waits for its events
+    QObject::connect(&poll, &QTimer::timeout, [&log] { log.poll(); });
+    poll.start(10);
     plat::AudioEngine& engine = plat::AudioEngine::instance();
     engine.takeNoteOnTrace();
     engine.setNoteOnTrace(true);
@@ -124,8 +139,11 @@ void realTimePlay(EditorWindow& w, int intervalMs) {
     QElapsedTimer settle;
     settle.start();
     while (settle.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    poll.stop();
+    log.poll();
     engine.setNoteOnTrace(false);
-    const std::vector<double> rendered = bench::gridErrorsMs(engine.takeNoteOnTrace(), engine.sampleRate());
+    const auto trace = engine.takeNoteOnTrace();
+    const std::vector<double> rendered = bench::gridErrorsMs(trace, engine.sampleRate());
 
     // Tick k (1-based) is due at the first deadline + (k - 1) intervals.
     std::vector<double> errors;
@@ -148,8 +166,11 @@ void realTimePlay(EditorWindow& w, int intervalMs) {
     std::printf("rendered_grid_error_ms_p50: %.3f\n", percentile(rendered, 0.5));
     std::printf("rendered_grid_error_ms_p99: %.3f\n", percentile(rendered, 0.99));
     std::printf("rendered_grid_error_ms_max: %.3f\n", bench::maxOf(rendered));
+    bench::printStretchGrid("rendered_grid_error", "rendered_notes", "device_clock_drift_ppm",
+                            bench::stretchGrid(trace, engine.sampleRate(), log.eventsNs()));
     std::printf("underruns: %llu\n", static_cast<unsigned long long>(engine.underruns()));
     std::printf("output: %s\n", engine.outputName().c_str());
+    log.print(started);
 }
 
 }  // namespace
@@ -175,15 +196,22 @@ int main(int argc, char** argv) {
 
     // Real-time play on the embedded synthesizer, through a private server.
     const bench::PulseServer server;
+    if (!server.running()) std::fprintf(stderr, "no private sound server (pulseaudio missing?): silent output\n");
+    const int64_t started = Clock::now().time_since_epoch().count();
+    bench::OutputLog log;
     plat::AudioEngine::instance().start(plat::AudioEngine::Output::Auto);
-    // A new stream's first writes are held by the server for a second or two.
-    std::this_thread::sleep_for(std::chrono::seconds(3));
+    // A new stream's first writes are held by the server for a second or two
+    // (its start is in the underrun log).
+    for (int i = 0; i < 300; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        log.poll();
+    }
     midi::OpenMidiOut(-1);
     {
         auto w = std::make_unique<EditorWindow>();
         w->Show();
         fillSong(editor::song());
-        realTimePlay(*w, intervalMs);
+        realTimePlay(*w, intervalMs, log, started);
         w.reset();
     }
     midi::CloseMidiOut();

@@ -2,8 +2,8 @@
 //
 // The main window plays scores of notes through its play button, its score
 // clock and the real event loop; the MIDI device is the embedded synthesizer
-// on the silent output (real-time pace, no sound device needed), wrapped so
-// that the moment each note-on of voice 1 reaches the synthesizer is taken.
+// (on the output below), wrapped so that the moment each note-on of voice 1
+// reaches the synthesizer is taken.
 // Each note is compared with its ideal time: the first tick's deadline (one
 // tick after the play button) + BeatInterval x the ticks of the notes before
 // it.
@@ -23,12 +23,24 @@
 //   note's note-offs, and waits inside the synthesizer, which holds its lock
 //   while it renders a block).
 //
-// rendered_grid_error_ms_p50 / _p99 / _max (short_, long_ and over both): for
-// every note-on the score clock sent, the frame at which it starts in the
-// rendered stream against the tick's grid time (bench::gridErrorsMs): what
-// is heard, whatever the moment the note reached the synthesizer. The
-// engine plays to a private PulseAudio server with a null sink
-// (bench/pulseserver.h; the silent output without one).
+// rendered_grid_error_ms_p50 / _p99 / _max (each part, and unprefixed over
+// short and long): for every note-on the score clock sent, the frame at
+// which it starts in the rendered stream against the tick's grid time
+// (bench::gridErrorsMs): what is heard, whatever the moment the note reached
+// the synthesizer. The engine plays to a private PulseAudio server with a
+// null sink (bench/pulseserver.h; the silent output without one); output:
+// "pulse" or "null"; underruns: the server's underflow callbacks over the
+// run. *rendered_grid_error_by_stretch_ms_p99 / _max: the same within each
+// stretch between two underrun events, against that stretch's own straight
+// line (bench::stretchGridErrorsMs);
+// *rendered_grid_error_from_1s_after_events_ms_p99 / _max: leaving out the
+// notes due within a second after each event;
+// *rendered_notes_from_1s_after_events: how many are left;
+// *device_clock_drift_ppm: how far the device's clock runs from the steady
+// clock (unprefixed: in the stretch of short or long with the most notes).
+// buffer_ms_over_time: each change of the output buffer (seconds from the
+// engine's start); underrun_event_times, underrun_events,
+// underrun_callbacks: the dropouts (a burst of callbacks is one event).
 //
 // Arguments: [long-note count] (default 200; 1000 takes eight minutes).
 #include "benchsupport.h"
@@ -88,13 +100,15 @@ struct Result {
     std::vector<double> clockLateMs;
     std::vector<double> inTickMs;
     std::vector<double> renderedMs;  // grid error of each note's first frame
+    bench::StretchGrid stretch;      // the same by stretch between underrun events
     bool complete = false;
 };
 
 using bench::percentile;
 
 // Plays `notes` notes of `length` ticks each and measures them.
-Result play(MainWindow& form, TimingSynth& synth, int notes, int length, const QString& prefix) {
+Result play(MainWindow& form, TimingSynth& synth, int notes, int length, const QString& prefix,
+            bench::OutputLog& log) {
     static const char* tokens[] = {"KC", "KD", "KE", "KF", "KG", "KA", "KB", "HC"};
     QString score = prefix + QStringLiteral("VS19");
     for (int i = 0; i < notes; ++i) {
@@ -120,17 +134,22 @@ Result play(MainWindow& form, TimingSynth& synth, int notes, int length, const Q
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
+        log.poll();
         if (!form.Timer3->enabled()) loop.quit();
     });
-    poll.start(20);
+    poll.start(10);
     loop.exec();
     QEventLoop settle;
     QTimer::singleShot(300, &settle, &QEventLoop::quit);  // the last notes are rendered
     settle.exec();
+    poll.stop();
+    log.poll();
     engine.setNoteOnTrace(false);
 
     Result r;
-    r.renderedMs = bench::gridErrorsMs(engine.takeNoteOnTrace(), engine.sampleRate());
+    const auto trace = engine.takeNoteOnTrace();
+    r.renderedMs = bench::gridErrorsMs(trace, engine.sampleRate());
+    r.stretch = bench::stretchGrid(trace, engine.sampleRate(), log.eventsNs());
     r.complete = static_cast<int>(synth.noteOnNs.size()) == notes;
     for (size_t i = 0; i < synth.noteOnNs.size(); ++i) {
         // The clock runs each tick the look-ahead before its deadline.
@@ -157,6 +176,8 @@ void printResult(const std::string& prefix, const Result& r) {
     print((prefix + "rendered_grid_error_ms_p50").c_str(), percentile(r.renderedMs, 0.5));
     print((prefix + "rendered_grid_error_ms_p99").c_str(), percentile(r.renderedMs, 0.99));
     print((prefix + "rendered_grid_error_ms_max").c_str(), bench::maxOf(r.renderedMs));
+    bench::printStretchGrid(prefix + "rendered_grid_error", prefix + "rendered_notes", prefix + "device_clock_drift_ppm",
+                            r.stretch);
 }
 
 // A rhythm pattern line: every step of row 0 and every second of row 1, 4/4.
@@ -170,15 +191,22 @@ QByteArray rhythmFile() {
 
 int main(int argc, char** argv) {
     const bench::PulseServer server;
+    if (!server.running()) std::fprintf(stderr, "no private sound server (pulseaudio missing?): silent output\n");
     bench::App app(argc, argv, true);
     const int longNotes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
 
+    const int64_t started = std::chrono::steady_clock::now().time_since_epoch().count();
+    bench::OutputLog log;
     if (!plat::AudioEngine::instance().start(plat::AudioEngine::Output::Auto)) {
         std::fprintf(stderr, "no synthesizer\n");
         return 1;
     }
-    // A new stream's first writes are held by the server for a second or two.
-    std::this_thread::sleep_for(std::chrono::seconds(3));
+    // A new stream's first writes are held by the server for a second or two
+    // (its start is in the underrun log).
+    for (int i = 0; i < 300; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        log.poll();
+    }
     auto synth = std::make_shared<TimingSynth>();
     plat::setMidiDeviceTable(synth, {synth});
 
@@ -197,10 +225,10 @@ int main(int argc, char** argv) {
         tick();
     };
 
-    const Result shortNotes = play(*form, *synth, 1000, 1, QString());
-    const Result longNotes_ = play(*form, *synth, longNotes, 8, QStringLiteral("JP1"));
+    const Result shortNotes = play(*form, *synth, 1000, 1, QString(), log);
+    const Result longNotes_ = play(*form, *synth, longNotes, 8, QStringLiteral("JP1"), log);
     form->Timer3->setMusicalClock(false);
-    const Result restart = play(*form, *synth, 300, 1, QStringLiteral("JP99"));
+    const Result restart = play(*form, *synth, 300, 1, QStringLiteral("JP99"), log);
 
     printResult("short_", shortNotes);
     printResult("long_", longNotes_);
@@ -221,8 +249,11 @@ int main(int argc, char** argv) {
     print("rendered_grid_error_ms_p50", percentile(rendered, 0.5));
     print("rendered_grid_error_ms_p99", percentile(rendered, 0.99));
     print("rendered_grid_error_ms_max", bench::maxOf(rendered));
+    bench::printStretchGrid("rendered_grid_error", "rendered_notes", "device_clock_drift_ppm",
+                            bench::combined(shortNotes.stretch, longNotes_.stretch));
     print("underruns", double(plat::AudioEngine::instance().underruns()));
     std::printf("output: %s\n", plat::AudioEngine::instance().outputName().c_str());
+    log.print(started);
 
     form.reset();
     midi::G.Form1Instance = nullptr;
