@@ -243,7 +243,6 @@ struct AudioOutput::Impl {
         // by that key keeps its first step as long as the others.
         isResting.store(false);
         quietBlocks = 0;
-        heardNs = 0;  // the rest moved the frames; a report soon after says where to
         nextTiming = Clock::now() + std::chrono::milliseconds(50);
         done(pa_stream_flush(stream, nullptr, nullptr));
         done(pa_stream_cork(stream, 0, nullptr, nullptr));
@@ -255,6 +254,12 @@ struct AudioOutput::Impl {
                 return;
             }
         }
+        // The rest moved the frames: until a report soon after says where
+        // they are, the next frame rendered is heard after the fresh silence,
+        // so that a clock's note due meanwhile keeps the latency of the note
+        // that woke the stream (timed by the render moments alone, it would
+        // come the silence later).
+        heardNs = steadyNs() + nsOfFrames(pad / kFrameBytes) - nsOfFrames(framesWritten);
         fill(std::max<size_t>(attr.tlength - pad, kOutputBlockFrames * kFrameBytes));
     }
 
@@ -273,9 +278,12 @@ struct AudioOutput::Impl {
         if (negative || !info || !info->playing) return;
         if (!info->write_index_corrupt && !info->read_index_corrupt && info->write_index > info->read_index)
             queuedBytes = static_cast<size_t>(info->write_index - info->read_index);
-        const uint64_t f = framesWritten;
-        heardNs = steadyNs() + static_cast<int64_t>(usec) * 1000 -
-                  (static_cast<int64_t>(f / sampleRate) * 1000000000 + static_cast<int64_t>((f % sampleRate) * 1000000000ull / sampleRate));
+        heardNs = steadyNs() + static_cast<int64_t>(usec) * 1000 - nsOfFrames(framesWritten);
+    }
+
+    int64_t nsOfFrames(uint64_t f) const {
+        const auto rate = static_cast<uint64_t>(sampleRate);
+        return static_cast<int64_t>(f / rate) * 1000000000 + static_cast<int64_t>((f % rate) * 1000000000ull / rate);
     }
 
     // Serves the server until the output closes (true) or the server is lost.

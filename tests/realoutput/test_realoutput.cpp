@@ -90,6 +90,28 @@ TEST_F(RealOutput, NotesSoundAlsoAfterTheStreamHasRested) {
     EXPECT_FALSE(engine.outputResting());
 }
 
+// A clock's note due shortly after the note that woke a rested stream keeps
+// its distance from that note, as a key pressed at its time would: the
+// stream's timing after the wake counts the silence played ahead of the
+// woken note.
+TEST_F(RealOutput, AClockNoteRightAfterAWakeKeepsItsDistanceFromTheWakingNote) {
+    EXPECT_TRUE(noteHeard()) << "the stream plays and the server reports its timing";
+    ASSERT_TRUE(waitUntil([&] { return engine.outputResting(); }, std::chrono::seconds(15))) << "the quiet stream rests";
+    engine.setNoteOnTrace(true);
+    constexpr int64_t kAfterMs = 40;
+    const int64_t now = std::chrono::steady_clock::now().time_since_epoch().count();
+    engine.midiShortMessage(kNoteOnC4);
+    engine.midiShortMessage(0x00643E90, now + kAfterMs * 1'000'000);  // note 62, due 40 ms on
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    engine.setNoteOnTrace(false);
+    const auto trace = engine.takeNoteOnTrace();
+    engine.allNotesOff();
+    ASSERT_EQ(trace.size(), 2u);
+    const double gapMs = 1e3 * double(trace[1].frame - trace[0].frame) / engine.sampleRate();
+    // (Within two blocks of the output.)
+    EXPECT_NEAR(gapMs, double(kAfterMs), 3.0) << "the due note sounds as far after the waking note as it was sent";
+}
+
 // A recorder's tap records silence too: while it is there, the quiet stream
 // keeps running and the tap gets every block; without it the stream rests.
 TEST_F(RealOutput, ARecorderTapKeepsTheQuietStreamRunning) {
