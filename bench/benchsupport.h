@@ -142,6 +142,15 @@ public:
         if (changes_.empty() || changes_.back().second != ms) changes_.push_back({now, ms});
     }
     const std::vector<int64_t>& eventsNs() const { return eventsNs_; }
+    // Every moment the output's latency was moved on purpose or by a
+    // dropout: the underrun events and each change of the buffer's size
+    // (ascending).
+    std::vector<int64_t> latencyMovesNs() const {
+        std::vector<int64_t> out = eventsNs_;
+        for (size_t i = 1; i < changes_.size(); ++i) out.push_back(changes_[i].first);  // [0]: the first size
+        std::sort(out.begin(), out.end());
+        return out;
+    }
     // "buffer_ms_over_time: 0.0s=10 12.3s=15 ..." (each change, seconds from
     // fromNs), the counts of underrun events and callbacks since start, and
     // the event times.

@@ -33,7 +33,13 @@
 // underrun_events, underrun_callbacks); clock_note_grid_error_*: the
 // accompaniment's notes against their grid in the rendered stream, as in
 // bench/accompaniment.cpp (whole run, by stretch, and from 1 s after each
-// underrun event). thread_policy_*: the sound thread's scheduling policy.
+// underrun event); _between_buffer_changes_: the stretches cut also where
+// the buffer's size changed (each change moves the later notes with the
+// keys: a lower size tried after minutes without a dropout, or the way back
+// after one), from 1 s after each cut. device_clock_drift_ppm: how far the
+// device's clock runs from the steady clock (the notes follow the device);
+// monitor_frames_per_second: the same, counted at the monitor.
+// thread_policy_*: the sound thread's scheduling policy.
 //
 // Usage: keys_over_accompaniment [--minutes M]   (default 10)
 // Needs Xvfb, pulseaudio and libXtst (scripts/bench-deps.sh).
@@ -308,6 +314,10 @@ int main(int argc, char** argv) {
     std::printf("clock_note_grid_error_by_stretch_ms_max: %.3f\n", bench::maxOf(byStretch));
     std::printf("clock_note_grid_error_from_1s_after_events_ms_p99: %.3f\n", bench::percentile(settled, 0.99));
     std::printf("clock_note_grid_error_from_1s_after_events_ms_max: %.3f\n", bench::maxOf(settled));
+    const std::vector<double> steady =
+        bench::stretchGridErrorsMs(trace, engine.sampleRate(), log.latencyMovesNs(), 1'000'000'000);
+    std::printf("clock_note_grid_error_between_buffer_changes_ms_p99: %.3f\n", bench::percentile(steady, 0.99));
+    std::printf("clock_note_grid_error_between_buffer_changes_ms_max: %.3f\n", bench::maxOf(steady));
     std::printf("device_clock_drift_ppm: %.1f\n", driftPpm);
     std::printf("monitor_frames_per_second: %.2f\n", monitorRate);
     std::fflush(stdout);

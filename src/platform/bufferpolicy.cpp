@@ -43,7 +43,7 @@ bool BufferPolicy::check(int64_t nowNs) {
         return false;
     }
     const int64_t calm = nowNs - calmSinceNs_;
-    if (tryingLower_ && calm >= kProvenNs) {
+    if (tryingLower_ && calm >= kTrialHoldsNs) {
         tryingLower_ = false;  // the lower size held
         retryAfterNs_ = kRetryLowerNs;
     }

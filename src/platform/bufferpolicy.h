@@ -37,6 +37,11 @@ public:
     // The least size that held is tried a step lower after this long
     // without an event, and twice as long after each such try failed.
     static constexpr int64_t kRetryLowerNs = 300'000'000'000;
+    // A lower size being tried has held once this long passes without an
+    // event; an event before then sends the buffer back to the size that
+    // held at once (a size that lasts minutes and then fails would
+    // otherwise cost a second dropout before it counts as failed).
+    static constexpr int64_t kTrialHoldsNs = kRetryLowerNs;
 
     // An underflow callback at nowNs. True when it begins a new event (the
     // buffer grew, unless it is at its largest already).

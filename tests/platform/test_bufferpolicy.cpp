@@ -98,10 +98,20 @@ TEST(BufferPolicy, ALowerSizeIsTriedAfterMinutesAndAgainTwiceAsLateWhenItFails) 
     EXPECT_EQ(run.policy.ms(), 15);
     run.until(failed + 2 * BufferPolicy::kRetryLowerNs - kS);
     EXPECT_EQ(run.policy.ms(), 15);
-    run.until(failed + 2 * BufferPolicy::kRetryLowerNs + BufferPolicy::kProvenNs + kS);
+    const int64_t retried = failed + 2 * BufferPolicy::kRetryLowerNs;
+    run.until(retried + 5 * kS);
+    EXPECT_EQ(run.policy.ms(), 10);
+    // Minutes into the try it fails: one dropout sends it back to 15 ms.
+    run.until(retried + 3 * 60 * kS, {retried + 3 * 60 * kS});
+    run.until(retried + 3 * 60 * kS + 10 * kS);
+    EXPECT_EQ(run.policy.ms(), 15);
+    EXPECT_EQ(run.policy.events(), 4u);
+    // The next try holds for the whole trial: 10 ms is the least that held.
+    const int64_t third = retried + 3 * 60 * kS + 4 * BufferPolicy::kRetryLowerNs;
+    run.until(third + BufferPolicy::kTrialHoldsNs + kS);
     EXPECT_EQ(run.policy.ms(), 10);
     EXPECT_EQ(run.policy.leastHeldMs(), 10);
-    EXPECT_EQ(run.policy.events(), 3u);
+    EXPECT_EQ(run.policy.events(), 4u);
 
     // Started larger than the least size: tried lower after as long.
     OutputRun larger;
