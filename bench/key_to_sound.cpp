@@ -26,6 +26,7 @@
 // Needs Xvfb, xdotool, pulseaudio, fluidsynth (scripts/bench-deps.sh).
 #include "benchsupport.h"
 #include "pulseserver.h"
+#include "xtest.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,7 +38,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
-#include <dlfcn.h>
 
 #include <cstdio>
 #include <cstring>
@@ -102,13 +102,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no private sound server (pulseaudio missing?)\n");
         return 1;
     }
-    using XTestFakeKeyEventFn = int (*)(Display*, unsigned, int, unsigned long);
-    void* xtst = dlopen("libXtst.so.6", RTLD_NOW);
-    auto fakeKey = xtst ? reinterpret_cast<XTestFakeKeyEventFn>(dlsym(xtst, "XTestFakeKeyEvent")) : nullptr;
-    if (!fakeKey) {
-        std::fprintf(stderr, "no XTest (libXtst.so.6)\n");
-        return 1;
-    }
+    const bench::XTestFakeKeyEventFn fakeKey = bench::loadFakeKey();
+    if (!fakeKey) return 1;
 
     QTemporaryDir dir;
     const QString appDir = QCoreApplication::applicationDirPath() + QStringLiteral("/../app");

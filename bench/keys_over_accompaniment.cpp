@@ -56,9 +56,9 @@
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
+#include "xtest.h"
 #undef KeyPress  // Xlib's event numbers, not Qt's
 #undef KeyRelease
-#include <dlfcn.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -185,13 +185,8 @@ int main(int argc, char** argv) {
     }
     setenv("DISPLAY", x.display().c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
-    using XTestFakeKeyEventFn = int (*)(Display*, unsigned, int, unsigned long);
-    void* xtst = dlopen("libXtst.so.6", RTLD_NOW);
-    auto fakeKey = xtst ? reinterpret_cast<XTestFakeKeyEventFn>(dlsym(xtst, "XTestFakeKeyEvent")) : nullptr;
-    if (!fakeKey) {
-        std::fprintf(stderr, "no XTest (libXtst.so.6)\n");
-        return 1;
-    }
+    const bench::XTestFakeKeyEventFn fakeKey = bench::loadFakeKey();
+    if (!fakeKey) return 1;
 
     bench::App app(argc, argv, true);
     KeyEventStamp stamp;
