@@ -20,7 +20,7 @@ bool BufferPolicy::underflow(int64_t nowNs) {
     // came back to it, and it failed again). Events while the buffer is
     // larger (a long stall, one event after another) move only the size.
     if (tryingLower_) {
-        floorMs_ = std::min(maxMs_, floorMs_ + kGrowMs);  // back to the size that held
+        floorMs_ = heldMs_;  // back to the size that held
         retryAfterNs_ *= 2;
         tryingLower_ = false;
     } else if (haveEvent_ && sizeMs_ <= floorMs_ && nowNs - calmSinceNs_ >= kSameTroubleNs &&
@@ -48,7 +48,8 @@ bool BufferPolicy::check(int64_t nowNs) {
         retryAfterNs_ = kRetryLowerNs;
     }
     if (!tryingLower_ && sizeMs_ <= floorMs_ && floorMs_ > leastMs_ && calm >= retryAfterNs_) {
-        floorMs_ = std::max(leastMs_, floorMs_ - kGrowMs);
+        heldMs_ = floorMs_;
+        floorMs_ = std::max(leastMs_, floorMs_ - kTryStepMs);
         tryingLower_ = true;
         calmSinceNs_ = nowNs;
         return false;

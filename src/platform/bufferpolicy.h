@@ -37,6 +37,10 @@ public:
     // The least size that held is tried a step lower after this long
     // without an event, and twice as long after each such try failed.
     static constexpr int64_t kRetryLowerNs = 300'000'000'000;
+    // A lower size is tried this much below the least size that held: the
+    // clocks' notes move with the keys by no more than that, and the least
+    // size that holds is found to the millisecond.
+    static constexpr double kTryStepMs = 1.0;
     // A lower size being tried has held once this long passes without an
     // event; an event before then sends the buffer back to the size that
     // held at once (a size that lasts minutes and then fails would
@@ -65,6 +69,7 @@ private:
     int64_t lastShrinkNs_ = 0;
     int64_t retryAfterNs_ = kRetryLowerNs;
     bool tryingLower_ = false;  // the floor is a step below the size that held
+    double heldMs_ = 0;         // while trying: the size that held
     bool haveEvent_ = false;
     uint64_t events_ = 0;
     uint64_t callbacks_ = 0;

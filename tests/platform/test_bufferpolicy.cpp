@@ -84,14 +84,14 @@ TEST(BufferPolicy, AfterAnEventTheBufferComesBackToTheLeastSizeThatHeldWithinSec
     EXPECT_LE(run.largestStep, 5.0);  // the clocks' notes move with it
 }
 
-TEST(BufferPolicy, ALowerSizeIsTriedAfterMinutesAndAgainTwiceAsLateWhenItFails) {
+TEST(BufferPolicy, ALowerSizeIsTriedAMillisecondLowerAfterMinutesAndAgainTwiceAsLateWhenItFails) {
     OutputRun run;
     run.until(10 * kS, {2 * kS, 6 * kS});  // 10 ms fails, and again once back there
     EXPECT_EQ(run.policy.leastHeldMs(), 15);
     run.until(6 * kS + BufferPolicy::kRetryLowerNs - kS);
     EXPECT_EQ(run.policy.ms(), 15);
     run.until(6 * kS + BufferPolicy::kRetryLowerNs + 5 * kS);
-    EXPECT_EQ(run.policy.ms(), 10);
+    EXPECT_EQ(run.policy.ms(), 14);
     // It fails: back to 15 ms, tried again only after twice as long.
     const int64_t failed = run.now + kS;
     run.until(failed + 10 * kS, {failed});
@@ -100,18 +100,24 @@ TEST(BufferPolicy, ALowerSizeIsTriedAfterMinutesAndAgainTwiceAsLateWhenItFails) 
     EXPECT_EQ(run.policy.ms(), 15);
     const int64_t retried = failed + 2 * BufferPolicy::kRetryLowerNs;
     run.until(retried + 5 * kS);
-    EXPECT_EQ(run.policy.ms(), 10);
+    EXPECT_EQ(run.policy.ms(), 14);
     // Minutes into the try it fails: one dropout sends it back to 15 ms.
     run.until(retried + 3 * 60 * kS, {retried + 3 * 60 * kS});
     run.until(retried + 3 * 60 * kS + 10 * kS);
     EXPECT_EQ(run.policy.ms(), 15);
     EXPECT_EQ(run.policy.events(), 4u);
-    // The next try holds for the whole trial: 10 ms is the least that held.
+    // The next try holds for the whole trial, and so do the ones after it,
+    // a millisecond at a time, down to the least size.
     const int64_t third = retried + 3 * 60 * kS + 4 * BufferPolicy::kRetryLowerNs;
-    run.until(third + BufferPolicy::kTrialHoldsNs + kS);
+    run.until(third + BufferPolicy::kTrialHoldsNs - kS);
+    EXPECT_EQ(run.policy.ms(), 14);
+    run.until(third + BufferPolicy::kTrialHoldsNs + 5 * kS);
+    EXPECT_EQ(run.policy.ms(), 13);
+    run.until(third + 6 * BufferPolicy::kTrialHoldsNs);
     EXPECT_EQ(run.policy.ms(), 10);
     EXPECT_EQ(run.policy.leastHeldMs(), 10);
     EXPECT_EQ(run.policy.events(), 4u);
+    EXPECT_LE(run.largestStep, 5.0);
 
     // Started larger than the least size: tried lower after as long.
     OutputRun larger;
@@ -119,5 +125,5 @@ TEST(BufferPolicy, ALowerSizeIsTriedAfterMinutesAndAgainTwiceAsLateWhenItFails) 
     larger.until(BufferPolicy::kRetryLowerNs - kS);
     EXPECT_EQ(larger.policy.ms(), 15);
     larger.until(BufferPolicy::kRetryLowerNs + 5 * kS);
-    EXPECT_EQ(larger.policy.ms(), 10);
+    EXPECT_EQ(larger.policy.ms(), 14);
 }
