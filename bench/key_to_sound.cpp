@@ -26,7 +26,7 @@
 // Needs Xvfb, xdotool, pulseaudio, fluidsynth (scripts/bench-deps.sh).
 #include "benchsupport.h"
 #include "pulseserver.h"
-#include "xtest.h"
+#include "xdisplay.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -108,11 +108,12 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString appDir = QCoreApplication::applicationDirPath() + QStringLiteral("/../app");
     if (!copyTree(appDir, dir.path() + QStringLiteral("/app"))) return 1;
-    QProcess xvfb;
-    xvfb.start(QStringLiteral("Xvfb"), QStringLiteral("-displayfd 1 -screen 0 1280x800x24 -nolisten tcp").split(u' '));
-    if (!xvfb.waitForStarted(5000) || !waitFor([&] { return xvfb.canReadLine() || xvfb.waitForReadyRead(100); }, 10000))
+    const bench::XServer xvfb;
+    if (xvfb.display().empty()) {
+        std::fprintf(stderr, "no X server (Xvfb missing?)\n");
         return 1;
-    const QString display = QStringLiteral(":") + QString::fromLatin1(xvfb.readLine()).trimmed();
+    }
+    const QString display = QString::fromStdString(xvfb.display());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), display);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -227,7 +228,5 @@ int main(int argc, char** argv) {
     }
     program.kill();
     program.waitForFinished(3000);
-    xvfb.terminate();
-    xvfb.waitForFinished(3000);
     return enough ? 0 : 1;
 }

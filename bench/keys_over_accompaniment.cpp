@@ -56,14 +56,9 @@
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
-#include "xtest.h"
+#include "xdisplay.h"
 #undef KeyPress  // Xlib's event numbers, not Qt's
 #undef KeyRelease
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -76,41 +71,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 int64_t nowNs() { return Clock::now().time_since_epoch().count(); }
-
-// An Xvfb server of its own; display() is empty when none started.
-class XServer {
-public:
-    XServer() {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        char c = 0;
-        while (pid_ > 0 && poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        close(fds[0]);
-        if (!number.empty()) display_ = ":" + number;
-    }
-    ~XServer() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-    const std::string& display() const { return display_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string display_;
-};
 
 // Sets a generator offset on a channel: NRPN 120/gen, data value - 8192.
 void generatorOffset(int16_t channel, int16_t gen, int value) {
@@ -178,7 +138,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no private sound server (pulseaudio missing?)\n");
         return 1;
     }
-    XServer x;
+    bench::XServer x;
     if (x.display().empty()) {
         std::fprintf(stderr, "no X server (Xvfb missing?)\n");
         return 1;

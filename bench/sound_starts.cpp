@@ -14,6 +14,7 @@
 // wake note, the stream playing, the reference for both.
 //
 // Usage: sound_starts [--times N]   (default 20 of each)
+#include "benchsupport.h"
 #include "pulseserver.h"
 #include "platform/audioengine.h"
 
@@ -39,12 +40,6 @@ bool waitFor(Pred pred, std::chrono::milliseconds limit) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
-}
-
-double medianOf(std::vector<double> v) {
-    if (v.empty()) return -1;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 }  // namespace
@@ -116,7 +111,7 @@ int main(int argc, char** argv) {
     std::printf("wake_underrun_callbacks: %llu\n", static_cast<unsigned long long>(wakeCallbacks));
     auto spread = [](const char* name, const std::vector<double>& v) {
         std::printf("%s_notes_timed: %zu\n", name, v.size());
-        std::printf("%s_note_to_device_ms_median: %.3f\n", name, medianOf(v));
+        std::printf("%s_note_to_device_ms_median: %.3f\n", name, bench::median(v));
         std::printf("%s_note_to_device_ms_max: %.3f\n", name, v.empty() ? -1.0 : *std::max_element(v.begin(), v.end()));
     };
     spread("start", startLatency);

@@ -2,6 +2,7 @@
 #include "platform/audiooutput.h"
 
 #include "platform/bufferpolicy.h"
+#include "platform/frameclock.h"
 #include "platform/threadpriority.h"
 
 #include <pthread.h>
@@ -259,7 +260,7 @@ struct AudioOutput::Impl {
         // so that a clock's note due meanwhile keeps the latency of the note
         // that woke the stream (timed by the render moments alone, it would
         // come the silence later).
-        heardNs = steadyNs() + nsOfFrames(pad / kFrameBytes) - nsOfFrames(framesWritten);
+        heardNs = steadyNs() + nsOfFrames(pad / kFrameBytes, sampleRate) - nsOfFrames(framesWritten, sampleRate);
         fill(std::max<size_t>(attr.tlength - pad, kOutputBlockFrames * kFrameBytes));
     }
 
@@ -278,13 +279,9 @@ struct AudioOutput::Impl {
         if (negative || !info || !info->playing) return;
         if (!info->write_index_corrupt && !info->read_index_corrupt && info->write_index > info->read_index)
             queuedBytes = static_cast<size_t>(info->write_index - info->read_index);
-        heardNs = steadyNs() + static_cast<int64_t>(usec) * 1000 - nsOfFrames(framesWritten);
+        heardNs = steadyNs() + static_cast<int64_t>(usec) * 1000 - nsOfFrames(framesWritten, sampleRate);
     }
 
-    int64_t nsOfFrames(uint64_t f) const {
-        const auto rate = static_cast<uint64_t>(sampleRate);
-        return static_cast<int64_t>(f / rate) * 1000000000 + static_cast<int64_t>((f % rate) * 1000000000ull / rate);
-    }
 
     // Serves the server until the output closes (true) or the server is lost.
     bool runPulse() {

@@ -61,9 +61,8 @@ public:
             edit->clear();
             return;
         }
-        if (acceptMode() == AcceptSave) {
-            path = withDefaultSuffix(path, defaultSuffix());
-        } else if (!info.isFile()) {
+        // (A save's name gets the filter's extension where it is taken.)
+        if (acceptMode() != AcceptSave && !info.isFile()) {
             msgBox(QStringLiteral("找不到文件“%1”，请检查文件名是否正确。").arg(typed), kOkOnly | kExclamation,
                    windowTitle());
             return;

@@ -8,6 +8,13 @@
 
 namespace plat {
 
+// How long `frames` frames last at `rate` frames a second, in nanoseconds
+// (exact for any count: no product overflows).
+inline int64_t nsOfFrames(uint64_t frames, int rate) {
+    const auto r = static_cast<uint64_t>(rate);
+    return static_cast<int64_t>(frames / r) * 1000000000 + static_cast<int64_t>((frames % r) * 1000000000ull / r);
+}
+
 class FrameClock {
 public:
     explicit FrameClock(int sampleRate) : rate_(sampleRate) {}
@@ -62,10 +69,7 @@ public:
         return std::max(f, next);
     }
 
-    int64_t nsOf(uint64_t frame) const {
-        const uint64_t rate = static_cast<uint64_t>(rate_);
-        return static_cast<int64_t>(frame / rate) * 1000000000 + static_cast<int64_t>((frame % rate) * 1000000000ull / rate);
-    }
+    int64_t nsOf(uint64_t frame) const { return nsOfFrames(frame, rate_); }
 
 private:
     int rate_;
